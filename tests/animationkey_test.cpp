@@ -1,0 +1,165 @@
+#include "animationkey.h"
+
+#include "expect_throw_msg.h"
+#include "printers.h"
+#include "split_invariants.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <stdexcept>
+#include <vector>
+
+using namespace Korva;
+
+namespace {
+
+const auto Effect7 = static_cast<AnimationKeyCommandEffect>(7);
+const auto EffectMinus1 = static_cast<AnimationKeyCommandEffect>(-1);
+
+AnimationKey ramp(float start, float end, unsigned int duration)
+{
+    return AnimationKey(AnimationKeyCommand(Linear, {start, end}), duration);
+}
+
+AnimationKey held(AnimationKeyCommandEffect effect, unsigned int duration)
+{
+    return AnimationKey(AnimationKeyCommand(effect), duration);
+}
+
+std::vector<unsigned int> durationsOf(const std::vector<AnimationKey>& keys)
+{
+    std::vector<unsigned int> durations;
+    for (const AnimationKey& key : keys) {
+        durations.push_back(key.duration());
+    }
+    return durations;
+}
+
+using Pieces = std::vector<AnimationKey>;
+
+} // namespace
+
+TEST(AnimationKey, DurationMustBePositive)
+{
+    const AnimationKeyCommand command(Held1);
+    EXPECT_EQ(1u, AnimationKey(command, 1).duration());
+    EXPECT_EQ(UINT_MAX, AnimationKey(command, UINT_MAX).duration());
+    EXPECT_THROW_MSG(AnimationKey(command, 0), std::invalid_argument,
+                     "Duration of AnimationKeyCommand must be > 0");
+    EXPECT_THROW_MSG(AnimationKey(AnimationKeyCommand(Held1), 0), std::invalid_argument,
+                     "Duration of AnimationKeyCommand must be > 0");
+
+    // The key owns its own copy of the command.
+    AnimationKeyCommand mutable_command(Linear, {0.0f, 1.0f});
+    const AnimationKey key(mutable_command, 5);
+    mutable_command.setArgs({7.0f, 8.0f});
+    EXPECT_EQ(AnimationKeyCommand(Linear, {0.0f, 1.0f}), key.command());
+}
+
+TEST(AnimationKeySplitAt, WholeCopyAtTheEdges)
+{
+    for (auto effect : {Linear, Held2, Effect7, EffectMinus1}) {
+        const AnimationKey key = effect == Linear ? ramp(0.0f, 10.0f, 10) : held(effect, 10);
+        for (unsigned int position : {0u, 10u, 17u, UINT_MAX}) {
+            EXPECT_EQ(Pieces{key}, key.splitAt(position)) << effect << " at " << position;
+        }
+        // A key of one frame has no position strictly inside it.
+        const AnimationKey single = effect == Linear ? ramp(0.0f, 10.0f, 1) : held(effect, 1);
+        EXPECT_EQ(Pieces{single}, single.splitAt(1));
+        EXPECT_EQ(effect == Effect7 || effect == EffectMinus1 ? Pieces{} : Pieces{single},
+                  single.splitEach(1));
+    }
+}
+
+TEST(AnimationKeySplitAt, PiecesAndInterpolatedValues)
+{
+    // Held pieces carry the command unchanged.
+    EXPECT_EQ((Pieces{held(Held2, 4), held(Held2, 6)}), held(Held2, 10).splitAt(4));
+
+    // Rising and falling ramps: the cut value is shared by both pieces.
+    EXPECT_EQ((Pieces{ramp(0.0f, 2.5f, 1), ramp(2.5f, 10.0f, 3)}), ramp(0.0f, 10.0f, 4).splitAt(1));
+    EXPECT_EQ((Pieces{ramp(10.0f, 7.5f, 1), ramp(7.5f, 0.0f, 3)}), ramp(10.0f, 0.0f, 4).splitAt(1));
+
+    // No splitting rule: a cut inside the key yields nothing.
+    EXPECT_TRUE(held(Effect7, 10).splitAt(3).empty());
+    EXPECT_TRUE(held(EffectMinus1, 10).splitAt(3).empty());
+}
+
+TEST(AnimationKeySplitAt, FrameCountsBeyondFloatPrecision)
+{
+    // D = 2^24 + 1 is not a float. share = (2^24 - 1) / (2^24 + 1) rounds to
+    // 1 - 2^-23; dividing by D rounded to float (2^24) would give 1 - 2^-24.
+    const unsigned int d = (1u << 24) + 1;
+    const unsigned int p = (1u << 24) - 1;
+    const float mid = 0x1.fffffcp-1f;
+    EXPECT_EQ((Pieces{ramp(0.0f, mid, p), ramp(mid, 1.0f, 2)}), ramp(0.0f, 1.0f, d).splitAt(p));
+
+    // p = 2^24 + 1 and D = 2^24 + 3: scaled = p rounds to 2^24, and
+    // 2^24 / (2^24 + 3) rounds to 1 - 3 * 2^-24 (D as a float, 2^24 + 4,
+    // would give 1 - 4 * 2^-24).
+    const unsigned int d2 = (1u << 24) + 3;
+    const unsigned int p2 = (1u << 24) + 1;
+    const float mid2 = 1.0f - 0x3p-24f;
+    EXPECT_EQ((Pieces{ramp(0.0f, mid2, p2), ramp(mid2, 1.0f, 2)}), ramp(0.0f, 1.0f, d2).splitAt(p2));
+
+    // Above 2^31 the frame counts stay unsigned.
+    const unsigned int big = 3000000000u;
+    const Pieces halves = ramp(0.0f, 2.0f, big).splitAt(big / 2);
+    EXPECT_EQ((Pieces{ramp(0.0f, 1.0f, big / 2), ramp(1.0f, 2.0f, big / 2)}), halves);
+}
+
+TEST(AnimationKeySplitEach, Durations)
+{
+    EXPECT_EQ((std::vector<unsigned int>{3, 3, 3, 1}), durationsOf(held(Held2, 10).splitEach(3)));
+    EXPECT_EQ((Pieces{held(Held2, 5), held(Held2, 5)}), held(Held2, 10).splitEach(5));
+    EXPECT_EQ((Pieces{held(Held3, 10)}), held(Held3, 10).splitEach(UINT_MAX));
+    EXPECT_EQ((std::vector<unsigned int>{UINT_MAX / 2 + 1, UINT_MAX / 2}),
+              durationsOf(held(Held1, UINT_MAX).splitEach(UINT_MAX / 2 + 1)));
+    EXPECT_TRUE(held(Effect7, 10).splitEach(3).empty());
+    EXPECT_TRUE(held(EffectMinus1, 10).splitEach(30).empty());
+
+    for (auto effect : {Linear, Held1, Effect7}) {
+        const AnimationKey key = effect == Linear ? ramp(0.0f, 1.0f, 4) : held(effect, 4);
+        EXPECT_THROW_MSG(key.splitEach(0), std::invalid_argument,
+                         "Could not split AnimationKey each 0 frame: This number should be "
+                         "strictly higher than 0");
+    }
+}
+
+TEST(AnimationKeySplitEach, InterpolatedValues)
+{
+    // Every piece advances by one step, the short last one included.
+    EXPECT_EQ((Pieces{ramp(0, 4, 4), ramp(4, 8, 4), ramp(8, 12, 2)}), ramp(0, 12, 10).splitEach(4));
+    EXPECT_EQ((Pieces{ramp(0, 5, 5), ramp(5, 10, 5)}), ramp(0, 10, 10).splitEach(5));
+
+    // Falling ramps whose steps are not exact: x is kept in double before
+    // adding the step (rounding x first would end piece 2 at 0x1.99999ep-2),
+    // and the last piece ends at s + n * step, not at e.
+    EXPECT_EQ((Pieces{ramp(1.0f, 0x1.555554p-1f, 1), ramp(0x1.555554p-1f, 0x1.555554p-2f, 1),
+                      ramp(0x1.555554p-2f, -0x1p-25f, 1)}),
+              ramp(1.0f, 0.0f, 3).splitEach(1));
+    EXPECT_EQ((Pieces{ramp(1.0f, 0x1.99999ap-1f, 2), ramp(0x1.99999ap-1f, 0x1.333334p-1f, 2),
+                      ramp(0x1.333334p-1f, 0x1.999998p-2f, 2), ramp(0x1.999998p-2f, 0x1.999998p-3f, 2),
+                      ramp(0x1.999998p-3f, -0x1p-26f, 1)}),
+              ramp(1.0f, 0.0f, 9).splitEach(2));
+
+    // A single piece keeps the arguments bit for bit, -0 and NaN included.
+    const AnimationKey odd(AnimationKeyCommand(Linear, {-0.0f, NAN}), 7);
+    const Pieces single = odd.splitEach(7);
+    ASSERT_EQ(1u, single.size());
+    EXPECT_TRUE(sameBits(odd.command().args(), single[0].command().args()));
+    EXPECT_EQ(7u, single[0].duration());
+}
+
+TEST(AnimationKeySplit, PiecesTileTheKey)
+{
+    const AnimationKey keys[] = {ramp(-3.5f, 1e6f, 997), ramp(1e-3f, -7.25f, 64), held(Held1, 100)};
+    for (const AnimationKey& key : keys) {
+        for (unsigned int n = 1; n <= key.duration() + 1; n += 7) {
+            EXPECT_EQ("", splitFault(key, key.splitAt(n), true)) << "splitAt " << n;
+            EXPECT_EQ("", splitFault(key, key.splitEach(n), false)) << "splitEach " << n;
+        }
+    }
+}

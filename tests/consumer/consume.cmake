@@ -1,0 +1,35 @@
+# Runs as `cmake -P`: install, then build and run the consumer two ways.
+set(prefix ${WORK_DIR}/prefix)
+file(REMOVE_RECURSE ${WORK_DIR})
+
+function(run)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "failed (${result}): ${ARGN}")
+    endif()
+endfunction()
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+
+# 1. CMake package.
+run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/cmake-build -G ${GENERATOR}
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}")
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build)
+run(${WORK_DIR}/cmake-build/consumer)
+
+# 2. pkg-config.
+file(GLOB_RECURSE pc_files ${prefix}/animationmodel.pc)
+list(GET pc_files 0 pc_file)
+get_filename_component(pc_dir ${pc_file} DIRECTORY)
+find_program(PKG_CONFIG NAMES pkg-config pkgconf REQUIRED)
+execute_process(COMMAND ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir}
+        ${PKG_CONFIG} --cflags --libs animationmodel
+    OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "pkg-config does not know animationmodel")
+endif()
+separate_arguments(flags UNIX_COMMAND "${flags}")
+separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
+run(${CXX} ${cxx_flags} -std=c++17 ${CONSUMER_DIR}/main.cpp ${flags} -o ${WORK_DIR}/pkgconfig-consumer)
+get_filename_component(libdir ${pc_dir} DIRECTORY)
+run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir} ${WORK_DIR}/pkgconfig-consumer)

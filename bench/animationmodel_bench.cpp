@@ -1,0 +1,229 @@
+// Benchmarks of the library's hot paths, each paired with a baseline measured
+// in the same run. After the runs, the suite prints the ratio of the two
+// medians for every pair, next to its goal.
+#include "animation.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace Korva;
+
+namespace {
+
+constexpr unsigned int longKeyFrames = 1000000;
+constexpr unsigned int layerCount = 200;
+constexpr unsigned int keysPerLayer = 500;
+constexpr unsigned int keyFrames = 10;
+// Both positions fall strictly inside a key of every layer.
+constexpr unsigned int introEnd = 100 * keyFrames + keyFrames / 2;
+constexpr unsigned int outroStart = 400 * keyFrames + keyFrames / 2;
+
+AnimationKey longRamp()
+{
+    return AnimationKey(AnimationKeyCommand(Linear, {-1.0f, 3.0f}), longKeyFrames);
+}
+
+// Runs `make` once per iteration and destroys what it made outside the clock.
+template <class Make>
+void timeConstruction(benchmark::State& state, Make make)
+{
+    for (auto _ : state) {
+        auto made = make();
+        benchmark::DoNotOptimize(made);
+        state.PauseTiming();
+        { auto discarded = std::move(made); }
+        state.ResumeTiming();
+    }
+}
+
+void splitEachFrame(benchmark::State& state)
+{
+    const AnimationKey key = longRamp();
+    timeConstruction(state, [&] { return key.splitEach(1); });
+}
+
+void constructOneMillionKeys(benchmark::State& state)
+{
+    const float step = 4.0f / longKeyFrames;
+    timeConstruction(state, [&] {
+        std::vector<AnimationKey> keys;
+        keys.reserve(longKeyFrames);
+        for (unsigned int i = 0; i < longKeyFrames; ++i) {
+            const float start = static_cast<float>(i) * step - 1.0f;
+            keys.emplace_back(AnimationKeyCommand(Linear, {start, start + step}), 1);
+        }
+        return keys;
+    });
+}
+
+void splitAtMiddle(benchmark::State& state)
+{
+    const AnimationKey key = longRamp();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(key.splitAt(longKeyFrames / 2));
+    }
+}
+
+void constructTwoPieces(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::vector<AnimationKey> pieces;
+        pieces.reserve(2);
+        pieces.emplace_back(AnimationKeyCommand(Linear, {-1.0f, 1.0f}), longKeyFrames / 2);
+        pieces.emplace_back(AnimationKeyCommand(Linear, {1.0f, 3.0f}), longKeyFrames / 2);
+        benchmark::DoNotOptimize(pieces);
+    }
+}
+
+// 200 layers of 500 keys of 10 frames, alternately Linear and Held1.
+LayerMap showTimeline()
+{
+    LayerMap timeline;
+    for (unsigned int layer = 0; layer < layerCount; ++layer) {
+        std::vector<AnimationKey>& keys = timeline["layer " + std::to_string(layer)];
+        keys.reserve(keysPerLayer);
+        for (unsigned int i = 0; i < keysPerLayer; ++i) {
+            if (i % 2 == 0) {
+                keys.emplace_back(AnimationKeyCommand(Linear, {0.0f, static_cast<float>(i)}), keyFrames);
+            } else {
+                keys.emplace_back(AnimationKeyCommand(Held1), keyFrames);
+            }
+        }
+    }
+    return timeline;
+}
+
+void deepCopyTimeline(benchmark::State& state)
+{
+    const LayerMap timeline = showTimeline();
+    timeConstruction(state, [&] { return LayerMap(timeline); });
+}
+
+void cutCopiedTimeline(benchmark::State& state)
+{
+    const LayerMap timeline = showTimeline();
+    timeConstruction(state, [&] { return Animation(timeline, introEnd, outroStart); });
+}
+
+void cutMovedTimeline(benchmark::State& state)
+{
+    const LayerMap timeline = showTimeline();
+    for (auto _ : state) {
+        state.PauseTiming();
+        LayerMap handedOver = timeline;
+        state.ResumeTiming();
+        Animation animation(std::move(handedOver), introEnd, outroStart);
+        benchmark::DoNotOptimize(animation);
+        state.PauseTiming();
+        { Animation discarded = std::move(animation); LayerMap emptied = std::move(handedOver); }
+        state.ResumeTiming();
+    }
+}
+
+void durationInFrames(benchmark::State& state)
+{
+    const Animation animation(showTimeline(), introEnd, outroStart);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(animation.durationInFrames());
+    }
+}
+
+void sumPhasesByHand(benchmark::State& state)
+{
+    const Animation animation(showTimeline(), introEnd, outroStart);
+    for (auto _ : state) {
+        unsigned int total = 0;
+        for (const LayerMap* phase : {&animation.intro(), &animation.body(), &animation.outro()}) {
+            unsigned int longest = 0;
+            for (const auto& layer : *phase) {
+                unsigned int frames = 0;
+                for (const AnimationKey& key : layer.second) {
+                    frames += key.duration();
+                }
+                longest = frames > longest ? frames : longest;
+            }
+            total += longest;
+        }
+        benchmark::DoNotOptimize(total);
+    }
+}
+
+BENCHMARK(splitEachFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(constructOneMillionKeys)->Unit(benchmark::kMillisecond);
+BENCHMARK(splitAtMiddle);
+BENCHMARK(constructTwoPieces);
+BENCHMARK(cutCopiedTimeline)->Unit(benchmark::kMillisecond);
+BENCHMARK(cutMovedTimeline)->Unit(benchmark::kMillisecond);
+BENCHMARK(deepCopyTimeline)->Unit(benchmark::kMillisecond);
+BENCHMARK(durationInFrames)->Unit(benchmark::kMicrosecond);
+BENCHMARK(sumPhasesByHand)->Unit(benchmark::kMicrosecond);
+
+struct Goal {
+    const char* measured;
+    const char* baseline;
+    double limit;
+};
+
+const Goal goals[] = {
+    {"splitEachFrame", "constructOneMillionKeys", 1.2},
+    {"splitAtMiddle", "constructTwoPieces", 1.2},
+    {"cutCopiedTimeline", "deepCopyTimeline", 1.2},
+    {"cutMovedTimeline", "deepCopyTimeline", 0.5},
+    {"durationInFrames", "sumPhasesByHand", 1.2},
+};
+
+// Reports as usual and keeps the median real time of every benchmark.
+class MedianCollector : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    std::map<std::string, double> medians;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Nine repetitions by default, so that every benchmark has a median.
+    std::vector<char*> args(argv, argv + argc);
+    char repetitions[] = "--benchmark_repetitions=9";
+    char aggregatesOnly[] = "--benchmark_report_aggregates_only=true";
+    args.insert(args.begin() + 1, {repetitions, aggregatesOnly});
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) {
+        return 1;
+    }
+    MedianCollector reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    bool allMet = true;
+    std::printf("\n%-20s %-26s %7s %6s\n", "measured", "against", "ratio", "goal");
+    for (const Goal& goal : goals) {
+        const auto measured = reporter.medians.find(goal.measured);
+        const auto baseline = reporter.medians.find(goal.baseline);
+        if (measured == reporter.medians.end() || baseline == reporter.medians.end()) {
+            continue;
+        }
+        const double ratio = measured->second / baseline->second;
+        const bool met = ratio <= goal.limit;
+        allMet = allMet && met;
+        std::printf("%-20s %-26s %7.3f %6.2f %s\n", goal.measured, goal.baseline, ratio, goal.limit,
+                    met ? "met" : "MISSED");
+    }
+    return allMet ? 0 : 2;
+}

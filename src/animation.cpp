@@ -1,8 +1,9 @@
 #include "animation.h"
 
+#include "messagestream.h"
+
 #include <cmath>
 #include <iterator>
-#include <sstream>
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
@@ -47,7 +48,7 @@ Keys cutKey(const std::string& layer, const AnimationKey& key, unsigned int fram
 {
     Keys pieces = key.splitAt(static_cast<unsigned int>(frame - keyStart));
     if (pieces.size() != 2) {
-        std::ostringstream message;
+        std::ostringstream message = messageStream();
         message << "Could not split key of layer \"" << layer << "\" at frame " << frame
                 << ": command " << static_cast<std::int32_t>(key.command().effect())
                 << " cannot be split";
@@ -281,13 +282,13 @@ void Animation::setFPS(float fps)
 {
     // Written so that NaN fails the first test.
     if (!(fps > 0.0f)) {
-        std::ostringstream message;
+        std::ostringstream message = messageStream();
         message << "FPS should be strictly higher than 0 but given argument (" << fps
                 << ") is not.";
         throw std::invalid_argument(message.str());
     }
     if (std::isinf(fps)) {
-        std::ostringstream message;
+        std::ostringstream message = messageStream();
         message << "FPS should be finite but given argument (" << fps << ") is not.";
         throw std::invalid_argument(message.str());
     }

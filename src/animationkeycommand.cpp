@@ -1,6 +1,7 @@
 #include "animationkeycommand.h"
 
-#include <sstream>
+#include "messagestream.h"
+
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
@@ -70,7 +71,7 @@ void AnimationKeyCommand::_checkRightNumberOfArgs(AnimationKeyCommandEffect effe
     if (count == expected) {
         return;
     }
-    std::ostringstream message;
+    std::ostringstream message = messageStream();
     message << "Could not set attributes of AnimationKeyCommand: the number of arguments "
                "does not correspond to the command ("
             << count << " arguments given but " << expected << " expected for command "

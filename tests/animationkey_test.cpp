@@ -2,7 +2,7 @@
 
 #include "expect_throw_msg.h"
 #include "printers.h"
-#include "split_invariants.h"
+#include "invariants.h"
 
 #include <gtest/gtest.h>
 

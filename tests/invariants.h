@@ -1,10 +1,10 @@
-#ifndef ANIMATIONMODEL_TESTS_SPLIT_INVARIANTS_H
-#define ANIMATIONMODEL_TESTS_SPLIT_INVARIANTS_H
+#ifndef ANIMATIONMODEL_TESTS_INVARIANTS_H
+#define ANIMATIONMODEL_TESTS_INVARIANTS_H
 
-// Properties that every split of a key must have; shared by the unit tests and
-// the fuzz target.
+// Properties that every split of a key and every cut of a timeline must have;
+// shared by the unit tests and the fuzz target.
 
-#include "animationkey.h"
+#include "animation.h"
 
 #include <cstdint>
 #include <cstring>
@@ -64,6 +64,51 @@ inline std::string splitFault(const AnimationKey& key, const std::vector<Animati
         return "the ends moved";
     }
     return "";
+}
+
+/// Empty when `animation`, cut from `timeline`, holds every key of every layer
+/// in order, whole or as the two pieces of a cut, with at most two keys of a
+/// layer cut; when no phase entry is empty or names a layer that has no keys;
+/// and when the rate is 25. Otherwise a description of the first fault.
+inline std::string cutFault(const LayerMap& timeline, const Animation& animation)
+{
+    const LayerMap* phases[] = {&animation.intro(), &animation.body(), &animation.outro()};
+    for (const LayerMap* phase : phases) {
+        for (const auto& [name, keys] : *phase) {
+            const auto source = timeline.find(name);
+            if (keys.empty() || source == timeline.end() || source->second.empty()) {
+                return "unexpected entry for layer \"" + name + "\"";
+            }
+        }
+    }
+    for (const auto& [name, keys] : timeline) {
+        std::vector<AnimationKey> joined;
+        for (const LayerMap* phase : phases) {
+            const auto entry = phase->find(name);
+            if (entry != phase->end()) {
+                joined.insert(joined.end(), entry->second.begin(), entry->second.end());
+            }
+        }
+        std::size_t next = 0;
+        std::size_t cuts = 0;
+        for (const AnimationKey& key : keys) {
+            std::vector<AnimationKey> pieces;
+            std::uint64_t frames = 0;
+            while (frames < key.duration() && next < joined.size()) {
+                frames += joined[next].duration();
+                pieces.push_back(joined[next++]);
+            }
+            cuts += pieces.size() > 1 ? 1 : 0;
+            const std::string fault = pieces.size() > 2 ? "more than two pieces" : splitFault(key, pieces, true);
+            if (!fault.empty()) {
+                return "layer \"" + name + "\": " + fault;
+            }
+        }
+        if (next != joined.size() || cuts > 2) {
+            return "layer \"" + name + "\" has extra pieces";
+        }
+    }
+    return animation.fps() == 25.0f ? "" : "rate is not 25";
 }
 
 } // namespace Korva

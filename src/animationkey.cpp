@@ -110,16 +110,23 @@ std::vector<AnimationKey> AnimationKey::splitEach(unsigned int length) const
         return pieces;
     }
     // The value range is divided by the number of pieces, not by frames: every
-    // piece, the shorter last one included, advances by one step. x and y are
-    // carried in double and rounded to float only when stored.
+    // piece, the shorter last one included, advances by one step. Piece i runs
+    // from boundary i to boundary i + 1, where boundary k = k * step + s is
+    // computed in double and rounded to float once. Computing each boundary
+    // once, rather than adding step to the previous one, means neighbouring
+    // pieces share their boundary value bit for bit, and it is the value that
+    // exact arithmetic rounds to whenever the double result is not a tie.
     const float start = _command.args()[0];
     const float delta = _command.args()[1] - start;
     const double step = static_cast<float>(static_cast<double>(delta) / count);
+    const auto boundary = [&](unsigned int k) {
+        return static_cast<float>(static_cast<double>(k) * step + start);
+    };
+    float from = boundary(0);
     for (unsigned int i = 0; i < count; ++i) {
-        const double x = static_cast<double>(i) * step + start;
-        const double y = x + step;
-        pieces.emplace_back(withRamp(_command, static_cast<float>(x), static_cast<float>(y)),
-                            i + 1 < count ? length : lastLength);
+        const float to = boundary(i + 1);
+        pieces.emplace_back(withRamp(_command, from, to), i + 1 < count ? length : lastLength);
+        from = to;
     }
     return pieces;
 }

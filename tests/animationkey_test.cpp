@@ -134,8 +134,8 @@ TEST(AnimationKeySplitEach, InterpolatedValues)
     EXPECT_EQ((Pieces{ramp(0, 4, 4), ramp(4, 8, 4), ramp(8, 12, 2)}), ramp(0, 12, 10).splitEach(4));
     EXPECT_EQ((Pieces{ramp(0, 5, 5), ramp(5, 10, 5)}), ramp(0, 10, 10).splitEach(5));
 
-    // Falling ramps whose steps are not exact: x is kept in double before
-    // adding the step (rounding x first would end piece 2 at 0x1.99999ep-2),
+    // Falling ramps whose steps are not exact: boundaries are not rounded
+    // before the next step is added (that would end piece 2 at 0x1.99999ep-2),
     // and the last piece ends at s + n * step, not at e.
     EXPECT_EQ((Pieces{ramp(1.0f, 0x1.555554p-1f, 1), ramp(0x1.555554p-1f, 0x1.555554p-2f, 1),
                       ramp(0x1.555554p-2f, -0x1p-25f, 1)}),
@@ -144,6 +144,13 @@ TEST(AnimationKeySplitEach, InterpolatedValues)
                       ramp(0x1.333334p-1f, 0x1.999998p-2f, 2), ramp(0x1.999998p-2f, 0x1.999998p-3f, 2),
                       ramp(0x1.999998p-3f, -0x1p-26f, 1)}),
               ramp(1.0f, 0.0f, 9).splitEach(2));
+
+    // Boundary 12 of this ramp is -0x1.0bbbd2p+60, shared by pieces 11 and 12;
+    // adding the step to boundary 11 in double would round to -0x1.0bbbd0p+60.
+    const Pieces steep = ramp(-0x1.3929cep+7f, -0x1.9cc18ep+61f, 37).splitEach(1);
+    ASSERT_EQ(37u, steep.size());
+    EXPECT_EQ(ramp(-0x1.ead854p+59f, -0x1.0bbbd2p+60f, 1), steep[11]);
+    EXPECT_EQ(ramp(-0x1.0bbbd2p+60f, -0x1.220b78p+60f, 1), steep[12]);
 
     // A single piece keeps the arguments bit for bit, -0 and NaN included.
     const AnimationKey odd(AnimationKeyCommand(Linear, {-0.0f, NAN}), 7);

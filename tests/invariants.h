@@ -24,6 +24,41 @@ inline bool sameBits(float a, float b)
     return std::memcmp(&a, &b, sizeof(float)) == 0;
 }
 
+/// True when both keys hold the same effect, argument bits and duration.
+inline bool sameBits(const AnimationKey& a, const AnimationKey& b)
+{
+    return a.duration() == b.duration() && a.command().effect() == b.command().effect()
+        && sameBits(a.command().args(), b.command().args());
+}
+
+/// True when both sequences hold keys of the same bits, in the same order.
+inline bool sameBits(const std::vector<AnimationKey>& a, const std::vector<AnimationKey>& b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!sameBits(a[i], b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+/// True when both maps have the same layer names holding keys of the same bits.
+inline bool sameBits(const LayerMap& a, const LayerMap& b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (auto i = a.begin(), j = b.begin(); i != a.end(); ++i, ++j) {
+        if (i->first != j->first || !sameBits(i->second, j->second)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 /// Empty when `pieces`, a non-empty split of `key`, tile it: pieces of at least
 /// one frame adding up to its duration, all with its effect; held pieces carry
 /// its command; neighbouring Linear pieces share their boundary value; with

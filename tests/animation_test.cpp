@@ -64,12 +64,16 @@ TEST(Animation, LayerQueries)
         EXPECT_EQ(0.0f, none.durationInSeconds());
         EXPECT_EQ(25.0f, none.fps());
         EXPECT_FALSE(none.hasLayer(""));
+        // One entry without keys, in any phase, makes an animation non-empty.
+        EXPECT_FALSE(Animation(LayerMap{{"", {}}}).empty());
+        EXPECT_FALSE(Animation({}, {}, {{"", {}}}).empty());
     }
     {
         // An entry without keys is present, yet reads like a missing one.
         const Animation animation({{"a", {}}}, {{"b", heldKeys({4})}}, {{"c", heldKeys({2})}});
         EXPECT_FALSE(animation.empty());
         EXPECT_TRUE(animation.hasLayer("a"));
+        EXPECT_TRUE(animation.hasLayer("b"));
         EXPECT_TRUE(animation.hasLayer("c"));
         EXPECT_FALSE(animation.hasLayer("C"));
         EXPECT_FALSE(animation.hasLayer("b "));
@@ -219,6 +223,21 @@ TEST(AnimationFromTimeline, LayersAndPieces)
         EXPECT_EQ(heldKeys({5}), animation.introLayer("hold"));
         EXPECT_EQ(heldKeys({15}), animation.bodyLayer("hold"));
     }
+}
+
+TEST(AnimationFromTimeline, MovedTimelineGivesUpItsStorage)
+{
+    LayerMap timeline{{"whole", heldKeys({10, 20})},
+                      {"cut", {AnimationKey(AnimationKeyCommand(Linear, {0, 1}), 10),
+                               AnimationKey(AnimationKeyCommand(Linear, {1, 2}), 40)}}};
+    const AnimationKey* wholeKeys = timeline["whole"].data();
+    const float* firstArgs = timeline["cut"][0].command().args().data();
+    const Animation animation(std::move(timeline), 35, 45);
+    EXPECT_TRUE(timeline.empty());
+    // A layer lying in one phase hands over its vector; keys of a cut layer are moved.
+    EXPECT_EQ(wholeKeys, animation.intro().at("whole").data());
+    EXPECT_EQ(firstArgs, animation.intro().at("cut")[0].command().args().data());
+    EXPECT_EQ((Durations{10, 25}), durationsOf(animation.intro()).at("cut"));
 }
 
 TEST(AnimationFromTimeline, KeysWithoutSplittingRule)

@@ -43,8 +43,8 @@ public:
     /// whose effect has no splitting rule; `timeline` is never modified.
     Animation(const LayerMap& timeline, unsigned int introEnd, unsigned int outroStart);
     /// Same as the overload above, but moves the keys out of `timeline`
-    /// instead of copying them. On success `timeline` is left empty; on any
-    /// exception it is left exactly as it was.
+    /// instead of copying them, and reuses its storage. On success `timeline`
+    /// is left empty; on any exception it is left exactly as it was.
     Animation(LayerMap&& timeline, unsigned int introEnd, unsigned int outroStart);
 
     /// A copy of the intro keys of layer `name`; empty when the intro has no such layer.

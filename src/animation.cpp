@@ -2,6 +2,8 @@
 
 #include "messagestream.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 #include <stdexcept>
@@ -81,89 +83,97 @@ LayerCut planLayer(const std::string& name, const Keys& keys, unsigned int intro
     return cut;
 }
 
-std::size_t pieceCount(const Keys& cut) noexcept
+// What one phase receives of a layer: an optional piece of a cut key, the
+// whole keys [begin, end), then another optional piece.
+struct PhaseShare {
+    AnimationKey* front = nullptr;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    AnimationKey* back = nullptr;
+
+    std::size_t size() const noexcept
+    {
+        return (front != nullptr ? 1 : 0) + (end - begin) + (back != nullptr ? 1 : 0);
+    }
+};
+
+enum Phase { IntroPhase, BodyPhase, OutroPhase, PhaseCount };
+
+using PhaseShares = std::array<PhaseShare, PhaseCount>;
+
+AnimationKey* piece(Keys& cut, std::size_t index) noexcept
 {
-    return cut.empty() ? 0 : 1;
+    return cut.empty() ? nullptr : &cut[index];
 }
 
-// The entry of `layer` in `phase`, created with room for `size` keys, or null
-// when the phase gets nothing of the layer. Layers arrive in name order, so
-// every new entry goes at the end of the map.
-Keys* phaseEntry(LayerMap& phase, const std::string& layer, std::size_t size, bool reserve)
+PhaseShares sharesOf(LayerCut& cut, std::size_t keyCount) noexcept
 {
-    if (size == 0) {
-        return nullptr;
-    }
-    Keys& entry = phase.emplace_hint(phase.end(), layer, Keys())->second;
-    if (reserve) {
-        entry.reserve(size);
-    }
-    return &entry;
+    return {{{nullptr, 0, cut.introCount, piece(cut.introCut, 0)},
+             {piece(cut.introCut, 1), cut.bodyBegin, cut.bodyEnd, piece(cut.outroCut, 0)},
+             {piece(cut.outroCut, 1), cut.outroBegin, keyCount, nullptr}}};
 }
 
 template <bool Moving>
 using SourceKeys = std::conditional_t<Moving, Keys, const Keys>;
 
+// Appends `share` of the layer's keys to `to`, which has room for them.
 template <bool Moving>
-void appendKeys(Keys* to, SourceKeys<Moving>& from, std::size_t first,
-                std::size_t last) noexcept(Moving)
+void appendShare(Keys& to, SourceKeys<Moving>& keys, const PhaseShare& share) noexcept(Moving)
 {
     using Offset = Keys::difference_type;
-    const auto begin = from.begin() + static_cast<Offset>(first);
-    const auto end = from.begin() + static_cast<Offset>(last);
+    const auto begin = keys.begin() + static_cast<Offset>(share.begin);
+    const auto end = keys.begin() + static_cast<Offset>(share.end);
+    if (share.front != nullptr) {
+        to.push_back(std::move(*share.front));
+    }
     if constexpr (Moving) {
-        to->insert(to->end(), std::make_move_iterator(begin), std::make_move_iterator(end));
+        to.insert(to.end(), std::make_move_iterator(begin), std::make_move_iterator(end));
     } else {
-        to->insert(to->end(), begin, end);
+        to.insert(to.end(), begin, end);
+    }
+    if (share.back != nullptr) {
+        to.push_back(std::move(*share.back));
     }
 }
 
-void appendPiece(Keys* to, Keys& cut, std::size_t piece) noexcept
+// Rearranges a moved layer's own vector into `share` of its keys, reusing its
+// storage: the share never holds more than the layer's keys, since each piece
+// stands in for a cut key that the share does not otherwise hold.
+void reshapeInPlace(Keys& keys, const PhaseShare& share) noexcept
 {
-    if (!cut.empty()) {
-        to->push_back(std::move(cut[piece]));
+    using Offset = Keys::difference_type;
+    const std::size_t first = share.front != nullptr ? 1 : 0;
+    if (first != share.begin) {
+        std::move(keys.begin() + static_cast<Offset>(share.begin),
+                  keys.begin() + static_cast<Offset>(share.end), keys.begin() + static_cast<Offset>(first));
     }
+    std::size_t size = first + (share.end - share.begin);
+    if (share.front != nullptr) {
+        keys[0] = std::move(*share.front);
+    }
+    if (share.back != nullptr) {
+        keys[size++] = std::move(*share.back);
+    }
+    keys.erase(keys.begin() + static_cast<Offset>(size), keys.end());
 }
 
-// One layer whose entries are created and sized, waiting for its keys.
+// One layer whose phase entries exist, waiting for its keys.
 template <bool Moving>
 struct PendingLayer {
     SourceKeys<Moving>* keys;
     LayerCut cut;
-    Keys* intro;
-    Keys* body;
-    Keys* outro;
-    bool handOver; // the layer lies whole in its one entry and gives it its vector
+    std::array<Keys*, PhaseCount> entries; // null where the phase gets nothing
+    int host; // with Moving, the phase that takes over the layer's vector
 };
 
-template <bool Moving>
-void fillEntries(PendingLayer<Moving>& layer) noexcept(Moving)
-{
-    SourceKeys<Moving>& keys = *layer.keys;
-    LayerCut& cut = layer.cut;
-    if (layer.intro != nullptr) {
-        appendKeys<Moving>(layer.intro, keys, 0, cut.introCount);
-        appendPiece(layer.intro, cut.introCut, 0);
-    }
-    if (layer.body != nullptr) {
-        appendPiece(layer.body, cut.introCut, 1);
-        appendKeys<Moving>(layer.body, keys, cut.bodyBegin, cut.bodyEnd);
-        appendPiece(layer.body, cut.outroCut, 0);
-    }
-    if (layer.outro != nullptr) {
-        appendPiece(layer.outro, cut.outroCut, 1);
-        appendKeys<Moving>(layer.outro, keys, cut.outroBegin, keys.size());
-    }
-}
-
 // Cuts every layer of `timeline` into the three phases. All that can throw
-// (splitting, map entries, reserving) happens before the first key is placed,
-// so a moved timeline is untouched by a failure; placing keys afterwards only
-// moves them into reserved room, which cannot throw.
+// (splitting, creating and reserving entries) happens before the first key is
+// placed, so a moved timeline is untouched by a failure; placing keys
+// afterwards only moves them into reserved room, which cannot throw.
 template <bool Moving>
 void distribute(std::conditional_t<Moving, LayerMap, const LayerMap>& timeline,
-                unsigned int introEnd, unsigned int outroStart, LayerMap& intro, LayerMap& body,
-                LayerMap& outro)
+                unsigned int introEnd, unsigned int outroStart,
+                const std::array<LayerMap*, PhaseCount>& phases)
 {
     std::vector<PendingLayer<Moving>> pending;
     pending.reserve(timeline.size());
@@ -171,30 +181,40 @@ void distribute(std::conditional_t<Moving, LayerMap, const LayerMap>& timeline,
         if (keys.empty()) {
             continue;
         }
-        LayerCut cut = planLayer(name, keys, introEnd, outroStart);
-        const std::size_t introSize = cut.introCount + pieceCount(cut.introCut);
-        const std::size_t bodySize = pieceCount(cut.introCut) + (cut.bodyEnd - cut.bodyBegin)
-            + pieceCount(cut.outroCut);
-        const std::size_t outroSize = pieceCount(cut.outroCut) + (keys.size() - cut.outroBegin);
-        // A moved layer that lies wholly in one phase hands over its vector, so
-        // its entry needs no room of its own.
-        const bool handOver = Moving && cut.introCut.empty() && cut.outroCut.empty()
-            && (introSize == keys.size() || bodySize == keys.size() || outroSize == keys.size());
-        pending.push_back({&keys, std::move(cut), phaseEntry(intro, name, introSize, !handOver),
-                           phaseEntry(body, name, bodySize, !handOver),
-                           phaseEntry(outro, name, outroSize, !handOver), handOver});
-    }
-    for (PendingLayer<Moving>& layer : pending) {
-        if constexpr (Moving) {
-            if (layer.handOver) {
-                Keys* entry = layer.intro != nullptr ? layer.intro
-                    : layer.body != nullptr          ? layer.body
-                                                     : layer.outro;
-                *entry = std::move(*layer.keys);
-                continue;
+        PendingLayer<Moving> layer{&keys, planLayer(name, keys, introEnd, outroStart), {}, -1};
+        const PhaseShares shares = sharesOf(layer.cut, keys.size());
+        if (Moving) {
+            // The largest share keeps the layer's own storage.
+            layer.host = BodyPhase;
+            for (int phase : {IntroPhase, OutroPhase}) {
+                if (shares[phase].size() > shares[layer.host].size()) {
+                    layer.host = phase;
+                }
             }
         }
-        fillEntries<Moving>(layer);
+        // Layers arrive in name order, so every new entry goes at the end of its map.
+        for (int phase = 0; phase < PhaseCount; ++phase) {
+            if (shares[phase].size() != 0) {
+                Keys& entry = phases[phase]->emplace_hint(phases[phase]->end(), name, Keys())->second;
+                if (phase != layer.host) {
+                    entry.reserve(shares[phase].size());
+                }
+                layer.entries[phase] = &entry;
+            }
+        }
+        pending.push_back(std::move(layer));
+    }
+    for (PendingLayer<Moving>& layer : pending) {
+        const PhaseShares shares = sharesOf(layer.cut, layer.keys->size());
+        for (int phase = 0; phase < PhaseCount; ++phase) {
+            if (layer.entries[phase] != nullptr && phase != layer.host) {
+                appendShare<Moving>(*layer.entries[phase], *layer.keys, shares[phase]);
+            }
+        }
+        if constexpr (Moving) {
+            reshapeInPlace(*layer.keys, shares[layer.host]);
+            *layer.entries[layer.host] = std::move(*layer.keys);
+        }
     }
     if constexpr (Moving) {
         timeline.clear();
@@ -230,12 +250,12 @@ Animation::Animation(LayerMap intro, LayerMap body, LayerMap outro) noexcept
 
 Animation::Animation(const LayerMap& timeline, unsigned int introEnd, unsigned int outroStart)
 {
-    distribute<false>(timeline, introEnd, outroStart, _intro, _body, _outro);
+    distribute<false>(timeline, introEnd, outroStart, {&_intro, &_body, &_outro});
 }
 
 Animation::Animation(LayerMap&& timeline, unsigned int introEnd, unsigned int outroStart)
 {
-    distribute<true>(timeline, introEnd, outroStart, _intro, _body, _outro);
+    distribute<true>(timeline, introEnd, outroStart, {&_intro, &_body, &_outro});
 }
 
 std::vector<AnimationKey> Animation::introLayer(const std::string& name) const

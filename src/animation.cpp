@@ -97,7 +97,7 @@ struct PhaseShare {
     }
 };
 
-enum Phase { IntroPhase, BodyPhase, OutroPhase, PhaseCount };
+enum Phase : std::size_t { IntroPhase, BodyPhase, OutroPhase, PhaseCount };
 
 using PhaseShares = std::array<PhaseShare, PhaseCount>;
 
@@ -163,7 +163,7 @@ struct PendingLayer {
     SourceKeys<Moving>* keys;
     LayerCut cut;
     std::array<Keys*, PhaseCount> entries; // null where the phase gets nothing
-    int host; // with Moving, the phase that takes over the layer's vector
+    std::size_t host; // with Moving, the phase that takes over the layer's vector
 };
 
 // Cuts every layer of `timeline` into the three phases. All that can throw
@@ -181,19 +181,19 @@ void distribute(std::conditional_t<Moving, LayerMap, const LayerMap>& timeline,
         if (keys.empty()) {
             continue;
         }
-        PendingLayer<Moving> layer{&keys, planLayer(name, keys, introEnd, outroStart), {}, -1};
+        PendingLayer<Moving> layer{&keys, planLayer(name, keys, introEnd, outroStart), {}, PhaseCount};
         const PhaseShares shares = sharesOf(layer.cut, keys.size());
-        if (Moving) {
+        if constexpr (Moving) {
             // The largest share keeps the layer's own storage.
             layer.host = BodyPhase;
-            for (int phase : {IntroPhase, OutroPhase}) {
+            for (std::size_t phase : {IntroPhase, OutroPhase}) {
                 if (shares[phase].size() > shares[layer.host].size()) {
                     layer.host = phase;
                 }
             }
         }
         // Layers arrive in name order, so every new entry goes at the end of its map.
-        for (int phase = 0; phase < PhaseCount; ++phase) {
+        for (std::size_t phase = 0; phase < PhaseCount; ++phase) {
             if (shares[phase].size() != 0) {
                 Keys& entry = phases[phase]->emplace_hint(phases[phase]->end(), name, Keys())->second;
                 if (phase != layer.host) {
@@ -206,7 +206,7 @@ void distribute(std::conditional_t<Moving, LayerMap, const LayerMap>& timeline,
     }
     for (PendingLayer<Moving>& layer : pending) {
         const PhaseShares shares = sharesOf(layer.cut, layer.keys->size());
-        for (int phase = 0; phase < PhaseCount; ++phase) {
+        for (std::size_t phase = 0; phase < PhaseCount; ++phase) {
             if (layer.entries[phase] != nullptr && phase != layer.host) {
                 appendShare<Moving>(*layer.entries[phase], *layer.keys, shares[phase]);
             }

@@ -1,6 +1,7 @@
 #ifndef ANIMATIONMODEL_ANIMATIONKEY_H
 #define ANIMATIONMODEL_ANIMATIONKEY_H
 
+#include <optional>
 #include <vector>
 
 #include "animationkeycommand.h"
@@ -49,6 +50,13 @@ public:
     /// the arguments bit for bit. Returns no piece when the effect has no
     /// splitting rule. Throws `std::invalid_argument` if `length` is 0.
     std::vector<AnimationKey> splitEach(unsigned int length) const;
+
+    /// The value of a `Linear` key `frame` frames after its start; no value for other effects.
+    ///
+    /// Frame 0 gives the start value and a frame at or past the end the end
+    /// value, bit for bit; in between, the value is computed exactly as
+    /// `splitAt(frame)` computes the value at its cut, so the two always agree.
+    std::optional<float> valueAt(unsigned int frame) const noexcept;
 
 private:
     AnimationKeyCommand _command;

@@ -28,7 +28,7 @@ bool hasSplittingRule(AnimationKeyCommandEffect effect) noexcept
 // Value of the ramp [start, end] of `duration` frames at `position` frames
 // (0 < position < duration). Every step is rounded to float before the next
 // one, and the frame counts enter the arithmetic exactly, as doubles.
-float rampValueAt(float start, float end, unsigned int position, unsigned int duration)
+float rampValueAt(float start, float end, unsigned int position, unsigned int duration) noexcept
 {
     const float delta = end - start;
     const auto scaled = static_cast<float>(static_cast<double>(position) * delta);
@@ -129,6 +129,22 @@ std::vector<AnimationKey> AnimationKey::splitEach(unsigned int length) const
         from = to;
     }
     return pieces;
+}
+
+std::optional<float> AnimationKey::valueAt(unsigned int frame) const noexcept
+{
+    if (_command.effect() != Linear) {
+        return std::nullopt;
+    }
+    const float start = _command.args()[0];
+    const float end = _command.args()[1];
+    if (frame == 0) {
+        return start;
+    }
+    if (frame >= _duration) {
+        return end;
+    }
+    return rampValueAt(start, end, frame, _duration);
 }
 
 } // namespace Korva

@@ -170,3 +170,30 @@ TEST(AnimationKeySplit, PiecesTileTheKey)
         }
     }
 }
+
+TEST(AnimationKey, ValueAt)
+{
+    // Ends bit for bit, frames past the end included; negative zero survives.
+    const AnimationKey fade = ramp(-0.0f, 0.1f, 7);
+    EXPECT_TRUE(sameBits(-0.0f, *fade.valueAt(0)));
+    EXPECT_TRUE(sameBits(0.1f, *fade.valueAt(7)));
+    EXPECT_TRUE(sameBits(0.1f, *fade.valueAt(UINT_MAX)));
+
+    // Inside the key: the same bits as the boundary of splitAt at that frame.
+    for (const AnimationKey& key : {fade, ramp(1e-3f, -3.75f, 3), ramp(1.0f, 1e30f, UINT_MAX),
+                                    ramp(0.3f, 0.7f, (1u << 24) + 3)}) {
+        for (const unsigned int frame : {1u, 2u, key.duration() / 2, key.duration() - 1}) {
+            const std::vector<AnimationKey> halves = key.splitAt(frame);
+            ASSERT_EQ(2u, halves.size());
+            EXPECT_TRUE(sameBits(halves[0].command().args()[1], *key.valueAt(frame))) << frame;
+        }
+    }
+    // The stepwise rounding, not one rounding of the exact ramp (0x1.52b52cp-2).
+    EXPECT_TRUE(sameBits(0x1.52b52ap-2f, *ramp(0.1f, 0.7f, 13).valueAt(5)));
+
+    // Held and unknown effects hold no value.
+    for (const AnimationKeyCommandEffect effect : {Held1, Held2, Held3, Effect7, EffectMinus1}) {
+        EXPECT_FALSE(held(effect, 4).valueAt(0).has_value());
+        EXPECT_FALSE(held(effect, 4).valueAt(2).has_value());
+    }
+}

@@ -2,10 +2,15 @@
 // in the same run. After the runs, the suite prints the ratio of the two
 // medians for every pair, next to its goal.
 #include "animation.h"
+#include "animationsampler.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <random>
 #include <map>
 #include <string>
 #include <utility>
@@ -153,6 +158,171 @@ void sumPhasesByHand(benchmark::State& state)
     }
 }
 
+// What a caller who samples by hand keeps per layer.
+struct HandSample {
+    const AnimationKey* key;
+    std::size_t keyIndex;
+    unsigned int offset;
+    std::optional<float> value;
+};
+
+struct HandCursor {
+    const std::vector<AnimationKey>* keys;
+    std::size_t key;
+    unsigned int offset;
+};
+
+std::vector<const LayerMap*> phasesOf(const Animation& animation)
+{
+    return {&animation.intro(), &animation.body(), &animation.outro()};
+}
+
+std::uint64_t longestOf(const LayerMap& phase)
+{
+    std::uint64_t longest = 0;
+    for (const auto& layer : phase) {
+        std::uint64_t frames = 0;
+        for (const AnimationKey& key : layer.second) {
+            frames += key.duration();
+        }
+        longest = std::max(longest, frames);
+    }
+    return longest;
+}
+
+void playThroughSampler(benchmark::State& state)
+{
+    const Animation animation(showTimeline(), introEnd, outroStart);
+    for (auto _ : state) {
+        state.PauseTiming();
+        AnimationSampler playing(animation);
+        state.ResumeTiming();
+        float sum = 0.0f;
+        for (std::uint64_t frame = 0; frame < playing.frameCount(); ++frame) {
+            for (const LayerSample& sample : playing.advance()) {
+                sum += sample.value.value_or(0.0f);
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+// One cursor per layer, stepped a frame at a time, phase after phase.
+void playByHand(benchmark::State& state)
+{
+    const Animation animation(showTimeline(), introEnd, outroStart);
+    std::vector<HandSample> samples(layerCount);
+    for (auto _ : state) {
+        float sum = 0.0f;
+        for (const LayerMap* phase : phasesOf(animation)) {
+            std::vector<HandCursor> cursors;
+            state.PauseTiming();
+            for (const auto& layer : *phase) {
+                cursors.push_back({&layer.second, 0, 0});
+            }
+            state.ResumeTiming();
+            const std::uint64_t length = longestOf(*phase);
+            for (std::uint64_t frame = 0; frame < length; ++frame) {
+                std::size_t count = 0;
+                for (HandCursor& cursor : cursors) {
+                    if (cursor.key < cursor.keys->size()) {
+                        const AnimationKey& key = (*cursor.keys)[cursor.key];
+                        samples[count++] = {&key, cursor.key, cursor.offset, key.valueAt(cursor.offset)};
+                        if (++cursor.offset == key.duration()) {
+                            ++cursor.key;
+                            cursor.offset = 0;
+                        }
+                    }
+                }
+                for (std::size_t i = 0; i < count; ++i) {
+                    sum += samples[i].value.value_or(0.0f);
+                }
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+constexpr std::size_t randomFrameCount = 10000;
+
+std::vector<std::uint64_t> randomFrames(std::uint64_t frameCount)
+{
+    std::mt19937_64 generator(7);
+    std::uniform_int_distribution<std::uint64_t> pick(0, frameCount - 1);
+    std::vector<std::uint64_t> frames(randomFrameCount);
+    for (std::uint64_t& frame : frames) {
+        frame = pick(generator);
+    }
+    return frames;
+}
+
+void seekThroughSampler(benchmark::State& state)
+{
+    const Animation animation(showTimeline(), introEnd, outroStart);
+    AnimationSampler sampler(animation);
+    const std::vector<std::uint64_t> frames = randomFrames(sampler.frameCount());
+    for (auto _ : state) {
+        float sum = 0.0f;
+        for (const std::uint64_t frame : frames) {
+            for (const LayerSample& sample : sampler.seek(frame)) {
+                sum += sample.value.value_or(0.0f);
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+// Per-layer prefix sums built beforehand, then one binary search per layer.
+void searchByHand(benchmark::State& state)
+{
+    const Animation animation(showTimeline(), introEnd, outroStart);
+    struct Layer {
+        const std::vector<AnimationKey>* keys;
+        std::vector<std::uint64_t> ends;
+    };
+    std::vector<std::vector<Layer>> phases;
+    std::vector<std::uint64_t> phaseEnds;
+    std::uint64_t total = 0;
+    for (const LayerMap* phase : phasesOf(animation)) {
+        std::vector<Layer>& layers = phases.emplace_back();
+        for (const auto& layer : *phase) {
+            std::vector<std::uint64_t> ends;
+            std::uint64_t end = 0;
+            for (const AnimationKey& key : layer.second) {
+                ends.push_back(end += key.duration());
+            }
+            layers.push_back({&layer.second, std::move(ends)});
+        }
+        phaseEnds.push_back(total += longestOf(*phase));
+    }
+    const std::vector<std::uint64_t> frames = randomFrames(total);
+    std::vector<HandSample> samples(layerCount);
+    for (auto _ : state) {
+        float sum = 0.0f;
+        for (const std::uint64_t frame : frames) {
+            std::size_t p = 0;
+            while (frame >= phaseEnds[p]) {
+                ++p;
+            }
+            const std::uint64_t local = frame - (p == 0 ? 0 : phaseEnds[p - 1]);
+            std::size_t count = 0;
+            for (const Layer& layer : phases[p]) {
+                const auto at = std::upper_bound(layer.ends.begin(), layer.ends.end(), local);
+                if (at != layer.ends.end()) {
+                    const auto index = static_cast<std::size_t>(at - layer.ends.begin());
+                    const auto offset = static_cast<unsigned int>(local - (index == 0 ? 0 : layer.ends[index - 1]));
+                    const AnimationKey& key = (*layer.keys)[index];
+                    samples[count++] = {&key, index, offset, key.valueAt(offset)};
+                }
+            }
+            for (std::size_t i = 0; i < count; ++i) {
+                sum += samples[i].value.value_or(0.0f);
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
 BENCHMARK(splitEachFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(constructOneMillionKeys)->Unit(benchmark::kMillisecond);
 BENCHMARK(splitAtMiddle);
@@ -162,6 +332,10 @@ BENCHMARK(cutMovedTimeline)->Unit(benchmark::kMillisecond);
 BENCHMARK(deepCopyTimeline)->Unit(benchmark::kMillisecond);
 BENCHMARK(durationInFrames)->Unit(benchmark::kMicrosecond);
 BENCHMARK(sumPhasesByHand)->Unit(benchmark::kMicrosecond);
+BENCHMARK(playThroughSampler)->Unit(benchmark::kMillisecond);
+BENCHMARK(playByHand)->Unit(benchmark::kMillisecond);
+BENCHMARK(seekThroughSampler)->Unit(benchmark::kMillisecond);
+BENCHMARK(searchByHand)->Unit(benchmark::kMillisecond);
 
 struct Goal {
     const char* measured;
@@ -175,6 +349,8 @@ const Goal goals[] = {
     {"cutCopiedTimeline", "deepCopyTimeline", 1.2},
     {"cutMovedTimeline", "deepCopyTimeline", 0.5},
     {"durationInFrames", "sumPhasesByHand", 1.2},
+    {"playThroughSampler", "playByHand", 1.3},
+    {"seekThroughSampler", "searchByHand", 1.3},
 };
 
 // Reports as usual and keeps the median real time of every benchmark.

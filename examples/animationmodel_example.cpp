@@ -1,8 +1,13 @@
 // Builds a small animation, prints its layers and durations, fits its frame
-// rate to a duration, then cuts one timeline into intro, body and outro.
+// rate to a duration, then cuts one timeline into intro, body and outro and
+// samples a few of its frames.
 #include "animation.h"
+#include "animationsampler.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +72,34 @@ void printAnimation(const Animation& animation)
                 static_cast<double>(animation.fps()));
 }
 
+const char* phaseName(AnimationPhase phase)
+{
+    switch (phase) {
+    case AnimationPhase::Intro: return "intro";
+    case AnimationPhase::Body: return "body";
+    case AnimationPhase::Outro: return "outro";
+    }
+    return "?";
+}
+
+void printSamples(const Animation& animation, std::initializer_list<std::uint64_t> frames)
+{
+    AnimationSampler sampler(animation);
+    std::printf("  %5s %-6s %-6s %3s %6s  %s\n", "frame", "phase", "layer", "key", "offset", "value");
+    for (const std::uint64_t frame : frames) {
+        const std::optional<PhaseFrame> where = sampler.locate(frame);
+        for (const LayerSample& sample : sampler.seek(frame)) {
+            std::printf("  %5llu %-6s %-6s %3zu %6u  ", static_cast<unsigned long long>(frame),
+                        phaseName(where->phase), sample.layer->c_str(), sample.keyIndex, sample.offset);
+            if (sample.value) {
+                std::printf("%g\n", static_cast<double>(*sample.value));
+            } else {
+                std::printf("%s\n", effectName(sample.key->command().effect()));
+            }
+        }
+    }
+}
+
 } // namespace
 
 int main()
@@ -92,6 +125,10 @@ int main()
                   AnimationKey(on, 20), AnimationKey(AnimationKeyCommand(Linear, {100.0f, 0.0f}), 40)}},
         {"light", {AnimationKey(on, 10), AnimationKey(AnimationKeyCommand(Held2), 80)}},
     };
-    printAnimation(Animation(timeline, 20, 70));
+    const Animation cut(timeline, 20, 70);
+    printAnimation(cut);
+
+    std::printf("\nWhat plays at a few frames of it:\n");
+    printSamples(cut, {0, 19, 20, 45, 69, 70, 99});
     return 0;
 }

@@ -5,8 +5,12 @@
 //  - pieces of a split are non-empty, in order, add up to the key, and
 //    neighbouring Linear pieces share their boundary value;
 //  - every layer of a cut timeline lands whole, or in two pieces, in order,
-//    in the three phases, and a moved timeline gives the same animation.
+//    in the three phases, and a moved timeline gives the same animation;
+//  - sampling at random frames and in sequential runs gives what a plain walk
+//    of the phases gives, and sampling the cut animation plays every layer of
+//    the timeline as the timeline does, Linear values within the proven bound.
 #include "animation.h"
+#include "animationsampler.h"
 #include "invariants.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -17,6 +21,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -225,6 +230,57 @@ void exerciseAnimation(FuzzedDataProvider& in, Animation animation)
     (void)animation.simulatedDurationInSeconds(value(in));
 }
 
+std::uint64_t frameOf(FuzzedDataProvider& in, std::uint64_t frameCount)
+{
+    switch (in.ConsumeIntegralInRange(0, 3)) {
+    case 0: return in.ConsumeIntegral<std::uint64_t>();
+    case 1: return frameCount - in.ConsumeIntegralInRange<std::uint64_t>(0, 3);
+    case 2: return UINT64_MAX - in.ConsumeIntegralInRange<std::uint64_t>(0, 2);
+    default: return frameCount == 0 ? 0 : in.ConsumeIntegralInRange<std::uint64_t>(0, frameCount - 1);
+    }
+}
+
+void exerciseSampling(FuzzedDataProvider& in, const Animation& animation)
+{
+    AnimationSampler sampler(animation);
+    for (int jump = in.ConsumeIntegralInRange(0, 4); jump > 0; --jump) {
+        const std::uint64_t frame = frameOf(in, sampler.frameCount());
+        const FrameSamples random = sampler.seek(frame);
+        check(sampleFault(animation, frame, random).empty(), "seek: " + sampleFault(animation, frame, random));
+        std::uint64_t expected = frame;
+        for (int step = in.ConsumeIntegralInRange(0, 12); step > 0; --step) {
+            const FrameSamples next = sampler.advance();
+            const std::uint64_t at = sampler.frame();
+            expected += expected < UINT64_MAX ? 1 : 0;
+            check(at == expected, "advance went to the wrong frame");
+            check(sampleFault(animation, at, next).empty(), "advance: " + sampleFault(animation, at, next));
+        }
+    }
+}
+
+// Timeline frames to probe: the frames around both cut positions, every key
+// boundary and a few drawn from the input, in ascending order.
+std::vector<std::uint64_t> probesOf(FuzzedDataProvider& in, const LayerMap& timeline, unsigned int introEnd,
+                                    unsigned int outroStart)
+{
+    std::vector<std::uint64_t> probes;
+    for (const std::uint64_t cut : {std::uint64_t{introEnd}, std::uint64_t{outroStart}}) {
+        probes.insert(probes.end(), {cut == 0 ? 0 : cut - 1, cut, cut + 1});
+    }
+    for (const auto& layer : timeline) {
+        std::uint64_t start = 0;
+        for (const AnimationKey& key : layer.second) {
+            probes.insert(probes.end(), {start, start + key.duration() / 2, start + key.duration() - 1});
+            start += key.duration();
+        }
+    }
+    for (int extra = in.ConsumeIntegralInRange(0, 4); extra > 0; --extra) {
+        probes.push_back(in.ConsumeIntegralInRange<std::uint64_t>(0, 1ull << 35));
+    }
+    std::sort(probes.begin(), probes.end());
+    return probes;
+}
+
 void exerciseCut(FuzzedDataProvider& in, const LayerMap& timeline)
 {
     const unsigned int introEnd = frames(in);
@@ -248,6 +304,9 @@ void exerciseCut(FuzzedDataProvider& in, const LayerMap& timeline)
     if (copied) {
         const std::string fault = cutFault(timeline, *copied);
         check(fault.empty(), "cut: " + fault);
+        const std::string playback = playbackFault(timeline, *copied, probesOf(in, timeline, introEnd, outroStart));
+        check(playback.empty(), "playback: " + playback);
+        exerciseSampling(in, *copied);
         exerciseAnimation(in, *copied);
     }
 }
@@ -266,6 +325,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const LayerMap before = timeline;
     exerciseCut(in, timeline);
     check(sameBits(before, timeline), "cutting changed the caller's timeline");
-    exerciseAnimation(in, Animation(timeline, timeline, timeline));
+    const Animation phases(timeline, timeline, timeline);
+    exerciseSampling(in, phases);
+    exerciseAnimation(in, phases);
     return 0;
 }

@@ -4,6 +4,7 @@
 // object (or the caller's source) must equal what it was, nothing may leak,
 // and an operation that does not fail must behave exactly as it does unarmed.
 #include "animation.h"
+#include "animationsampler.h"
 
 #include "printers.h"
 
@@ -220,6 +221,11 @@ TEST(AllocationFailure, EveryOperationIsExceptionSafe)
         {"setFPS refused", [&] { return sweep(animation, [](auto& a) { a.setFPS(-1.0f); }); }},
         {"setFPSToFitDurationInSeconds refused",
          [&] { return sweep(animation, [](auto& a) { a.setFPSToFitDurationInSeconds(0.0f); }); }},
+        {"AnimationSampler(animation)",
+         [&] { return sweep(animation, [](auto& a) { AnimationSampler(a).seek(7).size(); }); }},
+        {"AnimationSampler copy", [&] {
+             return sweep(animation, [](auto& a) { const AnimationSampler s(a); AnimationSampler(s).advance(); });
+         }},
     };
     std::size_t total = 0;
     for (const auto& [name, run] : operations) {

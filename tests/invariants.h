@@ -301,14 +301,15 @@ inline std::string playbackFault(const LayerMap& timeline, const Animation& anim
             const float original = *key.valueAt(static_cast<unsigned int>(t - keyStart));
             const float s = key.command().args()[0];
             const float e = key.command().args()[1];
-            if (whole ? !sameBits(played, original) : std::isnan(played) != std::isnan(original)) {
-                return where + "value changed";
+            if (whole && !sameBits(played, original)) {
+                return where + "value of a whole key changed";
             }
-            // The bound holds while no intermediate overflows: D * |e - s| stays finite.
+            // The bound holds while no intermediate overflows: D * |e - s| stays
+            // finite. Past that, both sides may be infinite or NaN.
             const double span = static_cast<double>(key.duration()) * std::fabs(static_cast<double>(e) - s);
             if (!whole && std::isfinite(s) && std::isfinite(e) && span <= FLT_MAX / 2
-                && std::fabs(static_cast<double>(played) - original)
-                    > cutValueBoundUlps * ulpOf(std::max(std::fabs(s), std::fabs(e)))) {
+                && !(std::fabs(static_cast<double>(played) - original)
+                     <= cutValueBoundUlps * ulpOf(std::max(std::fabs(s), std::fabs(e))))) {
                 return where + "value of the piece is off by more than the bound";
             }
         }

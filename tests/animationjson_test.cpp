@@ -1,0 +1,284 @@
+#include "animationjson.h"
+
+#include "expect_throw_msg.h"
+#include "invariants.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <sys/stat.h>
+
+using namespace Korva;
+
+namespace {
+
+AnimationKey ramp(float start, float end, unsigned int duration)
+{
+    return AnimationKey(AnimationKeyCommand(Linear, {start, end}), duration);
+}
+
+AnimationKey held(AnimationKeyCommandEffect effect, unsigned int duration)
+{
+    return AnimationKey(AnimationKeyCommand(effect), duration);
+}
+
+const char* const canonicalAnimation = R"({
+  "format": "animationmodel",
+  "version": 1,
+  "fps": 25,
+  "intro": {
+    "fade": [
+      {"effect": "Linear", "args": [0, 2.5], "duration": 5}
+    ]
+  },
+  "body": {
+    "fade": [
+      {"effect": "Linear", "args": [2.5, 10], "duration": 15},
+      {"effect": "Held1", "duration": 8}
+    ],
+    "pose": []
+  },
+  "outro": {}
+}
+)";
+
+Animation canonicalModel()
+{
+    return Animation({{"fade", {ramp(0.0f, 2.5f, 5)}}},
+                     {{"fade", {ramp(2.5f, 10.0f, 15), held(Held1, 8)}}, {"pose", {}}}, {});
+}
+
+// A document made of `members` after the format and version members.
+std::string document(const std::string& members)
+{
+    return R"({"format": "animationmodel", "version": 1)" + (members.empty() ? "" : ", " + members) + "}";
+}
+
+std::string bodyKey(const std::string& key)
+{
+    return document(R"("body": {"a": [)" + key + "]}");
+}
+
+struct TempDir {
+    std::filesystem::path path = std::filesystem::temp_directory_path()
+        / ("animationjson_test_" + std::to_string(::getpid()));
+    TempDir() { std::filesystem::create_directories(path); }
+    ~TempDir() { std::filesystem::remove_all(path); }
+};
+
+std::string fileText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST(AnimationJson, CanonicalLayout)
+{
+    EXPECT_EQ(canonicalAnimation, animationToJson(canonicalModel()));
+    EXPECT_EQ("{\n  \"format\": \"animationmodel-timeline\",\n  \"version\": 1,\n  \"layers\": {}\n}\n",
+              timelineToJson({}));
+    // Effects outside the enumeration's names as integers; names escaped only
+    // where JSON requires; floats in their shortest form.
+    const LayerMap timeline{{std::string("q\"\\/\n\x01\x7f\xc3\xa9", 9),
+                             {held(static_cast<AnimationKeyCommandEffect>(-7), 1), held(Held3, 4294967295u),
+                              ramp(0.1f, -0.0f, 2), ramp(1e-45f, 3.4028235e38f, 3), ramp(NAN, -INFINITY, 4),
+                              ramp(INFINITY, 1e21f, 5)}}};
+    EXPECT_EQ(R"({
+  "format": "animationmodel-timeline",
+  "version": 1,
+  "layers": {
+    "q\"\\/\n\u0001)" "\x7f\xc3\xa9" R"(": [
+      {"effect": -7, "duration": 1},
+      {"effect": "Held3", "duration": 4294967295},
+      {"effect": "Linear", "args": [0.1, -0], "duration": 2},
+      {"effect": "Linear", "args": [1e-45, 3.4028235e+38], "duration": 3},
+      {"effect": "Linear", "args": ["NaN", "-Infinity"], "duration": 4},
+      {"effect": "Linear", "args": ["Infinity", 1e+21], "duration": 5}
+    ]
+  }
+}
+)",
+              timelineToJson(timeline));
+    EXPECT_TRUE(sameBits(timeline, timelineFromJson(timelineToJson(timeline))));
+    EXPECT_THROW_MSG(timelineToJson({{"bad \xff", {}}}), std::invalid_argument,
+                     "Could not save layer \"bad \xff\": its name is not valid UTF-8");
+}
+
+TEST(AnimationJson, LoadsAnyLayoutExactly)
+{
+    EXPECT_EQ(canonicalModel(), animationFromJson(canonicalAnimation));
+    // Members in any order and any whitespace, defaults for what is left out.
+    const Animation loose = animationFromJson(
+        "\r\n{\"body\":{\"fade\":[{\"duration\":15,\"args\":[2.5,1e1],\"effect\":0},{\"effect\":\"Held1\","
+        "\"duration\":8}],\"pose\":[ ]},\"intro\":{\"fade\":[{\"effect\":\"Linear\",\"args\":[0.0,25e-1],"
+        "\"duration\":5}]},\"version\":1,\"format\":\"animationmodel\"}\t");
+    EXPECT_EQ(canonicalModel(), loose);
+    EXPECT_EQ(canonicalAnimation, animationToJson(loose));
+
+    // One correct rounding from the decimal text: this decimal lies just above
+    // the midpoint of 1 and the next float; rounding through double first
+    // would give 1.
+    const std::string args = R"({"effect": "Linear", "args": [1.0000000596046447753906251, %], "duration": 1})";
+    struct Case {
+        const char* text;
+        float value;
+    };
+    for (const Case& c : {Case{"1.0000000596046447753906251", 0x1.000002p+0f}, Case{"-0", -0.0f},
+                          Case{"1e-45", 0x1p-149f}, Case{"7.1e-46", 0x1p-149f}, Case{"7e-46", 0.0f},
+                          Case{"-1e-400", -0.0f}, Case{"0.000000000000000000000000000000000000000000000001", 0.0f},
+                          Case{"3.4028235e38", FLT_MAX}, Case{"0.1", 0.1f}, Case{"\"-Infinity\"", -INFINITY}}) {
+        const std::string text = bodyKey(R"({"effect": "Linear", "args": [)" + std::string(c.text)
+                                         + R"(, 0], "duration": 1})");
+        EXPECT_TRUE(sameBits(c.value, animationFromJson(text).body().at("a")[0].command().args()[0])) << c.text;
+    }
+    EXPECT_TRUE(std::isnan(animationFromJson(bodyKey(R"({"effect": 0, "args": ["NaN", 0], "duration": 1})"))
+                               .body().at("a")[0].command().args()[0]));
+
+    // documentFromJson tells the kinds apart.
+    EXPECT_TRUE(std::holds_alternative<LayerMap>(
+        documentFromJson(R"({"version": 1, "layers": {"x": []}, "format": "animationmodel-timeline"})")));
+    EXPECT_EQ(12.5f, std::get<Animation>(documentFromJson(document(R"("fps": 12.5)"))).fps());
+}
+
+TEST(AnimationJson, RefusalsAreLocated)
+{
+    struct Case {
+        std::string text;
+        const char* what;
+    };
+    const std::string duration0 = std::string(canonicalAnimation).replace(
+        std::string(canonicalAnimation).find("\"duration\": 8"), 13, "\"duration\": 0");
+    const Case cases[] = {
+        // Not JSON, or not a document.
+        {"", "1:1: : The document is empty."},
+        {"{\"format\": \"animationmodel\", \"version\": 1,}", "1:43: /version: Missing a name for object member."},
+        {document("") + " // note", "1:44: : The document root must not be followed by other values."},
+        {document("\"fps\": NaN"), "1:51: /fps: Invalid value."},
+        {document("\"fps\": \"abc"), "1:56: /fps: Missing a closing quotation mark in string."},
+        {document("\"body\": {\"\xff\": []}"), "1:54: /body: Invalid encoding in string."},
+        {document("") + std::string(1, '\0'), "1:43: : a NUL character is not allowed here"},
+        {"[]", "1:1: : a document must be a JSON object"},
+        // The document object.
+        {"{\"version\": 1}", "1:1: : missing member \"format\""},
+        {"{\"format\": \"animationmodel\"}", "1:1: : missing member \"version\""},
+        {"{\"format\": \"animationmodel-x\", \"version\": 1}",
+         "1:12: /format: unknown format \"animationmodel-x\": expected \"animationmodel\" or \"animationmodel-timeline\""},
+        {"{\"format\": 3, \"version\": 1}", "1:12: /format: \"format\" must be a string"},
+        {"{\"format\": \"animationmodel\", \"version\": 2}",
+         "1:41: /version: version 2 is newer than this library reads (version 1)"},
+        {"{\"format\": \"animationmodel\", \"version\": 1.0}",
+         "1:41: /version: unsupported version 1.0: this library reads version 1"},
+        {document("\"durration\": 3"), "1:44: /durration: unknown member \"durration\""},
+        {document("\"version\": 1"), "1:44: /version: duplicate member \"version\""},
+        {document("\"layers\": {}"), "1:44: /layers: member \"layers\" does not belong in an animation document"},
+        {document("\"fps\": 0"), "1:51: /fps: FPS should be strictly higher than 0 but given argument (0) is not."},
+        {document("\"fps\": \"Infinity\""), "1:51: /fps: FPS should be finite but given argument (inf) is not."},
+        {document("\"fps\": 1e39"), "1:51: /fps: 1e39 is outside the float range"},
+        {document("\"intro\": []"), "1:53: /intro: a phase must be an object of layers"},
+        // Layers and keys.
+        {document(R"("body": {"a": [], "a": []})"), "1:62: /body/a: duplicate layer \"a\""},
+        {document(R"("body": {"a": {}})"), "1:58: /body/a: a layer must be an array of keys"},
+        {document(R"("body": {"a/b~c": [3]})"), "1:63: /body/a~1b~0c/0: a key must be an object"},
+        {document(R"("body": {"a": [[[[[[[[[[[[]]]]]]]]]]]]})"), "1:59: /body/a/0: a key must be an object"},
+        {bodyKey(R"({"effect": "Held1", "duration": 1, "durration": 2})"),
+         "1:94: /body/a/0/durration: unknown member \"durration\""},
+        {bodyKey(R"({"effect": 0, "args": [1, 2], "args": [1, 2], "duration": 1})"),
+         "1:89: /body/a/0/args: duplicate member \"args\""},
+        {bodyKey(R"({"effect": "Held1"})"), "1:59: /body/a/0: missing member \"duration\""},
+        {bodyKey(R"({"duration": 1})"), "1:59: /body/a/0: missing member \"effect\""},
+        {bodyKey(R"({"effect": "Held9", "duration": 1})"),
+         "1:70: /body/a/0/effect: unknown effect \"Held9\": expected \"Linear\", \"Held1\", \"Held2\", \"Held3\" or an integer"},
+        {bodyKey(R"({"effect": 4294967296, "duration": 1})"),
+         "1:70: /body/a/0/effect: \"effect\" must be a 32-bit integer, not 4294967296"},
+        {bodyKey(R"({"effect": [], "duration": 1})"), "1:70: /body/a/0/effect: \"effect\" must be a string or an integer"},
+        {bodyKey(R"({"effect": "Held1", "duration": -1})"),
+         "1:91: /body/a/0/duration: \"duration\" must be an integer from 1 to 4294967295, not -1"},
+        {bodyKey(R"({"effect": "Held1", "duration": 1.5})"),
+         "1:91: /body/a/0/duration: \"duration\" must be an integer from 1 to 4294967295, not 1.5"},
+        {bodyKey(R"({"effect": "Held1", "duration": 4294967296})"),
+         "1:91: /body/a/0/duration: \"duration\" must be an integer from 1 to 4294967295, not 4294967296"},
+        {bodyKey(R"({"effect": "Held1", "duration": "1"})"),
+         "1:91: /body/a/0/duration: \"duration\" must be an integer from 1 to 4294967295"},
+        {duration0, "13:39: /body/fade/1/duration: Duration of AnimationKeyCommand must be > 0"},
+        {bodyKey(R"({"effect": "Linear", "args": [1, 1e39], "duration": 1})"),
+         "1:92: /body/a/0/args/1: 1e39 is outside the float range"},
+        {bodyKey(R"({"effect": "Linear", "args": [1, "nan"], "duration": 1})"),
+         "1:92: /body/a/0/args/1: an argument must be a number, \"NaN\", \"Infinity\" or \"-Infinity\""},
+        {bodyKey(R"({"effect": "Linear", "args": [1], "duration": 1})"),
+         "1:88: /body/a/0/args: Could not set attributes of AnimationKeyCommand: the number of arguments does not "
+         "correspond to the command (1 arguments given but 2 expected for command 0)"},
+        {bodyKey(R"({"effect": "Linear", "duration": 1})"),
+         "1:59: /body/a/0: Could not set attributes of AnimationKeyCommand: the number of arguments does not "
+         "correspond to the command (0 arguments given but 2 expected for command 0)"},
+        {document("\"body\": {\"\xc3\xa9\": [{\"effect\": \"Held1\", \"args\": [1], \"duration\": 1}]}"),
+         "1:87: /body/\xc3\xa9/0/args: Could not set attributes of AnimationKeyCommand: the number of arguments "
+         "does not correspond to the command (1 arguments given but 0 expected for command 1)"},
+        {"{\n  \"format\": \"animationmodel-timeline\",\n  \"version\": 1,\n  \"fps\": 25\n}",
+         "4:3: /fps: member \"fps\" does not belong in a timeline document"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_THROW_MSG(documentFromJson(c.text), AnimationJsonError, c.what);
+    }
+    // The parts of the error, and a document of the other kind.
+    try {
+        animationFromJson(R"({"format": "animationmodel-timeline",
+  "version": 1})");
+        FAIL() << "a timeline loaded as an animation";
+    } catch (const AnimationJsonError& error) {
+        EXPECT_EQ(1u, error.line());
+        EXPECT_EQ(12u, error.column());
+        EXPECT_EQ("/format", error.pointer());
+        EXPECT_EQ("expected an animation document, not a timeline", error.message());
+    }
+    EXPECT_THROW_MSG(timelineFromJson(canonicalAnimation), AnimationJsonError,
+                     "2:13: /format: expected a timeline document, not an animation");
+}
+
+TEST(AnimationJson, Files)
+{
+    const TempDir dir;
+    const std::filesystem::path file = dir.path / "show.json";
+    const Animation show = canonicalModel();
+
+    // Round trip through a file; replacing keeps the permission bits.
+    saveAnimation(show, file.string());
+    ::chmod(file.c_str(), 0640);
+    saveAnimation(show, file.string());
+    EXPECT_EQ(canonicalAnimation, fileText(file));
+    struct stat status {};
+    ::stat(file.c_str(), &status);
+    EXPECT_EQ(0640u, status.st_mode & 07777);
+    EXPECT_EQ(show, loadAnimation(file.string()));
+    EXPECT_TRUE(std::holds_alternative<Animation>(loadDocument(file.string())));
+
+    // Through a symbolic link, the file it points to is replaced, not the link.
+    const std::filesystem::path link = dir.path / "link.json";
+    std::filesystem::create_symlink("show.json", link);
+    const LayerMap timeline{{"x", {held(Held2, 3)}}};
+    saveTimeline(timeline, link.string());
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(timeline, loadTimeline(file.string()));
+
+    // Failures name the file and leave everything as it was, no stray file.
+    EXPECT_THROW_MSG(saveText("x", (dir.path / "missing" / "a.json").string()), std::system_error,
+                     (dir.path / "missing" / "a.json").string() + ": No such file or directory");
+    EXPECT_THROW_MSG(loadTimeline((dir.path / "none.json").string()), std::system_error,
+                     (dir.path / "none.json").string() + ": No such file or directory");
+    EXPECT_THROW_MSG(readText(dir.path.string()), std::system_error, dir.path.string() + ": Is a directory");
+    EXPECT_THROW_MSG(saveText("x", dir.path.string()), std::system_error, dir.path.string() + ": Is a directory");
+    EXPECT_EQ(timelineToJson(timeline), fileText(file));
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+        ++entries;
+    }
+    EXPECT_EQ(2u, entries);
+}

@@ -1,162 +1,22 @@
-// Runs every allocating operation with its Nth allocation failing, for
-// N = 1, 2, ... until it completes, once with only the Nth failing and once
-// with every allocation from the Nth on failing. After each std::bad_alloc the
-// object (or the caller's source) must equal what it was, nothing may leak,
-// and an operation that does not fail must behave exactly as it does unarmed.
+// Every allocating operation of the library under the allocation-failure
+// sweep (see allocation_sweep.h).
 #include "animation.h"
 #include "animationsampler.h"
 
+#include "allocation_sweep.h"
 #include "printers.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
 #include <iostream>
-#include <new>
-#include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace {
-
-std::size_t allocationCount = 0; // allocations since the sweep armed
-std::size_t liveAllocations = 0;
-std::size_t failingAllocation = 0; // 0: none fails
-bool failFromThenOn = false;
-
-bool allocationShouldFail() noexcept
-{
-    ++allocationCount;
-    return failingAllocation != 0
-        && (allocationCount == failingAllocation || (failFromThenOn && allocationCount > failingAllocation));
-}
-
-void arm(std::size_t failing, bool fromThenOn) noexcept
-{
-    allocationCount = 0;
-    failingAllocation = failing;
-    failFromThenOn = fromThenOn;
-}
-
-void disarm() noexcept
-{
-    failingAllocation = 0;
-}
-
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (allocationShouldFail()) {
-        throw std::bad_alloc();
-    }
-    void* memory = std::malloc(size == 0 ? 1 : size);
-    if (memory == nullptr) {
-        throw std::bad_alloc();
-    }
-    ++liveAllocations;
-    return memory;
-}
-
-void* operator new[](std::size_t size)
-{
-    return ::operator new(size);
-}
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    try {
-        return ::operator new(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
-{
-    return ::operator new(size, tag);
-}
-
-void operator delete(void* memory) noexcept
-{
-    if (memory != nullptr) {
-        --liveAllocations;
-        std::free(memory);
-    }
-}
-
-void operator delete[](void* memory) noexcept
-{
-    ::operator delete(memory);
-}
-
-void operator delete(void* memory, std::size_t) noexcept
-{
-    ::operator delete(memory);
-}
-
-void operator delete[](void* memory, std::size_t) noexcept
-{
-    ::operator delete(memory);
-}
-
 using namespace Korva;
+using AllocationSweep::sweep;
 
 namespace {
-
-// What an operation did: nothing thrown, or the text of its invalid_argument.
-using Outcome = std::optional<std::string>;
-
-template <class Subject, class Operation>
-Outcome runOn(Subject& subject, Operation& operation)
-{
-    try {
-        operation(subject);
-        return std::nullopt;
-    } catch (const std::invalid_argument& e) {
-        return std::string(e.what());
-    }
-}
-
-// Sweeps `operation` over copies of `subject`; returns the failure points exercised.
-template <class Subject, class Operation>
-std::size_t sweep(const Subject& subject, Operation operation)
-{
-    Subject reference(subject);
-    const Outcome expected = runOn(reference, operation);
-    std::size_t points = 0;
-    for (bool fromThenOn : {false, true}) {
-        for (std::size_t failing = 1;; ++failing) {
-            const std::size_t liveBefore = liveAllocations;
-            bool failed = false;
-            {
-                Subject copy(subject);
-                Outcome outcome;
-                arm(failing, fromThenOn);
-                try {
-                    outcome = runOn(copy, operation);
-                } catch (const std::bad_alloc&) {
-                    failed = true;
-                }
-                disarm();
-                if (failed) {
-                    EXPECT_TRUE(copy == subject) << "changed by failing allocation " << failing;
-                } else {
-                    EXPECT_EQ(expected, outcome) << "with allocation " << failing << " failing";
-                    EXPECT_TRUE(copy == reference) << "with allocation " << failing << " failing";
-                }
-            }
-            EXPECT_EQ(liveBefore, liveAllocations) << "leak with allocation " << failing << " failing";
-            if (!failed) {
-                break;
-            }
-            ++points;
-        }
-    }
-    return points;
-}
 
 using Keys = std::vector<AnimationKey>;
 

@@ -167,6 +167,8 @@ TEST(AnimationJson, RefusalsAreLocated)
         {document("\"body\": {\"\xff\": []}"), "1:54: /body: Invalid encoding in string."},
         {document("") + std::string(1, '\0'), "1:43: : a NUL character is not allowed here"},
         {"[]", "1:1: : a document must be a JSON object"},
+        {document(R"("body": {"a\udc00": []})"),
+         "1:53: /body: a layer name must not hold an unpaired surrogate (\\ud800 to \\udfff)"},
         // The document object.
         {"{\"version\": 1}", "1:1: : missing member \"format\""},
         {"{\"format\": \"animationmodel\"}", "1:1: : missing member \"version\""},

@@ -85,6 +85,18 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t i) noexcept
     return length;
 }
 
+bool isValidUtf8(std::string_view text) noexcept
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8SequenceLength(text, i);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 // Writes the canonical layout into one string.
 class DocumentWriter {
 public:
@@ -252,34 +264,44 @@ std::size_t estimatedSize(const LayerMap& phase)
 // ---------------------------------------------------------------------------
 // Loading
 
-// RapidJSON input over a byte range that need not end with a NUL.
+// RapidJSON input over a mutable byte range that need not end with a NUL.
+// Strings are decoded in place, inside the range, so the parser needs no
+// scratch memory for them, and numbers are handed over as their text.
 class TextStream {
 public:
     using Ch = char;
 
-    TextStream(const char* begin, const char* end) noexcept : _begin(begin), _current(begin), _end(end) {}
+    TextStream(char* begin, char* end) noexcept : _begin(begin), _current(begin), _end(end) {}
 
     Ch Peek() const noexcept { return _current != _end ? *_current : '\0'; }
     Ch Take() noexcept { return _current != _end ? *_current++ : '\0'; }
     std::size_t Tell() const noexcept { return static_cast<std::size_t>(_current - _begin); }
 
-    // Output is only used by in-place parsing, which this stream does not offer.
-    Ch* PutBegin() noexcept { return nullptr; }
-    void Put(Ch) noexcept {}
+    // A decoded string is never longer than its text, so the output stays
+    // behind the input, except on a malformed string cut off by the end of
+    // the text (the parse fails there): output past the range is dropped.
+    Ch* PutBegin() noexcept { return _output = _current; }
+    void Put(Ch c) noexcept
+    {
+        if (_output != _end) {
+            *_output++ = c;
+        }
+    }
     void Flush() noexcept {}
-    std::size_t PutEnd(Ch*) noexcept { return 0; }
+    std::size_t PutEnd(Ch* begin) noexcept { return static_cast<std::size_t>(_output - begin); }
 
 private:
-    const char* _begin;
-    const char* _current;
-    const char* _end;
+    char* _begin;
+    char* _current;
+    char* _end;
+    char* _output = nullptr;
 };
 
 // The parser's scratch stack allocates through operator new, so exhausted
 // memory surfaces as std::bad_alloc like everywhere else in the library.
 class NewAllocator {
 public:
-    static const bool kNeedFree = true;
+    [[maybe_unused]] static constexpr bool kNeedFree = true;
 
     void* Malloc(std::size_t size) { return size == 0 ? nullptr : ::operator new(size); }
     void* Realloc(void* old, std::size_t oldSize, std::size_t newSize)
@@ -299,7 +321,8 @@ public:
 };
 
 using Reader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, NewAllocator>;
-constexpr unsigned parseFlags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseNumbersAsStringsFlag;
+constexpr unsigned parseFlags
+    = rapidjson::kParseInsituFlag | rapidjson::kParseValidateEncodingFlag | rapidjson::kParseNumbersAsStringsFlag;
 
 enum class Kind { Any, Animation, Timeline };
 
@@ -340,7 +363,7 @@ class DocumentBuilder {
 public:
     using Ch = char;
 
-    explicit DocumentBuilder(const TextStream& stream) noexcept : _stream(stream) {}
+    DocumentBuilder(const TextStream& stream, const char* text) noexcept : _stream(stream), _text(text) {}
 
     bool Null() { return scalar("null"); }
     bool Bool(bool) { return scalar("a boolean"); }
@@ -350,10 +373,12 @@ public:
     bool Uint64(std::uint64_t) { return scalar("a number"); }
     bool Double(double) { return scalar("a number"); }
 
-    bool RawNumber(const char* text, rapidjson::SizeType length, bool)
+    // In-place parsing hands over a pointer past the number: its text is
+    // read from the original, just before the stream's position.
+    bool RawNumber(const char*, rapidjson::SizeType length, bool)
     {
         mark();
-        const std::string_view number(text, length);
+        const std::string_view number(_text + _previousEnd - length, length);
         switch (_depth) {
         case 1:
             if (_member == Version) {
@@ -608,6 +633,9 @@ private:
 
     bool layerName(std::string_view name)
     {
+        if (!isValidUtf8(name)) {
+            return fail("a layer name must not hold an unpaired surrogate (\\ud800 to \\udfff)");
+        }
         const std::size_t before = _phase->size();
         const auto entry = _phase->emplace_hint(_phase->end(), std::string(name), std::vector<AnimationKey>());
         _layer.assign(name);
@@ -820,6 +848,7 @@ private:
     }
 
     const TextStream& _stream;
+    const char* _text;
     std::size_t _previousEnd = 0;
     std::size_t _tokenFrom = 0;
     std::optional<Failure> _failure;
@@ -887,8 +916,11 @@ std::size_t tokenStart(std::string_view text, std::size_t from) noexcept
 
 AnimationDocument parseDocument(std::string_view text, Kind expected)
 {
-    TextStream stream(text.data(), text.data() + text.size());
-    DocumentBuilder builder(stream);
+    // The parse decodes strings in place: it works on a copy, and locations
+    // are found in the original text.
+    std::string buffer(text);
+    TextStream stream(buffer.data(), buffer.data() + buffer.size());
+    DocumentBuilder builder(stream, text.data());
     Reader reader;
     const rapidjson::ParseResult result = reader.Parse<parseFlags>(stream, builder);
     if (builder.failure()) {

@@ -15,21 +15,28 @@ run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/cmake-build -G ${GENERATOR}
     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build)
-run(${WORK_DIR}/cmake-build/consumer)
+execute_process(COMMAND ${WORK_DIR}/cmake-build/consumer WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "the CMake consumer failed")
+endif()
 
 # 2. pkg-config.
-file(GLOB_RECURSE pc_files ${prefix}/animationmodel.pc)
+file(GLOB_RECURSE pc_files ${prefix}/animationmodel-json.pc)
 list(GET pc_files 0 pc_file)
 get_filename_component(pc_dir ${pc_file} DIRECTORY)
 find_program(PKG_CONFIG NAMES pkg-config pkgconf REQUIRED)
 execute_process(COMMAND ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir}
-        ${PKG_CONFIG} --cflags --libs animationmodel
+        ${PKG_CONFIG} --cflags --libs animationmodel-json
     OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
-    message(FATAL_ERROR "pkg-config does not know animationmodel")
+    message(FATAL_ERROR "pkg-config does not know animationmodel-json")
 endif()
 separate_arguments(flags UNIX_COMMAND "${flags}")
 separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
 run(${CXX} ${cxx_flags} -std=c++17 ${CONSUMER_DIR}/main.cpp ${flags} -o ${WORK_DIR}/pkgconfig-consumer)
 get_filename_component(libdir ${pc_dir} DIRECTORY)
-run(${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir} ${WORK_DIR}/pkgconfig-consumer)
+execute_process(COMMAND ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir} ${WORK_DIR}/pkgconfig-consumer
+    WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "the pkg-config consumer failed")
+endif()

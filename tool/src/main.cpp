@@ -1,0 +1,552 @@
+// animationmodel: inspect, check, format, cut, fit, split, sample and draw
+// animation files.
+//
+// Exit status: 0 on success; 1 when an input is bad or a file cannot be read
+// or written (one line on standard error); 2 on a usage error (with the
+// usage line).
+#include "animationjson.h"
+#include "animationsampler.h"
+#include "effects.h"
+#include "render.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <limits>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <vector>
+
+using namespace Korva;
+
+namespace {
+
+constexpr const char* version = "1.0.0";
+
+// A command line that does not fit a subcommand: exit status 2.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A bad input or a file that cannot be read or written: exit status 1. The
+// text is "FILE: reason" or "FILE:LINE:COLUMN: POINTER: message".
+struct InputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+const char* const generalUsage = "usage: animationmodel {info,check,format,cut,fit,split,sample,render} ... "
+                                 "(animationmodel --help for more)";
+
+const std::pair<const char*, const char*> usages[] = {
+    {"info", "usage: animationmodel info FILE"},
+    {"check", "usage: animationmodel check FILE..."},
+    {"format", "usage: animationmodel format FILE [-o OUT] | animationmodel format --check FILE..."},
+    {"cut", "usage: animationmodel cut TIMELINE --intro-end N --outro-start M [-o OUT]"},
+    {"fit", "usage: animationmodel fit FILE --seconds S [-o OUT]"},
+    {"split", "usage: animationmodel split FILE --each L [-o OUT]"},
+    {"sample", "usage: animationmodel sample FILE [--layer NAME]... [--from F] [--to T]"},
+    {"render", "usage: animationmodel render FILE -o OUT.svg [--width PX]"},
+};
+
+const char* usageOf(const std::string& subcommand)
+{
+    for (const auto& [name, usage] : usages) {
+        if (subcommand == name) {
+            return usage;
+        }
+    }
+    return generalUsage;
+}
+
+std::string shownName(const std::string& file)
+{
+    return file == "-" ? "<stdin>" : file;
+}
+
+// The whole input named `file`: a file, or standard input for "-".
+std::string readInput(const std::string& file)
+{
+    if (file != "-") {
+        try {
+            return readText(file);
+        } catch (const std::system_error& error) {
+            throw InputError(error.what());
+        }
+    }
+    std::string text{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+    if (std::cin.bad()) {
+        throw InputError("<stdin>: cannot be read");
+    }
+    return text;
+}
+
+AnimationDocument parse(const std::string& file, const std::string& text)
+{
+    try {
+        return documentFromJson(text);
+    } catch (const AnimationJsonError& error) {
+        throw InputError(shownName(file) + ":" + error.what());
+    }
+}
+
+AnimationDocument load(const std::string& file)
+{
+    return parse(file, readInput(file));
+}
+
+Animation loadAnimation(const std::string& file, const char* hint)
+{
+    AnimationDocument document = load(file);
+    if (auto* animation = std::get_if<Animation>(&document)) {
+        return std::move(*animation);
+    }
+    throw InputError(shownName(file) + ": this is a timeline, not an animation: " + hint);
+}
+
+std::string save(const AnimationDocument& document)
+{
+    if (const auto* animation = std::get_if<Animation>(&document)) {
+        return animationToJson(*animation);
+    }
+    return timelineToJson(std::get<LayerMap>(document));
+}
+
+// Writes `text` to `out` atomically, or to standard output when `out` is empty.
+void writeOutput(const std::string& text, const std::string& out)
+{
+    if (out.empty() || out == "-") {
+        std::cout << text << std::flush;
+        if (!std::cout) {
+            throw InputError("<stdout>: cannot be written");
+        }
+        return;
+    }
+    try {
+        saveText(text, out);
+    } catch (const std::system_error& error) {
+        throw InputError(error.what());
+    }
+}
+
+// An unsigned number of the command line, checked in full: digits only, no
+// sign, nothing after them, at most `limit`.
+template <class Number>
+Number parseNumber(const std::string& text, const char* option, Number limit = std::numeric_limits<Number>::max())
+{
+    Number value = 0;
+    const char* const end = text.data() + text.size();
+    const std::from_chars_result read = std::from_chars(text.data(), end, value);
+    if (text.empty() || text[0] < '0' || text[0] > '9' || read.ec != std::errc() || read.ptr != end
+        || value > limit) {
+        throw UsageError(std::string(option) + ": \"" + text + "\" is not a whole number from 0 to "
+                         + std::to_string(limit));
+    }
+    return value;
+}
+
+float parseSeconds(const std::string& text)
+{
+    float value = 0.0f;
+    const char* const end = text.data() + text.size();
+    const std::from_chars_result read = std::from_chars(text.data(), end, value);
+    if (text.empty() || read.ec != std::errc() || read.ptr != end) {
+        throw UsageError("--seconds: \"" + text + "\" is not a number");
+    }
+    return value;
+}
+
+// --- info -----------------------------------------------------------------
+
+std::uint64_t framesOf(const std::vector<AnimationKey>& keys)
+{
+    std::uint64_t frames = 0;
+    for (const AnimationKey& key : keys) {
+        frames += key.duration();
+    }
+    return frames;
+}
+
+std::string summary(const std::vector<AnimationKey>& keys)
+{
+    constexpr std::size_t shown = 3;
+    std::string text;
+    for (std::size_t i = 0; i < keys.size() && i < shown; ++i) {
+        const AnimationKeyCommand& command = keys[i].command();
+        text += (i == 0 ? "" : ", ") + effectText(command.effect()) + " x" + std::to_string(keys[i].duration());
+        if (command.effect() == Linear) {
+            text += " " + formatFloat(command.args()[0]) + " -> " + formatFloat(command.args()[1]);
+        }
+    }
+    if (keys.size() > shown) {
+        text += ", ... (" + std::to_string(keys.size() - shown) + " more)";
+    }
+    return text;
+}
+
+std::size_t widestName(const LayerMap& phase, std::size_t widest)
+{
+    for (const auto& layer : phase) {
+        widest = std::max(widest, layer.first.size());
+    }
+    return widest;
+}
+
+void printLayers(const char* phase, const LayerMap& layers, std::size_t nameWidth)
+{
+    for (const auto& [name, keys] : layers) {
+        std::printf("  %-6s %-*s %6zu %10llu  %s\n", phase, static_cast<int>(nameWidth), name.c_str(), keys.size(),
+                    static_cast<unsigned long long>(framesOf(keys)), summary(keys).c_str());
+    }
+}
+
+int info(const std::string& file)
+{
+    const AnimationDocument document = load(file);
+    if (const auto* timeline = std::get_if<LayerMap>(&document)) {
+        const std::size_t width = widestName(*timeline, 5);
+        std::printf("%s: timeline of %zu layers\n", shownName(file).c_str(), timeline->size());
+        std::printf("  %-*s %6s %10s  %s\n", static_cast<int>(width), "layer", "keys", "frames", "keys in order");
+        std::uint64_t longest = 0;
+        for (const auto& [name, keys] : *timeline) {
+            std::printf("  %-*s %6zu %10llu  %s\n", static_cast<int>(width), name.c_str(), keys.size(),
+                        static_cast<unsigned long long>(framesOf(keys)), summary(keys).c_str());
+            longest = std::max(longest, framesOf(keys));
+        }
+        std::printf("  longest layer: %llu frames\n", static_cast<unsigned long long>(longest));
+        return 0;
+    }
+    const Animation& animation = std::get<Animation>(document);
+    const AnimationSampler sampler(animation);
+    const std::size_t width = widestName(animation.outro(), widestName(animation.body(), widestName(animation.intro(), 5)));
+    std::printf("%s: animation at %s fps\n", shownName(file).c_str(), formatFloat(animation.fps()).c_str());
+    std::printf("  %-6s %-*s %6s %10s  %s\n", "phase", static_cast<int>(width), "layer", "keys", "frames",
+                "keys in order");
+    const std::pair<const char*, AnimationPhase> phases[] = {
+        {"intro", AnimationPhase::Intro}, {"body", AnimationPhase::Body}, {"outro", AnimationPhase::Outro}};
+    for (const auto& [name, phase] : phases) {
+        const LayerMap& layers = phase == AnimationPhase::Intro ? animation.intro()
+            : phase == AnimationPhase::Body                     ? animation.body()
+                                                                : animation.outro();
+        printLayers(name, layers, width);
+    }
+    for (const auto& [name, phase] : phases) {
+        std::printf("  %-5s %llu frames, from frame %llu\n", name,
+                    static_cast<unsigned long long>(sampler.phaseLength(phase)),
+                    static_cast<unsigned long long>(sampler.phaseStart(phase)));
+    }
+    std::printf("  total %llu frames = %s s at %s fps\n", static_cast<unsigned long long>(sampler.frameCount()),
+                formatFloat(static_cast<float>(static_cast<double>(sampler.frameCount()) / animation.fps())).c_str(),
+                formatFloat(animation.fps()).c_str());
+    return 0;
+}
+
+// --- check and format -----------------------------------------------------
+
+int check(const std::vector<std::string>& files)
+{
+    int status = 0;
+    for (const std::string& file : files) {
+        try {
+            load(file);
+            std::printf("%s: ok\n", shownName(file).c_str());
+        } catch (const InputError& error) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "animationmodel: %s\n", error.what());
+            status = 1;
+        }
+    }
+    return status;
+}
+
+int format(const std::vector<std::string>& files, const std::string& out, bool checkOnly)
+{
+    if (!checkOnly) {
+        if (files.size() != 1) {
+            throw UsageError("format writes one file at a time (or checks several with --check)");
+        }
+        writeOutput(save(load(files[0])), out);
+        return 0;
+    }
+    if (!out.empty()) {
+        throw UsageError("format --check writes nothing: -o does not go with it");
+    }
+    int status = 0;
+    for (const std::string& file : files) {
+        try {
+            const std::string text = readInput(file);
+            if (save(parse(file, text)) != text) {
+                throw InputError(shownName(file) + ": not in the canonical layout");
+            }
+        } catch (const InputError& error) {
+            std::fprintf(stderr, "animationmodel: %s\n", error.what());
+            status = 1;
+        }
+    }
+    return status;
+}
+
+// --- cut, fit, split ------------------------------------------------------
+
+int cut(const std::string& file, unsigned int introEnd, unsigned int outroStart, const std::string& out)
+{
+    AnimationDocument document = load(file);
+    auto* timeline = std::get_if<LayerMap>(&document);
+    if (timeline == nullptr) {
+        throw InputError(shownName(file) + ": this is an animation already: cut takes a timeline");
+    }
+    try {
+        writeOutput(animationToJson(Animation(std::move(*timeline), introEnd, outroStart)), out);
+    } catch (const std::invalid_argument& refusal) {
+        throw InputError(shownName(file) + ": " + refusal.what());
+    }
+    return 0;
+}
+
+int fit(const std::string& file, float seconds, const std::string& out)
+{
+    Animation animation = loadAnimation(file, "cut it first (animationmodel cut)");
+    try {
+        animation.setFPSToFitDurationInSeconds(seconds);
+    } catch (const std::invalid_argument& refusal) {
+        throw InputError(shownName(file) + ": " + refusal.what());
+    }
+    writeOutput(animationToJson(animation), out);
+    return 0;
+}
+
+// Every key of `layers` in pieces of at most `length` frames. A longer key
+// whose effect has no splitting rule is refused, never dropped.
+LayerMap splitLayers(const LayerMap& layers, unsigned int length, const std::string& file, const char* phase)
+{
+    LayerMap split;
+    for (const auto& [name, keys] : layers) {
+        std::vector<AnimationKey>& pieces = split[name];
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i].duration() <= length) {
+                pieces.push_back(keys[i]);
+                continue;
+            }
+            const std::vector<AnimationKey> parts = keys[i].splitEach(length);
+            if (parts.empty()) {
+                throw InputError(shownName(file) + ": key " + std::to_string(i) + " of layer \"" + name + "\" in "
+                                 + phase + " cannot be split: command "
+                                 + std::to_string(static_cast<std::int32_t>(keys[i].command().effect()))
+                                 + " has no splitting rule");
+            }
+            pieces.insert(pieces.end(), parts.begin(), parts.end());
+        }
+    }
+    return split;
+}
+
+int split(const std::string& file, unsigned int length, const std::string& out)
+{
+    if (length == 0) {
+        throw UsageError("--each: the length must be at least 1 frame");
+    }
+    const AnimationDocument document = load(file);
+    if (const auto* timeline = std::get_if<LayerMap>(&document)) {
+        writeOutput(timelineToJson(splitLayers(*timeline, length, file, "the timeline")), out);
+        return 0;
+    }
+    const Animation& animation = std::get<Animation>(document);
+    Animation result(splitLayers(animation.intro(), length, file, "the intro"),
+                     splitLayers(animation.body(), length, file, "the body"),
+                     splitLayers(animation.outro(), length, file, "the outro"));
+    result.setFPS(animation.fps());
+    writeOutput(animationToJson(result), out);
+    return 0;
+}
+
+// --- sample ---------------------------------------------------------------
+
+// A CSV field (RFC 4180): quoted when it holds a comma, a quote or a line break.
+std::string csvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c == '"' ? "\"\"" : std::string(1, c);
+    }
+    return quoted + "\"";
+}
+
+int sample(const std::string& file, const std::vector<std::string>& layers, std::uint64_t from,
+           std::optional<std::uint64_t> to)
+{
+    const Animation animation = loadAnimation(file, "cut it first (animationmodel cut)");
+    const std::set<std::string> wanted(layers.begin(), layers.end());
+    for (const std::string& name : wanted) {
+        if (!animation.hasLayer(name)) {
+            throw InputError(shownName(file) + ": no layer named \"" + name + "\"");
+        }
+    }
+    static const char* const phaseNames[] = {"intro", "body", "outro"};
+    AnimationSampler sampler(animation);
+    const std::uint64_t end = std::min(to.value_or(sampler.frameCount()), sampler.frameCount());
+    std::string out = "frame,phase,layer,key,offset,effect,value\r\n";
+    for (std::uint64_t frame = from; frame < end; ++frame) {
+        const FrameSamples samples = frame == from ? sampler.seek(frame) : sampler.advance();
+        const char* phase = phaseNames[static_cast<unsigned int>(sampler.locate(frame)->phase)];
+        for (const LayerSample& sample : samples) {
+            if (!wanted.empty() && wanted.count(*sample.layer) == 0) {
+                continue;
+            }
+            out += std::to_string(frame) + ',' + phase + ',' + csvField(*sample.layer) + ','
+                + std::to_string(sample.keyIndex) + ',' + std::to_string(sample.offset) + ','
+                + effectText(sample.key->command().effect()) + ','
+                + (sample.value ? formatFloat(*sample.value) : "") + "\r\n";
+        }
+        if (out.size() > (1u << 20)) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (std::fflush(stdout) != 0) {
+        throw InputError("<stdout>: cannot be written");
+    }
+    return 0;
+}
+
+// --- render ---------------------------------------------------------------
+
+int render(const std::string& file, const std::string& out, unsigned int width)
+{
+    if (width < 300) {
+        throw UsageError("--width: the picture needs at least 300 pixels");
+    }
+    writeOutput(renderSvg(load(file), shownName(file), width), out);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app("Inspects, checks, formats, cuts, fits, splits, samples and draws animationmodel files.\n"
+                 "FILE may be - for standard input; JSON goes to standard output unless -o OUT is given.\n"
+                 "Exit status: 0 on success, 1 on a bad input or file, 2 on a usage error.",
+                 "animationmodel");
+    app.set_version_flag("--version", std::string("animationmodel ") + version);
+    app.require_subcommand(1, 1);
+
+    std::string file;
+    std::vector<std::string> files;
+    std::string out;
+    bool checkOnly = false;
+    std::string introEnd;
+    std::string outroStart;
+    std::string seconds;
+    std::string each;
+    std::vector<std::string> layers;
+    std::string from = "0";
+    std::string to;
+    std::string width = "1200";
+
+    CLI::App* infoCommand = app.add_subcommand("info", "Phases, layers and lengths of a document.");
+    infoCommand->add_option("FILE", file, "animation or timeline document")->required();
+
+    CLI::App* checkCommand = app.add_subcommand("check", "Load every file; print FILE: ok or its located error.");
+    checkCommand->add_option("FILE", files, "documents")->required();
+
+    CLI::App* formatCommand = app.add_subcommand("format", "Rewrite a document in the canonical layout.");
+    formatCommand->add_option("FILE", files, "document (several with --check)")->required();
+    formatCommand->add_option("-o,--output", out, "where to write (default: standard output)");
+    formatCommand->add_flag("--check", checkOnly, "write nothing; exit 1 naming every file that is not canonical");
+
+    CLI::App* cutCommand = app.add_subcommand("cut", "Cut a timeline into intro, body and outro.");
+    cutCommand->add_option("TIMELINE", file, "timeline document")->required();
+    cutCommand->add_option("--intro-end", introEnd, "frame at which the intro ends")->required();
+    cutCommand->add_option("--outro-start", outroStart, "frame at which the outro starts")->required();
+    cutCommand->add_option("-o,--output", out, "where to write (default: standard output)");
+
+    CLI::App* fitCommand = app.add_subcommand("fit", "Set an animation's rate so that it lasts S seconds.");
+    fitCommand->add_option("FILE", file, "animation document")->required();
+    fitCommand->add_option("--seconds", seconds, "the length wanted, in seconds")->required();
+    fitCommand->add_option("-o,--output", out, "where to write (default: standard output)");
+
+    CLI::App* splitCommand = app.add_subcommand("split", "Split every key into pieces of at most L frames.");
+    splitCommand->add_option("FILE", file, "animation or timeline document")->required();
+    splitCommand->add_option("--each", each, "the length of the pieces, in frames")->required();
+    splitCommand->add_option("-o,--output", out, "where to write (default: standard output)");
+
+    CLI::App* sampleCommand = app.add_subcommand("sample", "What every layer plays at every frame, as CSV.");
+    sampleCommand->add_option("FILE", file, "animation document")->required();
+    sampleCommand->add_option("--layer", layers, "only this layer (repeatable)");
+    sampleCommand->add_option("--from", from, "first frame (default 0)");
+    sampleCommand->add_option("--to", to, "frame after the last (default: the end)");
+
+    CLI::App* renderCommand = app.add_subcommand("render", "Draw a document as an SVG picture.");
+    renderCommand->add_option("FILE", file, "animation or timeline document")->required();
+    renderCommand->add_option("-o,--output", out, "the SVG file to write")->required();
+    renderCommand->add_option("--width", width, "width of the picture in pixels (default 1200)");
+
+    std::string subcommand;
+    try {
+        if (argc > 1 && argv[1][0] != '-' && std::none_of(std::begin(usages), std::end(usages), [&](const auto& usage) {
+                return std::string(argv[1]) == usage.first;
+            })) {
+            throw UsageError(std::string("unknown subcommand \"") + argv[1] + "\"");
+        }
+        try {
+            app.parse(argc, argv);
+        } catch (const CLI::ParseError& error) {
+            if (error.get_exit_code() == 0) {
+                return app.exit(error);
+            }
+            for (const CLI::App* parsed : app.get_subcommands()) {
+                subcommand = parsed->get_name();
+            }
+            throw UsageError(error.what());
+        }
+        subcommand = app.get_subcommands().front()->get_name();
+        if (subcommand == "info") {
+            return info(file);
+        }
+        if (subcommand == "check") {
+            return check(files);
+        }
+        if (subcommand == "format") {
+            return format(files, out, checkOnly);
+        }
+        if (subcommand == "cut") {
+            return cut(file, parseNumber<unsigned int>(introEnd, "--intro-end"),
+                       parseNumber<unsigned int>(outroStart, "--outro-start"), out);
+        }
+        if (subcommand == "fit") {
+            return fit(file, parseSeconds(seconds), out);
+        }
+        if (subcommand == "split") {
+            return split(file, parseNumber<unsigned int>(each, "--each"), out);
+        }
+        if (subcommand == "sample") {
+            const std::uint64_t first = parseNumber<std::uint64_t>(from, "--from");
+            std::optional<std::uint64_t> last;
+            if (!to.empty()) {
+                last = parseNumber<std::uint64_t>(to, "--to");
+            }
+            return sample(file, layers, first, last);
+        }
+        return render(file, out, parseNumber<unsigned int>(width, "--width"));
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "animationmodel: %s\n%s\n", error.what(), usageOf(subcommand));
+        return 2;
+    } catch (const InputError& error) {
+        std::fprintf(stderr, "animationmodel: %s\n", error.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "animationmodel: out of memory\n");
+        return 1;
+    }
+}

@@ -1,0 +1,32 @@
+# Renders the example and a layer of 100,000 keys; checks the SVG size, and
+# that rsvg-convert (when given) turns both into PNG.
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+
+function(run)
+    execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE status ERROR_VARIABLE err)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "failed (${status}): ${ARGN}\n${err}")
+    endif()
+endfunction()
+
+run(${TOOL} render ${EXAMPLE} -o example.svg)
+run(${TOOL} split ${LONG_RAMP} --each 1 -o many.json)
+run(${TOOL} render many.json -o many.svg --width 1600)
+file(SIZE ${WORK_DIR}/many.svg size)
+message(STATUS "SVG of one layer of 100,000 keys at 1600 px: ${size} bytes")
+if(size GREATER 2000000)
+    message(FATAL_ERROR "the SVG of 100,000 keys is ${size} bytes, over 2 MB")
+endif()
+file(READ ${WORK_DIR}/example.svg svg)
+foreach(part "<title>position x, body key 1: Linear [0, 15.5], frames 30 to 70 (40)</title>" ">intro</text>"
+        ">outro</text>" ">glow</text>" "seconds at 25 fps")
+    string(FIND "${svg}" "${part}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "example.svg lacks ${part}")
+    endif()
+endforeach()
+if(RSVG_CONVERT)
+    run(${RSVG_CONVERT} example.svg -o example.png)
+    run(${RSVG_CONVERT} many.svg -o many.png)
+endif()

@@ -327,10 +327,10 @@ std::string renderSvg(const AnimationDocument& document, const std::string& titl
         + "\" font-family=\"sans-serif\" font-size=\"12\">\n"
           "<style>.name{font-weight:bold}.range,.seconds{fill:#555;font-size:10px}"
           ".value{stroke:#fff;stroke-width:1.5}.axis line{stroke:#333}.band{fill:#eee}.band2{fill:#f8f8f8}"
-          ".key,.merged{stroke:#fff;stroke-width:0.5}</style>\n"
+          ".key{stroke:#fff;stroke-width:0.5}.boundary{stroke:#888;stroke-dasharray:3 3}</style>\n"
           "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
     out += "<text x=\"8\" y=\"20\" font-size=\"15\" class=\"name\">" + escaped(title) + "</text>\n<text x=\"8\" y=\"38\">"
-        + kind + ", " + std::to_string(rows.size()) + " layers, " + std::to_string(frames) + " frames = "
+        + kind + ", " + std::to_string(rows.size()) + (rows.size() == 1 ? " layer, " : " layers, ") + std::to_string(frames) + " frames = "
         + formatFloat(static_cast<float>(static_cast<double>(frames) / fps)) + " s at " + formatFloat(fps)
         + " fps</text>\n";
     // Legend.
@@ -364,6 +364,11 @@ std::string renderSvg(const AnimationDocument& document, const std::string& titl
     for (const auto& entry : rows) {
         svg.row(entry.second, top);
         top += rowHeight;
+    }
+    for (std::size_t i = 1; i < bands.size(); ++i) {
+        const double at = svg.x(bands[i].start);
+        out += "<line x1=\"" + number(at) + "\" y1=\"" + number(headerHeight) + "\" x2=\"" + number(at) + "\" y2=\""
+            + number(bandBottom) + "\" class=\"boundary\"/>\n";
     }
     svg.axis(bandBottom + 4);
     out += "</svg>\n";

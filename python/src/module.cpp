@@ -235,11 +235,14 @@ std::vector<PySample> toPython(FrameSamples samples)
 // Rows of every frame in [first, last) and every layer (or the layers named),
 // as columns.
 py::dict sampleRange(AnimationSampler& sampler, std::uint64_t first, std::optional<std::uint64_t> last,
-                     const std::optional<std::vector<std::string>>& named)
+                     const py::object& named)
 {
     std::optional<std::set<std::string>> layers;
-    if (named) {
-        layers.emplace(named->begin(), named->end());
+    if (!named.is_none()) {
+        layers.emplace();
+        for (const py::handle name : py::iter(named)) {
+            layers->insert(name.cast<std::string>());
+        }
     }
     const std::uint64_t end = std::min(last.value_or(sampler.frameCount()), sampler.frameCount());
     std::vector<std::uint64_t> frames;

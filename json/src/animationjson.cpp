@@ -264,39 +264,6 @@ std::size_t estimatedSize(const LayerMap& phase)
 // ---------------------------------------------------------------------------
 // Loading
 
-// RapidJSON input over a mutable byte range that need not end with a NUL.
-// Strings are decoded in place, inside the range, so the parser needs no
-// scratch memory for them, and numbers are handed over as their text.
-class TextStream {
-public:
-    using Ch = char;
-
-    TextStream(char* begin, char* end) noexcept : _begin(begin), _current(begin), _end(end) {}
-
-    Ch Peek() const noexcept { return _current != _end ? *_current : '\0'; }
-    Ch Take() noexcept { return _current != _end ? *_current++ : '\0'; }
-    std::size_t Tell() const noexcept { return static_cast<std::size_t>(_current - _begin); }
-
-    // A decoded string is never longer than its text, so the output stays
-    // behind the input, except on a malformed string cut off by the end of
-    // the text (the parse fails there): output past the range is dropped.
-    Ch* PutBegin() noexcept { return _output = _current; }
-    void Put(Ch c) noexcept
-    {
-        if (_output != _end) {
-            *_output++ = c;
-        }
-    }
-    void Flush() noexcept {}
-    std::size_t PutEnd(Ch* begin) noexcept { return static_cast<std::size_t>(_output - begin); }
-
-private:
-    char* _begin;
-    char* _current;
-    char* _end;
-    char* _output = nullptr;
-};
-
 // The parser's scratch stack allocates through operator new, so exhausted
 // memory surfaces as std::bad_alloc like everywhere else in the library.
 class NewAllocator {
@@ -321,8 +288,11 @@ public:
 };
 
 using Reader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, NewAllocator>;
-constexpr unsigned parseFlags
-    = rapidjson::kParseInsituFlag | rapidjson::kParseValidateEncodingFlag | rapidjson::kParseNumbersAsStringsFlag;
+// The parser does not validate UTF-8 itself (byte by byte, it is the largest
+// cost of a load): every string of a document is either compared with ASCII
+// names, which refuses anything else, or is a layer name, which is validated.
+// Refusals check the encoding first, so invalid UTF-8 is reported as such.
+constexpr unsigned parseFlags = rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag;
 
 enum class Kind { Any, Animation, Timeline };
 
@@ -363,29 +333,33 @@ class DocumentBuilder {
 public:
     using Ch = char;
 
-    DocumentBuilder(const TextStream& stream, const char* text) noexcept : _stream(stream), _text(text) {}
-
-    bool Null() { return scalar("null"); }
-    bool Bool(bool) { return scalar("a boolean"); }
-    bool Int(int) { return scalar("a number"); }
-    bool Uint(unsigned) { return scalar("a number"); }
-    bool Int64(std::int64_t) { return scalar("a number"); }
-    bool Uint64(std::uint64_t) { return scalar("a number"); }
-    bool Double(double) { return scalar("a number"); }
-
-    // In-place parsing hands over a pointer past the number: its text is
-    // read from the original, just before the stream's position.
-    bool RawNumber(const char*, rapidjson::SizeType length, bool)
+    // Reads `stream`, which parses `buffer` in place, a copy of `text`.
+    DocumentBuilder(rapidjson::InsituStringStream& stream, const char* buffer, const char* text) noexcept
+        : _stream(stream), _buffer(buffer), _text(text)
     {
-        mark();
-        const std::string_view number(_text + _previousEnd - length, length);
+    }
+
+    bool Null() { return scalar(4); }
+    bool Bool(bool value) { return scalar(value ? 4 : 5); }
+    // Numbers come as text (RawNumber), never as values.
+    bool Int(int) { return typeFault(); }
+    bool Uint(unsigned) { return typeFault(); }
+    bool Int64(std::int64_t) { return typeFault(); }
+    bool Uint64(std::uint64_t) { return typeFault(); }
+    bool Double(double) { return typeFault(); }
+
+    // In-place parsing hands over the number's text where it stands.
+    bool RawNumber(const char* text, rapidjson::SizeType length, bool)
+    {
+        _tokenAt = static_cast<std::size_t>(text - _buffer);
+        const std::string_view number(text, length);
         switch (_depth) {
         case 1:
             if (_member == Version) {
                 return version(number);
             }
             if (_member == Fps) {
-                _fpsAt = _tokenFrom;
+                _fpsAt = _tokenAt;
                 return floatValue(number, _fps);
             }
             break;
@@ -402,9 +376,10 @@ public:
         return typeFault();
     }
 
+    // In-place parsing decodes a string where its text starts, after the quote.
     bool String(const char* text, rapidjson::SizeType length, bool)
     {
-        mark();
+        _tokenAt = static_cast<std::size_t>(text - _buffer) - 1;
         const std::string_view string(text, length);
         switch (_depth) {
         case 1:
@@ -412,7 +387,7 @@ public:
                 return format(string);
             }
             if (_member == Fps) {
-                _fpsAt = _tokenFrom;
+                _fpsAt = _tokenAt;
                 return specialFloat(string, _fps);
             }
             break;
@@ -428,7 +403,7 @@ public:
 
     bool StartObject()
     {
-        mark();
+        markAfter(1);
         switch (_depth) {
         case 0:
             _depth = 1;
@@ -442,7 +417,7 @@ public:
             break;
         case 3:
             _depth = 4;
-            _keyAt = _tokenFrom;
+            _keyAt = _tokenAt;
             _seenKeyMembers = 0;
             _keyMember = NoKeyMember;
             _args.clear();
@@ -453,7 +428,7 @@ public:
 
     bool Key(const char* text, rapidjson::SizeType length, bool)
     {
-        mark();
+        _tokenAt = static_cast<std::size_t>(text - _buffer) - 1;
         const std::string_view name(text, length);
         if (_depth == 1) {
             return documentMember(name);
@@ -466,7 +441,7 @@ public:
 
     bool EndObject(rapidjson::SizeType)
     {
-        mark();
+        markAfter(1);
         switch (_depth) {
         case 1:
             _depth = 0;
@@ -489,15 +464,21 @@ public:
 
     bool StartArray()
     {
-        mark();
+        markAfter(1);
         if (_depth == 2 && _keys != nullptr) {
             _depth = 3;
             _keyIndex = 0;
+            // Layers of one document tend to be alike: room for as many keys
+            // as the previous layer had saves most of the growing.
+            _keys->reserve(_previousLayerSize);
             return true;
         }
         if (_depth == 4 && _keyMember == Args) {
             _depth = 5;
-            _argsAt = _tokenFrom;
+            _argsAt = _tokenAt;
+            // The key takes this vector over: one allocation of the size a
+            // Linear command needs.
+            _args.reserve(2);
             return true;
         }
         return typeFault();
@@ -505,9 +486,13 @@ public:
 
     bool EndArray(rapidjson::SizeType)
     {
-        mark();
+        markAfter(1);
         if (_depth == 3) {
             _depth = 2;
+            _previousLayerSize = _keys->size();
+            if (_keys->capacity() > 2 * _keys->size() + 16) {
+                _keys->shrink_to_fit();
+            }
             _keys = nullptr;
         } else {
             _depth = 4;
@@ -529,13 +514,11 @@ public:
     std::string pointer() const { return pointerAt(_depth); }
 
 private:
-    // Remembers where the token being handled may start: right after the
-    // previous one, past whitespace, commas and colons.
-    void mark() noexcept
-    {
-        _tokenFrom = _previousEnd;
-        _previousEnd = _stream.Tell();
-    }
+    // Remembers where the token just read, of `length` characters, starts.
+    // The parser calls these handlers right after reading such tokens from
+    // the stream itself (strings and numbers, read from a copy of the
+    // stream, locate themselves by their text instead).
+    void markAfter(std::size_t length) noexcept { _tokenAt = _stream.Tell() - length; }
 
     bool fail(std::string message, std::size_t after, std::string pointer)
     {
@@ -543,7 +526,7 @@ private:
         return false;
     }
 
-    bool fail(std::string message) { return fail(std::move(message), _tokenFrom, pointerAt(_depth)); }
+    bool fail(std::string message) { return fail(std::move(message), _tokenAt, pointerAt(_depth)); }
 
     // The pointer of the value at `depth` (and inside it, the member or
     // element being read).
@@ -573,9 +556,18 @@ private:
         return pointer;
     }
 
-    bool scalar(const char*)
+    // Refuses a string that is not valid UTF-8, as the parser would.
+    bool checkEncoding(std::string_view text)
     {
-        mark();
+        if (isValidUtf8(text)) {
+            return true;
+        }
+        return fail(rapidjson::GetParseError_En(rapidjson::kParseErrorStringInvalidEncoding));
+    }
+
+    bool scalar(std::size_t length)
+    {
+        markAfter(length);
         return typeFault();
     }
 
@@ -601,7 +593,7 @@ private:
             default: return fail("a phase must be an object of layers");
             }
         case 2: return fail("a layer must be an array of keys");
-        case 3: return fail("a key must be an object", _tokenFrom, pointerAt(2) + "/" + std::to_string(_keyIndex));
+        case 3: return fail("a key must be an object", _tokenAt, pointerAt(2) + "/" + std::to_string(_keyIndex));
         case 4:
             switch (_keyMember) {
             case Effect: return fail("\"effect\" must be a string or an integer");
@@ -621,20 +613,24 @@ private:
             }
         }
         if (_member == NoMember) {
-            return fail("unknown member \"" + std::string(name) + "\"", _tokenFrom, "/" + escaped(name));
+            return checkEncoding(name)
+                && fail("unknown member \"" + std::string(name) + "\"", _tokenAt, "/" + escaped(name));
         }
         if ((_seenMembers & (1u << _member)) != 0) {
             return fail("duplicate member \"" + std::string(name) + "\"");
         }
         _seenMembers |= 1u << _member;
-        _memberAt[_member] = _tokenFrom;
+        _memberAt[_member] = _tokenAt;
         return true;
     }
 
     bool layerName(std::string_view name)
     {
         if (!isValidUtf8(name)) {
-            return fail("a layer name must not hold an unpaired surrogate (\\ud800 to \\udfff)");
+            // Raw bytes that are not UTF-8, or an escaped lone surrogate.
+            const std::string_view raw = rawString(_tokenAt);
+            return isValidUtf8(raw) ? fail("a layer name must not hold an unpaired surrogate (\\ud800 to \\udfff)")
+                                    : checkEncoding(raw);
         }
         const std::size_t before = _phase->size();
         const auto entry = _phase->emplace_hint(_phase->end(), std::string(name), std::vector<AnimationKey>());
@@ -655,14 +651,24 @@ private:
             }
         }
         if (_keyMember == NoKeyMember) {
-            return fail("unknown member \"" + std::string(name) + "\"", _tokenFrom,
-                        pointerAt(4) + "/" + escaped(name));
+            return checkEncoding(name)
+                && fail("unknown member \"" + std::string(name) + "\"", _tokenAt, pointerAt(4) + "/" + escaped(name));
         }
         if ((_seenKeyMembers & (1u << _keyMember)) != 0) {
             return fail("duplicate member \"" + std::string(name) + "\"");
         }
         _seenKeyMembers |= 1u << _keyMember;
         return true;
+    }
+
+    // The text of the string whose opening quote is at `at`, escapes undecoded.
+    std::string_view rawString(std::size_t at) const noexcept
+    {
+        std::size_t end = at + 1;
+        while (_text[end] != '"') {
+            end += _text[end] == '\\' ? 2 : 1;
+        }
+        return std::string_view(_text + at + 1, end - at - 1);
     }
 
     static std::string escaped(std::string_view token)
@@ -676,7 +682,7 @@ private:
 
     bool format(std::string_view format)
     {
-        _formatAt = _tokenFrom;
+        _formatAt = _tokenAt;
         if (format == animationFormat) {
             _kind = Kind::Animation;
             return true;
@@ -685,7 +691,7 @@ private:
             _kind = Kind::Timeline;
             return true;
         }
-        return fail("unknown format \"" + std::string(format) + "\": expected \"animationmodel\" or "
+        return checkEncoding(format) && fail("unknown format \"" + std::string(format) + "\": expected \"animationmodel\" or "
                     "\"animationmodel-timeline\"");
     }
 
@@ -757,7 +763,7 @@ private:
         } else if (text == "-Infinity") {
             value = -INFINITY;
         } else {
-            return typeFault();
+            return checkEncoding(text) && typeFault();
         }
         return true;
     }
@@ -770,7 +776,7 @@ private:
                 return true;
             }
         }
-        return fail("unknown effect \"" + std::string(name)
+        return checkEncoding(name) && fail("unknown effect \"" + std::string(name)
                     + "\": expected \"Linear\", \"Held1\", \"Held2\", \"Held3\" or an integer");
     }
 
@@ -788,7 +794,7 @@ private:
 
     bool duration(std::string_view number)
     {
-        _durationAt = _tokenFrom;
+        _durationAt = _tokenAt;
         std::uint32_t value = 0;
         const char* const end = number.data() + number.size();
         const std::from_chars_result read = std::from_chars(number.data(), end, value);
@@ -847,10 +853,10 @@ private:
         return true;
     }
 
-    const TextStream& _stream;
+    rapidjson::InsituStringStream& _stream;
+    const char* _buffer;
     const char* _text;
-    std::size_t _previousEnd = 0;
-    std::size_t _tokenFrom = 0;
+    std::size_t _tokenAt = 0;
     std::optional<Failure> _failure;
 
     unsigned int _depth = 0;
@@ -868,6 +874,7 @@ private:
     std::string _layer;
     std::vector<AnimationKey>* _keys = nullptr;
     std::size_t _keyIndex = 0;
+    std::size_t _previousLayerSize = 0;
 
     KeyMember _keyMember = NoKeyMember;
     unsigned int _seenKeyMembers = 0;
@@ -917,10 +924,17 @@ std::size_t tokenStart(std::string_view text, std::size_t from) noexcept
 AnimationDocument parseDocument(std::string_view text, Kind expected)
 {
     // The parse decodes strings in place: it works on a copy, and locations
-    // are found in the original text.
-    std::string buffer(text);
-    TextStream stream(buffer.data(), buffer.data() + buffer.size());
-    DocumentBuilder builder(stream, text.data());
+    // are found in the original text. The copy ends with a NUL, where the
+    // parser stops; a NUL inside the text stops it early and is refused.
+    // Decoded strings are never longer than their text, so writes stay
+    // behind the reading position. The padding keeps the parser's 16-byte
+    // reads near the end inside the buffer.
+    std::string buffer;
+    buffer.reserve(text.size() + 16);
+    buffer.assign(text);
+    buffer.append(15, '\0');
+    rapidjson::InsituStringStream stream(buffer.data());
+    DocumentBuilder builder(stream, buffer.data(), text.data());
     Reader reader;
     const rapidjson::ParseResult result = reader.Parse<parseFlags>(stream, builder);
     if (builder.failure()) {

@@ -77,6 +77,12 @@ ANIMATIONMODEL_JSON_EXPORT LayerMap loadTimeline(const std::string& path);
 /// Loads the animation or timeline of the file `path`.
 ANIMATIONMODEL_JSON_EXPORT AnimationDocument loadDocument(const std::string& path);
 
+/// The text the format gives an effect: "Linear", "Held1", "Held2", "Held3", or its integer value.
+ANIMATIONMODEL_JSON_EXPORT std::string effectText(AnimationKeyCommandEffect effect);
+/// The text the format gives a float: the shortest that reads back to the same
+/// float (what `std::to_chars` writes), or NaN, Infinity or -Infinity.
+ANIMATIONMODEL_JSON_EXPORT std::string floatText(float value);
+
 /// The whole content of the file `path`. Throws std::system_error whose
 /// what() reads "PATH: reason" when it cannot be read.
 ANIMATIONMODEL_JSON_EXPORT std::string readText(const std::string& path);

@@ -36,6 +36,7 @@ namespace {
 constexpr std::string_view animationFormat = "animationmodel";
 constexpr std::string_view timelineFormat = "animationmodel-timeline";
 
+// The name of an effect of the enumeration; nothing for other values.
 const char* effectName(AnimationKeyCommandEffect effect) noexcept
 {
     switch (effect) {
@@ -173,12 +174,12 @@ private:
     {
         const AnimationKeyCommand& command = key.command();
         _out += "      {\"effect\": ";
-        if (const char* name = effectName(command.effect())) {
+        if (effectName(command.effect()) != nullptr) {
             _out += '"';
-            _out += name;
+        }
+        _out += effectText(command.effect());
+        if (effectName(command.effect()) != nullptr) {
             _out += '"';
-        } else {
-            _out += std::to_string(static_cast<std::int32_t>(command.effect()));
         }
         if (!command.args().empty()) {
             _out += ", \"args\": [";
@@ -195,17 +196,16 @@ private:
         _out += '}';
     }
 
+    // A float as a JSON number, or as a string when it is not finite.
     void number(float value)
     {
-        if (std::isnan(value)) {
-            _out += "\"NaN\"";
-        } else if (std::isinf(value)) {
-            _out += value > 0 ? "\"Infinity\"" : "\"-Infinity\"";
-        } else {
-            char digits[32];
-            const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
-            _out.append(digits, written.ptr);
+        if (!std::isfinite(value)) {
+            _out += '"' + floatText(value) + '"';
+            return;
         }
+        char digits[32];
+        const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
+        _out.append(digits, written.ptr);
     }
 
     // A JSON string: escapes only what JSON requires; other UTF-8 stays raw.
@@ -1033,6 +1033,27 @@ std::pair<Descriptor, std::string> createTemporaryBeside(const std::filesystem::
 }
 
 } // namespace
+
+std::string effectText(AnimationKeyCommandEffect effect)
+{
+    if (const char* name = effectName(effect)) {
+        return name;
+    }
+    return std::to_string(static_cast<std::int32_t>(effect));
+}
+
+std::string floatText(float value)
+{
+    if (std::isnan(value)) {
+        return "NaN";
+    }
+    if (std::isinf(value)) {
+        return value > 0 ? "Infinity" : "-Infinity";
+    }
+    char digits[32];
+    const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
+    return std::string(digits, written.ptr);
+}
 
 std::string animationToJson(const Animation& animation)
 {

@@ -30,17 +30,6 @@ PYBIND11_MAKE_OPAQUE(LayerMap)
 
 namespace {
 
-const char* effectName(AnimationKeyCommandEffect effect)
-{
-    switch (effect) {
-    case Linear: return "Linear";
-    case Held1: return "Held1";
-    case Held2: return "Held2";
-    case Held3: return "Held3";
-    }
-    return nullptr;
-}
-
 // Python's repr of a float: the shortest text that reads back to the same
 // double, which for a float32 value reads back to the same float32.
 std::string floatRepr(float value)
@@ -56,10 +45,11 @@ std::string floatRepr(float value)
 
 std::string effectRepr(AnimationKeyCommandEffect effect)
 {
-    if (const char* name = effectName(effect)) {
-        return std::string("AnimationKeyCommandEffect.") + name;
+    const std::string text = effectText(effect);
+    if (text[0] >= 'A' && text[0] <= 'Z') {
+        return "AnimationKeyCommandEffect." + text;
     }
-    return "AnimationKeyCommandEffect(" + std::to_string(static_cast<std::int32_t>(effect)) + ")";
+    return "AnimationKeyCommandEffect(" + text + ")";
 }
 
 std::string commandRepr(const AnimationKeyCommand& command)

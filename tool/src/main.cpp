@@ -6,7 +6,6 @@
 // usage line).
 #include "animationjson.h"
 #include "animationsampler.h"
-#include "effects.h"
 #include "render.h"
 
 #include <CLI/CLI.hpp>
@@ -182,7 +181,7 @@ std::string summary(const std::vector<AnimationKey>& keys)
         const AnimationKeyCommand& command = keys[i].command();
         text += (i == 0 ? "" : ", ") + effectText(command.effect()) + " x" + std::to_string(keys[i].duration());
         if (command.effect() == Linear) {
-            text += " " + formatFloat(command.args()[0]) + " -> " + formatFloat(command.args()[1]);
+            text += " " + floatText(command.args()[0]) + " -> " + floatText(command.args()[1]);
         }
     }
     if (keys.size() > shown) {
@@ -226,7 +225,7 @@ int info(const std::string& file)
     const Animation& animation = std::get<Animation>(document);
     const AnimationSampler sampler(animation);
     const std::size_t width = widestName(animation.outro(), widestName(animation.body(), widestName(animation.intro(), 5)));
-    std::printf("%s: animation at %s fps\n", shownName(file).c_str(), formatFloat(animation.fps()).c_str());
+    std::printf("%s: animation at %s fps\n", shownName(file).c_str(), floatText(animation.fps()).c_str());
     std::printf("  %-6s %-*s %6s %10s  %s\n", "phase", static_cast<int>(width), "layer", "keys", "frames",
                 "keys in order");
     const std::pair<const char*, AnimationPhase> phases[] = {
@@ -243,8 +242,8 @@ int info(const std::string& file)
                     static_cast<unsigned long long>(sampler.phaseStart(phase)));
     }
     std::printf("  total %llu frames = %s s at %s fps\n", static_cast<unsigned long long>(sampler.frameCount()),
-                formatFloat(static_cast<float>(static_cast<double>(sampler.frameCount()) / animation.fps())).c_str(),
-                formatFloat(animation.fps()).c_str());
+                floatText(static_cast<float>(static_cast<double>(sampler.frameCount()) / animation.fps())).c_str(),
+                floatText(animation.fps()).c_str());
     return 0;
 }
 
@@ -405,7 +404,7 @@ int sample(const std::string& file, const std::vector<std::string>& layers, std:
             out += std::to_string(frame) + ',' + phase + ',' + csvField(*sample.layer) + ','
                 + std::to_string(sample.keyIndex) + ',' + std::to_string(sample.offset) + ','
                 + effectText(sample.key->command().effect()) + ','
-                + (sample.value ? formatFloat(*sample.value) : "") + "\r\n";
+                + (sample.value ? floatText(*sample.value) : "") + "\r\n";
         }
         if (out.size() > (1u << 20)) {
             std::fwrite(out.data(), 1, out.size(), stdout);

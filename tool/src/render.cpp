@@ -1,6 +1,5 @@
 #include "render.h"
 
-#include "effects.h"
 
 #include <algorithm>
 #include <charconv>
@@ -161,8 +160,8 @@ public:
         _out += "<g class=\"layer\">\n<text x=\"8\" y=\"" + number(top + 13) + "\" class=\"name\">"
             + escaped(row.name) + "</text>\n";
         if (row.low) {
-            _out += "<text x=\"8\" y=\"" + number(top + 25) + "\" class=\"range\">" + formatFloat(*row.low) + " to "
-                + formatFloat(*row.high) + "</text>\n";
+            _out += "<text x=\"8\" y=\"" + number(top + 25) + "\" class=\"range\">" + floatText(*row.low) + " to "
+                + floatText(*row.high) + "</text>\n";
         }
         Group group;
         for (const PlacedKey& placed : row.keys) {
@@ -220,7 +219,7 @@ private:
             _out += " [";
             const char* separator = "";
             for (const float arg : command.args()) {
-                _out += separator + formatFloat(arg);
+                _out += separator + floatText(arg);
                 separator = ", ";
             }
             _out += "]";
@@ -281,13 +280,13 @@ public:
                 + number(top + 5) + "\"/>\n<text x=\"" + number(at) + "\" y=\"" + number(top + 17)
                 + "\" text-anchor=\"middle\">" + std::to_string(frame) + "</text>\n<text x=\"" + number(at)
                 + "\" y=\"" + number(top + 31) + "\" text-anchor=\"middle\" class=\"seconds\">"
-                + formatFloat(static_cast<float>(static_cast<double>(frame) / _fps)) + " s</text>\n";
+                + floatText(static_cast<float>(static_cast<double>(frame) / _fps)) + " s</text>\n";
             if (_frames - frame < step) {
                 break;
             }
         }
         _out += "<text x=\"8\" y=\"" + number(top + 17) + "\">frame</text>\n<text x=\"8\" y=\"" + number(top + 31)
-            + "\" class=\"seconds\">seconds at " + formatFloat(_fps) + " fps</text>\n</g>\n";
+            + "\" class=\"seconds\">seconds at " + floatText(_fps) + " fps</text>\n</g>\n";
     }
 };
 
@@ -331,7 +330,7 @@ std::string renderSvg(const AnimationDocument& document, const std::string& titl
           "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
     out += "<text x=\"8\" y=\"20\" font-size=\"15\" class=\"name\">" + escaped(title) + "</text>\n<text x=\"8\" y=\"38\">"
         + kind + ", " + std::to_string(rows.size()) + (rows.size() == 1 ? " layer, " : " layers, ") + std::to_string(frames) + " frames = "
-        + formatFloat(static_cast<float>(static_cast<double>(frames) / fps)) + " s at " + formatFloat(fps)
+        + floatText(static_cast<float>(static_cast<double>(frames) / fps)) + " s at " + floatText(fps)
         + " fps</text>\n";
     // Legend.
     double legendX = 8;

@@ -71,6 +71,13 @@ TEST(AnimationSampler, PhasesAndFrames)
     // An empty phase covers no frame; an empty animation none at all.
     const Animation bodyOnly(LayerMap{{"x", {held(2)}}});
     EXPECT_EQ(AnimationPhase::Body, AnimationSampler(bodyOnly).locate(0)->phase);
+    // Stepping over a phase of no frame: frame 2 is the outro's first.
+    const Animation gap(LayerMap{{"x", {held(2)}}}, LayerMap{}, LayerMap{{"y", {held(1)}}});
+    AnimationSampler stepping(gap);
+    stepping.seek(1);
+    EXPECT_EQ("y@0+0 ", layersOf(stepping.advance()));
+    EXPECT_TRUE(stepping.advance().empty());
+
     const Animation nothing;
     AnimationSampler empty(nothing);
     EXPECT_EQ(0u, empty.frameCount());

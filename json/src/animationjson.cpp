@@ -538,10 +538,7 @@ private:
             pointer += memberNames[_member];
         }
         if (depth >= 2 && _keys != nullptr) {
-            pointer += '/';
-            for (const char c : _layer) {
-                pointer += c == '~' ? "~0" : c == '/' ? "~1" : std::string(1, c);
-            }
+            pointer += '/' + escaped(_layer);
         }
         if (depth >= 4) {
             pointer += '/' + std::to_string(_keyIndex);

@@ -10,10 +10,8 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -163,14 +161,6 @@ py::object loadsOf(std::string text)
     return toPython(std::move(document));
 }
 
-std::string textOf(const py::object& read)
-{
-    if (py::isinstance<py::bytes>(read)) {
-        return read.cast<std::string>();
-    }
-    return read.cast<std::string>();
-}
-
 // A path given as str or os.PathLike.
 std::string pathOf(const py::object& path)
 {
@@ -180,7 +170,7 @@ std::string pathOf(const py::object& path)
 py::object load(const py::object& source)
 {
     if (py::hasattr(source, "read")) {
-        return loadsOf(textOf(source.attr("read")()));
+        return loadsOf(source.attr("read")().cast<std::string>()); // str or bytes
     }
     const std::string path = pathOf(source);
     AnimationDocument document;

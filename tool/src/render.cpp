@@ -190,6 +190,26 @@ public:
         _out += "</g>\n";
     }
 
+    void axis(double top)
+    {
+        const std::uint64_t step = tickStep(_frames, (_width - labelWidth) / 90.0);
+        _out += "<g class=\"axis\">\n<line x1=\"" + number(x(0)) + "\" y1=\"" + number(top) + "\" x2=\""
+            + number(x(_frames)) + "\" y2=\"" + number(top) + "\"/>\n";
+        for (std::uint64_t frame = 0; frame <= _frames; frame += step) {
+            const double at = x(frame);
+            _out += "<line x1=\"" + number(at) + "\" y1=\"" + number(top) + "\" x2=\"" + number(at) + "\" y2=\""
+                + number(top + 5) + "\"/>\n<text x=\"" + number(at) + "\" y=\"" + number(top + 17)
+                + "\" text-anchor=\"middle\">" + std::to_string(frame) + "</text>\n<text x=\"" + number(at)
+                + "\" y=\"" + number(top + 31) + "\" text-anchor=\"middle\" class=\"seconds\">"
+                + floatText(static_cast<float>(static_cast<double>(frame) / _fps)) + " s</text>\n";
+            if (_frames - frame < step) {
+                break;
+            }
+        }
+        _out += "<text x=\"8\" y=\"" + number(top + 17) + "\">frame</text>\n<text x=\"8\" y=\"" + number(top + 31)
+            + "\" class=\"seconds\">seconds at " + floatText(_fps) + " fps</text>\n</g>\n";
+    }
+
 private:
     struct Group {
         std::int64_t column = 0;
@@ -267,27 +287,6 @@ private:
     float _fps;
     double _scale;
     std::string _out;
-
-public:
-    void axis(double top)
-    {
-        const std::uint64_t step = tickStep(_frames, (_width - labelWidth) / 90.0);
-        _out += "<g class=\"axis\">\n<line x1=\"" + number(x(0)) + "\" y1=\"" + number(top) + "\" x2=\""
-            + number(x(_frames)) + "\" y2=\"" + number(top) + "\"/>\n";
-        for (std::uint64_t frame = 0; frame <= _frames; frame += step) {
-            const double at = x(frame);
-            _out += "<line x1=\"" + number(at) + "\" y1=\"" + number(top) + "\" x2=\"" + number(at) + "\" y2=\""
-                + number(top + 5) + "\"/>\n<text x=\"" + number(at) + "\" y=\"" + number(top + 17)
-                + "\" text-anchor=\"middle\">" + std::to_string(frame) + "</text>\n<text x=\"" + number(at)
-                + "\" y=\"" + number(top + 31) + "\" text-anchor=\"middle\" class=\"seconds\">"
-                + floatText(static_cast<float>(static_cast<double>(frame) / _fps)) + " s</text>\n";
-            if (_frames - frame < step) {
-                break;
-            }
-        }
-        _out += "<text x=\"8\" y=\"" + number(top + 17) + "\">frame</text>\n<text x=\"8\" y=\"" + number(top + 31)
-            + "\" class=\"seconds\">seconds at " + floatText(_fps) + " fps</text>\n</g>\n";
-    }
 };
 
 } // namespace

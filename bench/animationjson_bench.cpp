@@ -1,6 +1,6 @@
 // The file format against nlohmann::json on the show timeline's document
 // (100,000 keys), and the peak memory of loading it.
-#include "animationjson.h"
+#include <animationmodel/animationjson.h>
 #include "show_timeline.h"
 
 #include <benchmark/benchmark.h>

@@ -1,8 +1,8 @@
 // Benchmarks of the library's hot paths, each paired with a baseline measured
 // in the same run. After the runs, the suite prints the ratio of the two
 // medians for every pair, next to its goal.
-#include "animation.h"
-#include "animationsampler.h"
+#include <animationmodel/animation.h>
+#include <animationmodel/animationsampler.h>
 #include "show_timeline.h"
 
 #include <benchmark/benchmark.h>

@@ -3,7 +3,7 @@
 
 // The timeline that the benchmarks share, and what the file-format part of the
 // suite reports beyond its timings.
-#include "animation.h"
+#include <animationmodel/animation.h>
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 // Builds a small animation, prints its layers and durations, fits its frame
 // rate to a duration, then cuts one timeline into intro, body and outro and
 // samples a few of its frames.
-#include "animation.h"
-#include "animationsampler.h"
+#include <animationmodel/animation.h>
+#include <animationmodel/animationsampler.h>
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Loads any bytes as a document. A refusal must be an AnimationJsonError; an
 // accepted document must save, load back equal bit for bit, and save again to
 // the same bytes.
-#include "animationjson.h"
+#include <animationmodel/animationjson.h>
 #include "invariants.h"
 
 #include <cstdint>

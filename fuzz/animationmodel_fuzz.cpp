@@ -9,8 +9,8 @@
 //  - sampling at random frames and in sequential runs gives what a plain walk
 //    of the phases gives, and sampling the cut animation plays every layer of
 //    the timeline as the timeline does, Linear values within the proven bound.
-#include "animation.h"
-#include "animationsampler.h"
+#include <animationmodel/animation.h>
+#include <animationmodel/animationsampler.h>
 #include "invariants.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

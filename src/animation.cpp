@@ -1,4 +1,4 @@
-#include "animation.h"
+#include <animationmodel/animation.h>
 
 #include "messagestream.h"
 
@@ -230,13 +230,34 @@ std::uint32_t sumOfDurations(const Keys& keys) noexcept
     return frames;
 }
 
-// frames / divisor, with the frame count converted exactly.
-float framesOver(std::uint32_t frames, float divisor) noexcept
+// frames / divisor: the frame count converted to double (exactly below 2^53
+// frames, far more than memory holds keys for), divided in double, then
+// rounded to float.
+float framesOver(std::uint64_t frames, float divisor) noexcept
 {
     return static_cast<float>(static_cast<double>(frames) / static_cast<double>(divisor));
 }
 
 } // namespace
+
+std::string_view animationPhaseName(AnimationPhase phase) noexcept
+{
+    switch (phase) {
+    case AnimationPhase::Intro: return "intro";
+    case AnimationPhase::Body: return "body";
+    case AnimationPhase::Outro: return "outro";
+    }
+    return "";
+}
+
+std::uint64_t frameCountOf(const LayerMap& phase) noexcept
+{
+    std::uint64_t longest = 0;
+    for (const auto& layer : phase) {
+        longest = std::max(longest, frameCountOf(layer.second));
+    }
+    return longest;
+}
 
 Animation::Animation(LayerMap body) noexcept
     : _body(std::move(body))
@@ -288,14 +309,24 @@ std::uint32_t Animation::durationInFrames() const noexcept
     return _durationInFramesOf(_intro) + _durationInFramesOf(_body) + _durationInFramesOf(_outro);
 }
 
+std::uint64_t Animation::frameCount() const noexcept
+{
+    return frameCountOf(_intro) + frameCountOf(_body) + frameCountOf(_outro);
+}
+
+std::uint64_t Animation::phaseFrameCount(AnimationPhase phase) const noexcept
+{
+    return frameCountOf(this->phase(phase));
+}
+
 float Animation::durationInSeconds() const noexcept
 {
-    return framesOver(durationInFrames(), _fps);
+    return framesOver(frameCount(), _fps);
 }
 
 float Animation::simulatedDurationInSeconds(float fps) const noexcept
 {
-    return framesOver(durationInFrames(), fps);
+    return framesOver(frameCount(), fps);
 }
 
 void Animation::setFPS(float fps)
@@ -317,7 +348,7 @@ void Animation::setFPS(float fps)
 
 void Animation::setFPSToFitDurationInSeconds(float seconds)
 {
-    setFPS(framesOver(durationInFrames(), seconds));
+    setFPS(framesOver(frameCount(), seconds));
 }
 
 std::vector<AnimationKey> Animation::_layer(const LayerMap& phase, const std::string& name)

@@ -1,5 +1,8 @@
-#include "animationkey.h"
+#include <animationmodel/animationkey.h>
 
+#include "floatrounding.h"
+
+#include <cmath>
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
@@ -25,15 +28,25 @@ bool hasSplittingRule(AnimationKeyCommandEffect effect) noexcept
     return effect >= Linear && effect <= Held3;
 }
 
+bool isFinite(float start, float end) noexcept
+{
+    return std::isfinite(start) && std::isfinite(end);
+}
+
 // Value of the ramp [start, end] of `duration` frames at `position` frames
-// (0 < position < duration). Every step is rounded to float before the next
-// one, and the frame counts enter the arithmetic exactly, as doubles.
+// (0 < position < duration). Every step is rounded to float once, from its
+// exact result, before the next one; the frame counts enter the arithmetic
+// exactly. Finite ends whose steps overflow take the value computed in double.
 float rampValueAt(float start, float end, unsigned int position, unsigned int duration) noexcept
 {
     const float delta = end - start;
-    const auto scaled = static_cast<float>(static_cast<double>(position) * delta);
-    const auto share = static_cast<float>(static_cast<double>(scaled) / duration);
-    return start + share;
+    const float scaled = productToFloat(position, delta);
+    const float share = quotientToFloat(scaled, duration);
+    const float value = start + share;
+    if (std::isfinite(value) || !isFinite(start, end)) {
+        return value;
+    }
+    return rampInDouble(start, end, position, duration);
 }
 
 // A Linear command like `command` whose start and end values are replaced.
@@ -116,11 +129,17 @@ std::vector<AnimationKey> AnimationKey::splitEach(unsigned int length) const
     // once, rather than adding step to the previous one, means neighbouring
     // pieces share their boundary value bit for bit, and it is the value that
     // exact arithmetic rounds to whenever the double result is not a tie.
+    // Finite ends whose steps overflow take the boundary computed in double.
     const float start = _command.args()[0];
-    const float delta = _command.args()[1] - start;
-    const double step = static_cast<float>(static_cast<double>(delta) / count);
+    const float end = _command.args()[1];
+    const double step = quotientToFloat(end - start, count);
+    const bool finiteEnds = isFinite(start, end);
     const auto boundary = [&](unsigned int k) {
-        return static_cast<float>(static_cast<double>(k) * step + start);
+        const auto value = static_cast<float>(static_cast<double>(k) * step + start);
+        if (std::isfinite(value) || !finiteEnds) {
+            return value;
+        }
+        return rampInDouble(start, end, k, count);
     };
     float from = boundary(0);
     for (unsigned int i = 0; i < count; ++i) {
@@ -129,6 +148,15 @@ std::vector<AnimationKey> AnimationKey::splitEach(unsigned int length) const
         from = to;
     }
     return pieces;
+}
+
+std::uint64_t frameCountOf(const std::vector<AnimationKey>& keys) noexcept
+{
+    std::uint64_t frames = 0;
+    for (const AnimationKey& key : keys) {
+        frames += key.duration();
+    }
+    return frames;
 }
 
 std::optional<float> AnimationKey::valueAt(unsigned int frame) const noexcept

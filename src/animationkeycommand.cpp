@@ -1,4 +1,4 @@
-#include "animationkeycommand.h"
+#include <animationmodel/animationkeycommand.h>
 
 #include "messagestream.h"
 

@@ -1,4 +1,4 @@
-#include "animationsampler.h"
+#include <animationmodel/animationsampler.h>
 
 #include <algorithm>
 #include <type_traits>
@@ -43,6 +43,11 @@ AnimationSampler::AnimationSampler(const Animation& animation)
         _phaseTracks[p + 1] = _tracks.size();
         _phaseStart[p + 1] = _phaseStart[p] + longest;
     }
+}
+
+bool AnimationSampler::hasLayer(std::string_view name) const noexcept
+{
+    return std::any_of(_tracks.begin(), _tracks.end(), [&](const Track& track) { return *track.name == name; });
 }
 
 std::uint64_t AnimationSampler::phaseLength(AnimationPhase phase) const noexcept

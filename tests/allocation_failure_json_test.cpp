@@ -1,6 +1,6 @@
 // Loading and saving documents under the allocation-failure sweep (see
 // allocation_sweep.h): a refused or failed load leaves nothing behind.
-#include "animationjson.h"
+#include <animationmodel/animationjson.h>
 
 #include "allocation_sweep.h"
 

@@ -1,7 +1,7 @@
 // Every allocating operation of the library under the allocation-failure
 // sweep (see allocation_sweep.h).
-#include "animation.h"
-#include "animationsampler.h"
+#include <animationmodel/animation.h>
+#include <animationmodel/animationsampler.h>
 
 #include "allocation_sweep.h"
 #include "printers.h"

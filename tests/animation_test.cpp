@@ -1,4 +1,4 @@
-#include "animation.h"
+#include <animationmodel/animation.h>
 
 #include "expect_throw_msg.h"
 #include "printers.h"

@@ -1,4 +1,4 @@
-#include "animationjson.h"
+#include <animationmodel/animationjson.h>
 
 #include "expect_throw_msg.h"
 #include "invariants.h"

@@ -1,4 +1,4 @@
-#include "animationkey.h"
+#include <animationmodel/animationkey.h>
 
 #include "expect_throw_msg.h"
 #include "printers.h"

@@ -1,4 +1,4 @@
-#include "animationsampler.h"
+#include <animationmodel/animationsampler.h>
 
 #include "invariants.h"
 

@@ -4,8 +4,8 @@
 // Properties that every split of a key and every cut of a timeline must have;
 // shared by the unit tests and the fuzz target.
 
-#include "animation.h"
-#include "animationsampler.h"
+#include <animationmodel/animation.h>
+#include <animationmodel/animationsampler.h>
 
 #include <algorithm>
 #include <cfloat>

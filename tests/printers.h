@@ -3,7 +3,7 @@
 
 // Readable GoogleTest output for the library's values.
 
-#include "animationkey.h"
+#include <animationmodel/animationkey.h>
 
 #include <ostream>
 

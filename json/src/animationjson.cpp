@@ -1,4 +1,4 @@
-#include "animationjson.h"
+#include <animationmodel/animationjson.h>
 
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>

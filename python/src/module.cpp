@@ -1,7 +1,8 @@
 // The Python module `animationmodel`: the library, its file format and playback.
-#include "animation.h"
-#include "animationjson.h"
-#include "animationsampler.h"
+#include <animationmodel/animation.h>
+#include <animationmodel/animationalgorithms.h>
+#include <animationmodel/animationjson.h>
+#include <animationmodel/animationsampler.h>
 
 #include <pybind11/operators.h>
 #include <pybind11/pybind11.h>
@@ -11,7 +12,6 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -214,17 +214,18 @@ std::vector<PySample> toPython(FrameSamples samples)
 
 // Rows of every frame in [first, last) and every layer (or the layers named),
 // as columns.
-py::dict sampleRange(AnimationSampler& sampler, std::uint64_t first, std::optional<std::uint64_t> last,
+py::dict sampleRows(AnimationSampler& sampler, std::uint64_t first, std::optional<std::uint64_t> last,
                      const py::object& named)
 {
-    std::optional<std::set<std::string>> layers;
-    if (!named.is_none()) {
+    LayerSelection layers;
+    if (py::isinstance<py::str>(named)) {
+        layers.emplace(1, named.cast<std::string>());
+    } else if (!named.is_none()) {
         layers.emplace();
         for (const py::handle name : py::iter(named)) {
-            layers->insert(name.cast<std::string>());
+            layers->push_back(name.cast<std::string>());
         }
     }
-    const std::uint64_t end = std::min(last.value_or(sampler.frameCount()), sampler.frameCount());
     std::vector<std::uint64_t> frames;
     std::vector<std::uint8_t> phases;
     std::vector<const std::string*> names;
@@ -234,22 +235,16 @@ py::dict sampleRange(AnimationSampler& sampler, std::uint64_t first, std::option
     std::vector<std::optional<float>> values;
     {
         py::gil_scoped_release release;
-        for (std::uint64_t frame = first; frame < end; ++frame) {
-            const FrameSamples samples = frame == first ? sampler.seek(frame) : sampler.advance();
-            const auto phase = static_cast<std::uint8_t>(sampler.locate(frame)->phase);
-            for (const LayerSample& sample : samples) {
-                if (layers && layers->count(*sample.layer) == 0) {
-                    continue;
-                }
-                frames.push_back(frame);
-                phases.push_back(phase);
-                names.push_back(sample.layer);
-                keys.push_back(sample.keyIndex);
-                offsets.push_back(sample.offset);
-                effects.push_back(static_cast<std::int32_t>(sample.key->command().effect()));
-                values.push_back(sample.value);
-            }
-        }
+        Korva::sampleRange(sampler, first, last.value_or(UINT64_MAX), layers, [&](const SampledRow& row) {
+            const LayerSample& sample = *row.sample;
+            frames.push_back(row.frame);
+            phases.push_back(static_cast<std::uint8_t>(row.phase));
+            names.push_back(sample.layer);
+            keys.push_back(sample.keyIndex);
+            offsets.push_back(sample.offset);
+            effects.push_back(static_cast<std::int32_t>(sample.key->command().effect()));
+            values.push_back(sample.value);
+        });
     }
     py::list phaseColumn(phases.size());
     py::list nameColumn(names.size());
@@ -470,7 +465,7 @@ PYBIND11_MODULE(animationmodel, m)
         .def("advance", [](AnimationSampler& s) { return toPython(s.advance()); },
              "Moves to the next frame and returns what every layer plays there.")
         .def_property_readonly("frame", &AnimationSampler::frame, "The current frame.")
-        .def("sample_range", &sampleRange, py::arg("first") = 0, py::arg("last") = py::none(),
+        .def("sample_range", &sampleRows, py::arg("first") = 0, py::arg("last") = py::none(),
              py::arg("layers") = py::none(),
              "Every row of frames [first, last) (default: to the end), for every layer or only those named, in "
              "one call: a dict of columns 'frame', 'phase', 'layer', 'key', 'offset', 'effect' (int) and 'value' "

@@ -1,7 +1,7 @@
 // A program of a library user: it sees only the installed headers and libraries.
-#include "animation.h"
-#include "animationjson.h"
-#include "animationsampler.h"
+#include <animationmodel/animation.h>
+#include <animationmodel/animationjson.h>
+#include <animationmodel/animationsampler.h>
 
 #include <cstdio>
 #include <iostream>

@@ -4,8 +4,9 @@
 // Exit status: 0 on success; 1 when an input is bad or a file cannot be read
 // or written (one line on standard error); 2 on a usage error (with the
 // usage line).
-#include "animationjson.h"
-#include "animationsampler.h"
+#include <animationmodel/animationalgorithms.h>
+#include <animationmodel/animationjson.h>
+#include <animationmodel/animationsampler.h>
 #include "render.h"
 
 #include <CLI/CLI.hpp>
@@ -18,7 +19,6 @@
 #include <iterator>
 #include <limits>
 #include <optional>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -28,7 +28,7 @@ using namespace Korva;
 
 namespace {
 
-constexpr const char* version = "1.0.0";
+constexpr const char* version = ANIMATIONMODEL_VERSION;
 
 // A command line that does not fit a subcommand: exit status 2.
 struct UsageError : std::runtime_error {
@@ -164,15 +164,6 @@ float parseSeconds(const std::string& text)
 
 // --- info -----------------------------------------------------------------
 
-std::uint64_t framesOf(const std::vector<AnimationKey>& keys)
-{
-    std::uint64_t frames = 0;
-    for (const AnimationKey& key : keys) {
-        frames += key.duration();
-    }
-    return frames;
-}
-
 std::string summary(const std::vector<AnimationKey>& keys)
 {
     constexpr std::size_t shown = 3;
@@ -198,11 +189,12 @@ std::size_t widestName(const LayerMap& phase, std::size_t widest)
     return widest;
 }
 
-void printLayers(const char* phase, const LayerMap& layers, std::size_t nameWidth)
+void printLayers(std::string_view phase, const LayerMap& layers, std::size_t nameWidth)
 {
     for (const auto& [name, keys] : layers) {
-        std::printf("  %-6s %-*s %6zu %10llu  %s\n", phase, static_cast<int>(nameWidth), name.c_str(), keys.size(),
-                    static_cast<unsigned long long>(framesOf(keys)), summary(keys).c_str());
+        std::printf("  %-6s %-*s %6zu %10llu  %s\n", std::string(phase).c_str(), static_cast<int>(nameWidth),
+                    name.c_str(), keys.size(),
+                    static_cast<unsigned long long>(frameCountOf(keys)), summary(keys).c_str());
     }
 }
 
@@ -216,34 +208,32 @@ int info(const std::string& file)
         std::uint64_t longest = 0;
         for (const auto& [name, keys] : *timeline) {
             std::printf("  %-*s %6zu %10llu  %s\n", static_cast<int>(width), name.c_str(), keys.size(),
-                        static_cast<unsigned long long>(framesOf(keys)), summary(keys).c_str());
-            longest = std::max(longest, framesOf(keys));
+                        static_cast<unsigned long long>(frameCountOf(keys)), summary(keys).c_str());
+            longest = std::max(longest, frameCountOf(keys));
         }
         std::printf("  longest layer: %llu frames\n", static_cast<unsigned long long>(longest));
         return 0;
     }
     const Animation& animation = std::get<Animation>(document);
-    const AnimationSampler sampler(animation);
-    const std::size_t width = widestName(animation.outro(), widestName(animation.body(), widestName(animation.intro(), 5)));
+    std::size_t width = 5;
+    for (const AnimationPhase phase : animationPhases) {
+        width = widestName(animation.phase(phase), width);
+    }
     std::printf("%s: animation at %s fps\n", shownName(file).c_str(), floatText(animation.fps()).c_str());
     std::printf("  %-6s %-*s %6s %10s  %s\n", "phase", static_cast<int>(width), "layer", "keys", "frames",
                 "keys in order");
-    const std::pair<const char*, AnimationPhase> phases[] = {
-        {"intro", AnimationPhase::Intro}, {"body", AnimationPhase::Body}, {"outro", AnimationPhase::Outro}};
-    for (const auto& [name, phase] : phases) {
-        const LayerMap& layers = phase == AnimationPhase::Intro ? animation.intro()
-            : phase == AnimationPhase::Body                     ? animation.body()
-                                                                : animation.outro();
-        printLayers(name, layers, width);
+    for (const AnimationPhase phase : animationPhases) {
+        printLayers(animationPhaseName(phase), animation.phase(phase), width);
     }
-    for (const auto& [name, phase] : phases) {
-        std::printf("  %-5s %llu frames, from frame %llu\n", name,
-                    static_cast<unsigned long long>(sampler.phaseLength(phase)),
-                    static_cast<unsigned long long>(sampler.phaseStart(phase)));
+    std::uint64_t start = 0;
+    for (const AnimationPhase phase : animationPhases) {
+        const std::uint64_t length = animation.phaseFrameCount(phase);
+        std::printf("  %-5s %llu frames, from frame %llu\n", std::string(animationPhaseName(phase)).c_str(),
+                    static_cast<unsigned long long>(length), static_cast<unsigned long long>(start));
+        start += length;
     }
-    std::printf("  total %llu frames = %s s at %s fps\n", static_cast<unsigned long long>(sampler.frameCount()),
-                floatText(static_cast<float>(static_cast<double>(sampler.frameCount()) / animation.fps())).c_str(),
-                floatText(animation.fps()).c_str());
+    std::printf("  total %llu frames = %s s at %s fps\n", static_cast<unsigned long long>(animation.frameCount()),
+                floatText(animation.durationInSeconds()).c_str(), floatText(animation.fps()).c_str());
     return 0;
 }
 
@@ -321,47 +311,23 @@ int fit(const std::string& file, float seconds, const std::string& out)
     return 0;
 }
 
-// Every key of `layers` in pieces of at most `length` frames. A longer key
-// whose effect has no splitting rule is refused, never dropped.
-LayerMap splitLayers(const LayerMap& layers, unsigned int length, const std::string& file, const char* phase)
-{
-    LayerMap split;
-    for (const auto& [name, keys] : layers) {
-        std::vector<AnimationKey>& pieces = split[name];
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            if (keys[i].duration() <= length) {
-                pieces.push_back(keys[i]);
-                continue;
-            }
-            const std::vector<AnimationKey> parts = keys[i].splitEach(length);
-            if (parts.empty()) {
-                throw InputError(shownName(file) + ": key " + std::to_string(i) + " of layer \"" + name + "\" in "
-                                 + phase + " cannot be split: command "
-                                 + std::to_string(static_cast<std::int32_t>(keys[i].command().effect()))
-                                 + " has no splitting rule");
-            }
-            pieces.insert(pieces.end(), parts.begin(), parts.end());
-        }
-    }
-    return split;
-}
-
 int split(const std::string& file, unsigned int length, const std::string& out)
 {
     if (length == 0) {
         throw UsageError("--each: the length must be at least 1 frame");
     }
     const AnimationDocument document = load(file);
-    if (const auto* timeline = std::get_if<LayerMap>(&document)) {
-        writeOutput(timelineToJson(splitLayers(*timeline, length, file, "the timeline")), out);
-        return 0;
+    std::string text;
+    try {
+        if (const auto* timeline = std::get_if<LayerMap>(&document)) {
+            text = timelineToJson(splitEveryKey(*timeline, length));
+        } else {
+            text = animationToJson(splitEveryKey(std::get<Animation>(document), length));
+        }
+    } catch (const std::invalid_argument& refusal) {
+        throw InputError(shownName(file) + ": " + refusal.what());
     }
-    const Animation& animation = std::get<Animation>(document);
-    Animation result(splitLayers(animation.intro(), length, file, "the intro"),
-                     splitLayers(animation.body(), length, file, "the body"),
-                     splitLayers(animation.outro(), length, file, "the outro"));
-    result.setFPS(animation.fps());
-    writeOutput(animationToJson(result), out);
+    writeOutput(text, out);
     return 0;
 }
 
@@ -384,34 +350,33 @@ int sample(const std::string& file, const std::vector<std::string>& layers, std:
            std::optional<std::uint64_t> to)
 {
     const Animation animation = loadAnimation(file, "cut it first (animationmodel cut)");
-    const std::set<std::string> wanted(layers.begin(), layers.end());
-    for (const std::string& name : wanted) {
-        if (!animation.hasLayer(name)) {
-            throw InputError(shownName(file) + ": no layer named \"" + name + "\"");
-        }
+    LayerSelection selection;
+    if (!layers.empty()) {
+        selection = layers;
     }
-    static const char* const phaseNames[] = {"intro", "body", "outro"};
     AnimationSampler sampler(animation);
-    const std::uint64_t end = std::min(to.value_or(sampler.frameCount()), sampler.frameCount());
     std::string out = "frame,phase,layer,key,offset,effect,value\r\n";
-    for (std::uint64_t frame = from; frame < end; ++frame) {
-        const FrameSamples samples = frame == from ? sampler.seek(frame) : sampler.advance();
-        const char* phase = phaseNames[static_cast<unsigned int>(sampler.locate(frame)->phase)];
-        for (const LayerSample& sample : samples) {
-            if (!wanted.empty() && wanted.count(*sample.layer) == 0) {
-                continue;
-            }
-            out += std::to_string(frame) + ',' + phase + ',' + csvField(*sample.layer) + ','
-                + std::to_string(sample.keyIndex) + ',' + std::to_string(sample.offset) + ','
-                + effectText(sample.key->command().effect()) + ','
+    const auto flush = [&] {
+        if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) {
+            throw InputError("<stdout>: cannot be written");
+        }
+        out.clear();
+    };
+    try {
+        sampleRange(sampler, from, to.value_or(UINT64_MAX), selection, [&](const SampledRow& row) {
+            const LayerSample& sample = *row.sample;
+            out += std::to_string(row.frame) + ',' + std::string(animationPhaseName(row.phase)) + ','
+                + csvField(*sample.layer) + ',' + std::to_string(sample.keyIndex) + ','
+                + std::to_string(sample.offset) + ',' + effectText(sample.key->command().effect()) + ','
                 + (sample.value ? floatText(*sample.value) : "") + "\r\n";
-        }
-        if (out.size() > (1u << 20)) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            out.clear();
-        }
+            if (out.size() > (1u << 20)) {
+                flush();
+            }
+        });
+    } catch (const std::invalid_argument& refusal) {
+        throw InputError(shownName(file) + ": " + refusal.what());
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    flush();
     if (std::fflush(stdout) != 0) {
         throw InputError("<stdout>: cannot be written");
     }

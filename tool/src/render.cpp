@@ -72,7 +72,7 @@ struct PlacedKey {
     const AnimationKey* key;
     std::uint64_t start;
     std::size_t index;
-    const char* phase;
+    std::string_view phase;
 };
 
 struct Row {
@@ -83,30 +83,12 @@ struct Row {
 };
 
 struct Band {
-    const char* name;
+    std::string_view name;
     std::uint64_t start;
     std::uint64_t length;
 };
 
-std::uint64_t lengthOf(const std::vector<AnimationKey>& keys)
-{
-    std::uint64_t frames = 0;
-    for (const AnimationKey& key : keys) {
-        frames += key.duration();
-    }
-    return frames;
-}
-
-std::uint64_t lengthOf(const LayerMap& phase)
-{
-    std::uint64_t longest = 0;
-    for (const auto& layer : phase) {
-        longest = std::max(longest, lengthOf(layer.second));
-    }
-    return longest;
-}
-
-void place(std::map<std::string, Row>& rows, const LayerMap& phase, std::uint64_t start, const char* phaseName)
+void place(std::map<std::string, Row>& rows, const LayerMap& phase, std::uint64_t start, std::string_view phaseName)
 {
     for (const auto& [name, keys] : phase) {
         Row& row = rows[name];
@@ -233,7 +215,7 @@ private:
         const AnimationKeyCommand& command = placed.key->command();
         _out += "<rect x=\"" + number(left) + "\" y=\"" + number(top + 3) + "\" width=\"" + number(right - left)
             + "\" height=\"" + number(rowHeight - 6) + "\" fill=\"" + effectColour(command.effect())
-            + "\" class=\"key\"><title>" + escaped(row.name) + ", " + placed.phase + " key "
+            + "\" class=\"key\"><title>" + escaped(row.name) + ", " + std::string(placed.phase) + " key "
             + std::to_string(placed.index) + ": " + effectText(command.effect());
         if (!command.args().empty()) {
             _out += " [";
@@ -264,7 +246,7 @@ private:
         _out += "<rect x=\"" + number(left) + "\" y=\"" + number(top + 3) + "\" width=\"" + number(right - left)
             + "\" height=\"" + number(rowHeight - 6) + "\" fill=\""
             + (group.mixed ? mixedColour : effectColour(group.effect)) + "\" class=\"merged\"><title>"
-            + escaped(row.name) + ", " + std::to_string(group.count) + " keys (" + group.first.phase + " key "
+            + escaped(row.name) + ", " + std::to_string(group.count) + " keys (" + std::string(group.first.phase) + " key "
             + std::to_string(group.first.index) + " on), frames " + std::to_string(group.first.start) + " to "
             + std::to_string(end) + "</title></rect>\n";
         const AnimationKeyCommand& first = group.first.key->command();
@@ -300,18 +282,17 @@ std::string renderSvg(const AnimationDocument& document, const std::string& titl
     if (const auto* animation = std::get_if<Animation>(&document)) {
         fps = animation->fps();
         std::uint64_t start = 0;
-        const std::pair<const char*, const LayerMap*> phases[] = {
-            {"intro", &animation->intro()}, {"body", &animation->body()}, {"outro", &animation->outro()}};
-        for (const auto& [name, phase] : phases) {
-            place(rows, *phase, start, name);
-            bands.push_back({name, start, lengthOf(*phase)});
-            start += lengthOf(*phase);
+        for (const AnimationPhase phase : animationPhases) {
+            const std::uint64_t length = animation->phaseFrameCount(phase);
+            place(rows, animation->phase(phase), start, animationPhaseName(phase));
+            bands.push_back({animationPhaseName(phase), start, length});
+            start += length;
         }
         kind = "animation";
     } else {
         const LayerMap& timeline = std::get<LayerMap>(document);
         place(rows, timeline, 0, "timeline");
-        bands.push_back({"timeline", 0, lengthOf(timeline)});
+        bands.push_back({"timeline", 0, frameCountOf(timeline)});
         kind = "timeline";
     }
     const std::uint64_t frames = bands.back().start + bands.back().length;
@@ -351,11 +332,11 @@ std::string renderSvg(const AnimationDocument& document, const std::string& titl
         const double right = svg.x(band.start + band.length);
         out += "<rect x=\"" + number(left) + "\" y=\"" + number(headerHeight) + "\" width=\"" + number(right - left)
             + "\" height=\"" + number(bandBottom - headerHeight) + "\" class=\"" + (i % 2 == 0 ? "band" : "band2")
-            + "\"><title>" + band.name + ": frames " + std::to_string(band.start) + " to "
+            + "\"><title>" + std::string(band.name) + ": frames " + std::to_string(band.start) + " to "
             + std::to_string(band.start + band.length) + "</title></rect>\n";
         if (band.length != 0) {
             out += "<text x=\"" + number((left + right) / 2) + "\" y=\"" + number(headerHeight + 13)
-                + "\" text-anchor=\"middle\">" + band.name + "</text>\n";
+                + "\" text-anchor=\"middle\">" + std::string(band.name) + "</text>\n";
         }
     }
     double top = plotTop;

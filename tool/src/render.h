@@ -3,7 +3,7 @@
 
 // The picture of an animation or a timeline, as SVG.
 
-#include "animationjson.h"
+#include <animationmodel/animationjson.h>
 
 #include <string>
 

@@ -14,8 +14,8 @@
 #include <string_view>
 #include <variant>
 
-#include "animation.h"
-#include "animationmodel_json_export.h"
+#include <animationmodel/animation.h>
+#include <animationmodel/animationmodel_json_export.h>
 
 namespace Korva {
 

@@ -1,11 +1,12 @@
 #ifndef ANIMATIONMODEL_ANIMATIONKEY_H
 #define ANIMATIONMODEL_ANIMATIONKEY_H
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
-#include "animationkeycommand.h"
-#include "animationmodel_export.h"
+#include <animationmodel/animationkeycommand.h>
+#include <animationmodel/animationmodel_export.h>
 
 namespace Korva {
 
@@ -19,12 +20,12 @@ namespace Korva {
 /// up to the key's duration. `Linear` pieces get interpolated start and end
 /// values; the arithmetic is exact-rounding single precision at fixed steps,
 /// so results are the same on every IEEE 754 platform.
-class ANIMATIONMODEL_EXPORT AnimationKey {
+class AnimationKey {
 public:
     /// Builds a key holding a copy of `command`; throws `std::invalid_argument` if `duration` is 0.
-    AnimationKey(const AnimationKeyCommand& command, unsigned int duration);
+    ANIMATIONMODEL_EXPORT AnimationKey(const AnimationKeyCommand& command, unsigned int duration);
     /// Builds a key that takes over `command`; throws `std::invalid_argument` if `duration` is 0.
-    AnimationKey(AnimationKeyCommand&& command, unsigned int duration);
+    ANIMATIONMODEL_EXPORT AnimationKey(AnimationKeyCommand&& command, unsigned int duration);
 
     /// The command.
     const AnimationKeyCommand& command() const noexcept { return _command; }
@@ -39,7 +40,7 @@ public:
     /// needed but the effect has no splitting rule (outside 0 to 3). A `Linear`
     /// key [s, e] of D frames gives [s, m] and [m, e] with
     /// m = s + ((position * (e - s)) / D), each step rounded to float.
-    std::vector<AnimationKey> splitAt(unsigned int position) const;
+    ANIMATIONMODEL_EXPORT std::vector<AnimationKey> splitAt(unsigned int position) const;
 
     /// Cuts the key into ceil(duration() / length) pieces of `length` frames,
     /// the last one holding the remaining 1 to `length` frames.
@@ -49,19 +50,22 @@ public:
     /// s + (i + 1) * step, the shorter last piece included; a single piece keeps
     /// the arguments bit for bit. Returns no piece when the effect has no
     /// splitting rule. Throws `std::invalid_argument` if `length` is 0.
-    std::vector<AnimationKey> splitEach(unsigned int length) const;
+    ANIMATIONMODEL_EXPORT std::vector<AnimationKey> splitEach(unsigned int length) const;
 
     /// The value of a `Linear` key `frame` frames after its start; no value for other effects.
     ///
     /// Frame 0 gives the start value and a frame at or past the end the end
     /// value, bit for bit; in between, the value is computed exactly as
     /// `splitAt(frame)` computes the value at its cut, so the two always agree.
-    std::optional<float> valueAt(unsigned int frame) const noexcept;
+    ANIMATIONMODEL_EXPORT std::optional<float> valueAt(unsigned int frame) const noexcept;
 
 private:
     AnimationKeyCommand _command;
     unsigned int _duration;
 };
+
+/// The length of a sequence of keys played one after the other, exactly (64-bit).
+ANIMATIONMODEL_EXPORT std::uint64_t frameCountOf(const std::vector<AnimationKey>& keys) noexcept;
 
 /// Exact member-wise equality: equal commands (arguments compared with `==`) and equal durations.
 inline bool operator==(const AnimationKey& a, const AnimationKey& b) noexcept

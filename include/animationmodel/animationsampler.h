@@ -1,24 +1,32 @@
 #ifndef ANIMATIONMODEL_ANIMATIONSAMPLER_H
 #define ANIMATIONMODEL_ANIMATIONSAMPLER_H
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "animation.h"
-#include "animationkey.h"
-#include "animationmodel_export.h"
+#include <animationmodel/animation.h>
+#include <animationmodel/animationkey.h>
+#include <animationmodel/animationmodel_export.h>
+
+// Marks a parameter whose referent the constructed object keeps reading, so
+// that compilers that check lifetimes warn about a temporary passed there.
+#if defined(__has_cpp_attribute)
+#if __has_cpp_attribute(clang::lifetimebound)
+#define ANIMATIONMODEL_LIFETIMEBOUND [[clang::lifetimebound]]
+#endif
+#endif
+#ifndef ANIMATIONMODEL_LIFETIMEBOUND
+#define ANIMATIONMODEL_LIFETIMEBOUND
+#endif
 
 namespace Korva {
 
-/// The three phases of an animation, in playing order.
-enum class AnimationPhase : std::uint8_t {
-    Intro = 0, ///< the first phase
-    Body = 1,  ///< the second phase
-    Outro = 2, ///< the last phase
-};
+// AnimationPhase, which this header used to declare, lives in animation.h.
 
 /// What one layer plays at one frame.
 struct LayerSample {
@@ -52,7 +60,11 @@ public:
     /// True when no layer has a key at the frame.
     bool empty() const noexcept { return _count == 0; }
     /// The sample at `index`, which must be below size().
-    const LayerSample& operator[](std::size_t index) const noexcept { return _first[index]; }
+    const LayerSample& operator[](std::size_t index) const noexcept
+    {
+        assert(index < _count);
+        return _first[index];
+    }
 
 private:
     const LayerSample* _first = nullptr;
@@ -89,31 +101,33 @@ struct PhaseFrame {
 ///     layer of the frame's phase, `advance` amortized O(1) per layer.
 ///
 /// Value type, copyable; copies sample independently.
-class ANIMATIONMODEL_EXPORT AnimationSampler {
+class AnimationSampler {
 public:
     /// Prepares to sample `animation`, positioned before frame 0 (`advance` then gives frame 0).
-    explicit AnimationSampler(const Animation& animation);
+    ANIMATIONMODEL_EXPORT explicit AnimationSampler(const Animation& animation ANIMATIONMODEL_LIFETIMEBOUND);
     /// A sampler of a temporary would read a destroyed animation.
     explicit AnimationSampler(const Animation&& animation) = delete;
 
     /// Total number of frames: the sum of the three phases' lengths, 64-bit.
     std::uint64_t frameCount() const noexcept { return _phaseStart[3]; }
     /// Number of frames of `phase`: its longest layer.
-    std::uint64_t phaseLength(AnimationPhase phase) const noexcept;
+    ANIMATIONMODEL_EXPORT std::uint64_t phaseLength(AnimationPhase phase) const noexcept;
     /// The first frame of `phase`, counted from the animation's frame 0.
-    std::uint64_t phaseStart(AnimationPhase phase) const noexcept;
+    ANIMATIONMODEL_EXPORT std::uint64_t phaseStart(AnimationPhase phase) const noexcept;
     /// The phase of `frame` and its frame within the phase; nothing at or past the end.
-    std::optional<PhaseFrame> locate(std::uint64_t frame) const noexcept;
+    ANIMATIONMODEL_EXPORT std::optional<PhaseFrame> locate(std::uint64_t frame) const noexcept;
 
     /// Moves to `frame` and returns what every layer plays there (empty at or past the end).
-    FrameSamples seek(std::uint64_t frame) noexcept;
+    ANIMATIONMODEL_EXPORT FrameSamples seek(std::uint64_t frame) noexcept;
     /// Moves to the next frame and returns what every layer plays there (empty at or past the end).
-    FrameSamples advance() noexcept;
+    ANIMATIONMODEL_EXPORT FrameSamples advance() noexcept;
 
     /// The current frame; only meaningful after a `seek` or an `advance`.
     std::uint64_t frame() const noexcept { return _frame; }
     /// What every layer plays at the current frame, as the last `seek` or `advance` returned.
     FrameSamples samples() const noexcept { return FrameSamples(_samples.data(), _sampleCount); }
+    /// True when some phase of the sampled animation has a layer named `name`.
+    ANIMATIONMODEL_EXPORT bool hasLayer(std::string_view name) const noexcept;
 
 private:
     // One layer of one phase, with the frame at which each of its keys ends,

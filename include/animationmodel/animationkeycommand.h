@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "animationmodel_export.h"
+#include <animationmodel/animationmodel_export.h>
 
 namespace Korva {
 
@@ -29,21 +29,21 @@ enum AnimationKeyCommandEffect : std::int32_t {
 ///     included).
 ///
 /// Copies and moves are member-wise and do not run the check again.
-class ANIMATIONMODEL_EXPORT AnimationKeyCommand {
+class AnimationKeyCommand {
 public:
     /// Builds a command without arguments; throws `std::invalid_argument` for `Linear`.
-    explicit AnimationKeyCommand(AnimationKeyCommandEffect effect);
+    ANIMATIONMODEL_EXPORT explicit AnimationKeyCommand(AnimationKeyCommandEffect effect);
     /// Builds a command holding a copy of `args`; throws `std::invalid_argument` on a wrong count.
-    AnimationKeyCommand(AnimationKeyCommandEffect effect, const std::vector<float>& args);
+    ANIMATIONMODEL_EXPORT AnimationKeyCommand(AnimationKeyCommandEffect effect, const std::vector<float>& args);
     /// Builds a command that takes over `args`; on a wrong count throws and leaves `args` untouched.
-    AnimationKeyCommand(AnimationKeyCommandEffect effect, std::vector<float>&& args);
+    ANIMATIONMODEL_EXPORT AnimationKeyCommand(AnimationKeyCommandEffect effect, std::vector<float>&& args);
 
     /// Changes the effect, keeping the arguments; throws if they do not fit the new effect.
-    void setEffect(AnimationKeyCommandEffect effect);
+    ANIMATIONMODEL_EXPORT void setEffect(AnimationKeyCommandEffect effect);
     /// Replaces the arguments, keeping the effect; throws if their count does not fit it.
-    void setArgs(const std::vector<float>& args);
+    ANIMATIONMODEL_EXPORT void setArgs(const std::vector<float>& args);
     /// Replaces effect and arguments together; the one way to change between effects of different counts.
-    void setEffectAndArgs(AnimationKeyCommandEffect effect, const std::vector<float>& args);
+    ANIMATIONMODEL_EXPORT void setEffectAndArgs(AnimationKeyCommandEffect effect, const std::vector<float>& args);
 
     /// The effect.
     AnimationKeyCommandEffect effect() const noexcept { return _effect; }
@@ -51,7 +51,7 @@ public:
     const std::vector<float>& args() const noexcept { return _args; }
 
     /// The number of arguments `effect` expects.
-    static std::size_t expectedArgCount(AnimationKeyCommandEffect effect) noexcept;
+    ANIMATIONMODEL_EXPORT static std::size_t expectedArgCount(AnimationKeyCommandEffect effect) noexcept;
 
 private:
     static void _checkRightNumberOfArgs(AnimationKeyCommandEffect effect, std::size_t count);

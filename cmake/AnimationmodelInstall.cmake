@@ -1,0 +1,43 @@
+# Installation: headers under include/animationmodel (the include directory
+# given to consumers is include/, so they write <animationmodel/animation.h>),
+# the libraries with their SONAME links, a CMake package with the components
+# core and json, and pkg-config files.
+set(ANIMATIONMODEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/animationmodel)
+
+install(TARGETS animationmodel animationmodel_compat EXPORT animationmodelTargets
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/animationmodel DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_BINARY_DIR}/include/animationmodel/animationmodel_export.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/animationmodel)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/compat/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/animationmodel/compat)
+
+install(EXPORT animationmodelTargets
+    NAMESPACE animationmodel::
+    DESTINATION ${ANIMATIONMODEL_CMAKE_DIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/animationmodelConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/animationmodelConfig.cmake
+    INSTALL_DESTINATION ${ANIMATIONMODEL_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/animationmodelConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion)
+install(FILES
+    ${PROJECT_BINARY_DIR}/animationmodelConfig.cmake
+    ${PROJECT_BINARY_DIR}/animationmodelConfigVersion.cmake
+    DESTINATION ${ANIMATIONMODEL_CMAKE_DIR})
+
+# animationmodel_pkg_config(NAME TEMPLATE MACRO_BASE): NAME.pc from the
+# template, with the static define when the libraries are static. The file
+# locates the prefix from its own folder, so an installed tree can be moved.
+function(animationmodel_pkg_config name template base)
+    if(ANIMATIONMODEL_SHARED)
+        set(ANIMATIONMODEL_PC_CFLAGS "")
+    else()
+        set(ANIMATIONMODEL_PC_CFLAGS " -D${base}_STATIC_DEFINE")
+    endif()
+    file(RELATIVE_PATH ANIMATIONMODEL_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+    string(REGEX REPLACE "/$" "" ANIMATIONMODEL_PC_PREFIX "${ANIMATIONMODEL_PC_PREFIX}")
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/${template} ${PROJECT_BINARY_DIR}/${name}.pc @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/${name}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endfunction()
+animationmodel_pkg_config(animationmodel animationmodel.pc.in ANIMATIONMODEL)

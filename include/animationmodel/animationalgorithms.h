@@ -1,0 +1,66 @@
+#ifndef ANIMATIONMODEL_ANIMATIONALGORITHMS_H
+#define ANIMATIONMODEL_ANIMATIONALGORITHMS_H
+
+// Whole-document operations built on the classes of the core, shared by the
+// command-line tool, the Python module and any other front end, so that they
+// all give the same answers and the same refusals.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <animationmodel/animation.h>
+#include <animationmodel/animationmodel_export.h>
+#include <animationmodel/animationsampler.h>
+
+namespace Korva {
+
+/// Every key of `layers` (a timeline) in pieces of at most `length` frames:
+/// a key of at most `length` frames is copied whole, a longer one is replaced
+/// by its `splitEach(length)` pieces. Throws `std::invalid_argument` when
+/// `length` is 0 (the text of `AnimationKey::splitEach`), or naming the first
+/// longer key whose effect has no splitting rule: "key I of layer "NAME" in
+/// the timeline cannot be split: command E has no splitting rule". Nothing is
+/// returned then; `layers` is never modified.
+ANIMATIONMODEL_EXPORT LayerMap splitEveryKey(const LayerMap& layers, unsigned int length);
+/// The same for the three phases of `animation` ("in the intro", "in the body",
+/// "in the outro"); the result keeps the animation's frame rate.
+ANIMATIONMODEL_EXPORT Animation splitEveryKey(const Animation& animation, unsigned int length);
+
+/// The number of keys `splitEveryKey(layers, length)` makes, found without
+/// making any: each key of D frames counts ceil(D / length). Refuses exactly
+/// what `splitEveryKey` refuses, with the same texts.
+ANIMATIONMODEL_EXPORT std::uint64_t splitEveryKeyCount(const LayerMap& layers, unsigned int length);
+/// The number of keys `splitEveryKey(animation, length)` makes.
+ANIMATIONMODEL_EXPORT std::uint64_t splitEveryKeyCount(const Animation& animation, unsigned int length);
+
+/// One row of a sampled frame range: what one layer plays at one frame.
+struct SampledRow {
+    /// The frame, counted from the animation's frame 0.
+    std::uint64_t frame = 0;
+    /// The phase that plays the frame.
+    AnimationPhase phase = AnimationPhase::Intro;
+    /// The layer, its key, the offset into it and the value; valid during the call only.
+    const LayerSample* sample = nullptr;
+};
+
+/// The layers a range reports: all of them (no value), or only those named
+/// (an empty list reports none).
+using LayerSelection = std::optional<std::vector<std::string>>;
+
+/// Calls `row` for every frame of [first, last) and every layer that has a key
+/// there, frame by frame and in layer name order within a frame, moving
+/// `sampler` along (seek to `first`, then advance). `last` is clamped to the
+/// sampler's frame count, so a range that starts at or past the end calls
+/// nothing; no memory is allocated per row. A name of `layers` that no phase
+/// holds is refused with `std::invalid_argument` ("no layer named "NAME"")
+/// before any row.
+ANIMATIONMODEL_EXPORT void sampleRange(AnimationSampler& sampler, std::uint64_t first, std::uint64_t last,
+                                       const LayerSelection& layers,
+                                       const std::function<void(const SampledRow&)>& row);
+
+} // namespace Korva
+
+#endif

@@ -1,0 +1,161 @@
+#include <animationmodel/animationalgorithms.h>
+
+#include "messagestream.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
+
+namespace Korva {
+
+namespace {
+
+using Keys = std::vector<AnimationKey>;
+
+// Refuses key `index` of layer `name`, `where` ("the timeline", "the intro"...).
+[[noreturn]] void refuseUnsplittable(const std::string& name, std::size_t index, const AnimationKey& key,
+                                     std::string_view where)
+{
+    std::ostringstream message = messageStream();
+    message << "key " << index << " of layer \"" << name << "\" in " << where
+            << " cannot be split: command " << static_cast<std::int32_t>(key.command().effect())
+            << " has no splitting rule";
+    throw std::invalid_argument(message.str());
+}
+
+// The number of pieces of `key` in pieces of at most `length` (> 0) frames;
+// refuses a longer key that cannot be split.
+std::uint64_t pieceCount(const std::string& name, std::size_t index, const AnimationKey& key, unsigned int length,
+                         std::string_view where)
+{
+    if (key.duration() <= length) {
+        return 1;
+    }
+    const AnimationKeyCommandEffect effect = key.command().effect();
+    if (effect < Linear || effect > Held3) {
+        refuseUnsplittable(name, index, key, where);
+    }
+    return (key.duration() - 1) / length + 1;
+}
+
+void checkLength(unsigned int length)
+{
+    if (length == 0) {
+        // The key's own refusal, with its text.
+        (void)AnimationKey(AnimationKeyCommand(Held1), 1).splitEach(0);
+    }
+}
+
+std::uint64_t countPieces(const LayerMap& layers, unsigned int length, std::string_view where)
+{
+    checkLength(length);
+    std::uint64_t count = 0;
+    for (const auto& [name, keys] : layers) {
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            count += pieceCount(name, i, keys[i], length, where);
+        }
+    }
+    return count;
+}
+
+LayerMap splitLayers(const LayerMap& layers, unsigned int length, std::string_view where)
+{
+    checkLength(length);
+    LayerMap split;
+    for (const auto& [name, keys] : layers) {
+        Keys pieces;
+        std::uint64_t count = 0;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            count += pieceCount(name, i, keys[i], length, where);
+        }
+        pieces.reserve(static_cast<std::size_t>(count));
+        for (const AnimationKey& key : keys) {
+            if (key.duration() <= length) {
+                pieces.push_back(key);
+            } else {
+                Keys parts = key.splitEach(length);
+                pieces.insert(pieces.end(), std::make_move_iterator(parts.begin()),
+                              std::make_move_iterator(parts.end()));
+            }
+        }
+        split.emplace_hint(split.end(), name, std::move(pieces));
+    }
+    return split;
+}
+
+std::string_view phaseLabel(AnimationPhase phase) noexcept
+{
+    switch (phase) {
+    case AnimationPhase::Intro: return "the intro";
+    case AnimationPhase::Body: return "the body";
+    case AnimationPhase::Outro: return "the outro";
+    }
+    return "";
+}
+
+} // namespace
+
+LayerMap splitEveryKey(const LayerMap& layers, unsigned int length)
+{
+    return splitLayers(layers, length, "the timeline");
+}
+
+Animation splitEveryKey(const Animation& animation, unsigned int length)
+{
+    // Every phase is checked before any is split, so the first refusal is
+    // the one a count reports.
+    (void)splitEveryKeyCount(animation, length);
+    Animation split(splitLayers(animation.intro(), length, phaseLabel(AnimationPhase::Intro)),
+                    splitLayers(animation.body(), length, phaseLabel(AnimationPhase::Body)),
+                    splitLayers(animation.outro(), length, phaseLabel(AnimationPhase::Outro)));
+    split.setFPS(animation.fps());
+    return split;
+}
+
+std::uint64_t splitEveryKeyCount(const LayerMap& layers, unsigned int length)
+{
+    return countPieces(layers, length, "the timeline");
+}
+
+std::uint64_t splitEveryKeyCount(const Animation& animation, unsigned int length)
+{
+    std::uint64_t count = 0;
+    for (const AnimationPhase phase : animationPhases) {
+        count += countPieces(animation.phase(phase), length, phaseLabel(phase));
+    }
+    return count;
+}
+
+void sampleRange(AnimationSampler& sampler, std::uint64_t first, std::uint64_t last, const LayerSelection& layers,
+                 const std::function<void(const SampledRow&)>& row)
+{
+    std::vector<std::string_view> wanted;
+    if (layers) {
+        wanted.assign(layers->begin(), layers->end());
+        std::sort(wanted.begin(), wanted.end());
+        for (const std::string_view name : wanted) {
+            if (!sampler.hasLayer(name)) {
+                std::ostringstream message = messageStream();
+                message << "no layer named \"" << name << "\"";
+                throw std::invalid_argument(message.str());
+            }
+        }
+    }
+    const std::uint64_t end = std::min(last, sampler.frameCount());
+    SampledRow current;
+    for (std::uint64_t frame = first; frame < end; ++frame) {
+        const FrameSamples samples = frame == first ? sampler.seek(frame) : sampler.advance();
+        current.frame = frame;
+        current.phase = sampler.locate(frame)->phase;
+        for (const LayerSample& sample : samples) {
+            if (layers && !std::binary_search(wanted.begin(), wanted.end(), std::string_view(*sample.layer))) {
+                continue;
+            }
+            current.sample = &sample;
+            row(current);
+        }
+    }
+}
+
+} // namespace Korva

@@ -276,3 +276,34 @@ TEST(AnimationFromTimeline, EveryFrameLandsInOnePhase)
         }
     }
 }
+
+TEST(Animation, PhasesByName)
+{
+    const Animation animation(LayerMap{{"a", heldKeys({1})}}, LayerMap{{"b", heldKeys({2})}},
+                              LayerMap{{"c", heldKeys({3})}});
+    const char* const names[] = {"intro", "body", "outro"};
+    for (std::size_t i = 0; i < animationPhases.size(); ++i) {
+        EXPECT_EQ(names[i], animationPhaseName(animationPhases[i]));
+        EXPECT_EQ(i + 1, animation.phaseFrameCount(animationPhases[i]));
+    }
+    EXPECT_EQ(&animation.intro(), &animation.phase(AnimationPhase::Intro));
+    EXPECT_EQ(&animation.body(), &animation.phase(AnimationPhase::Body));
+    EXPECT_EQ(&animation.outro(), &animation.phase(AnimationPhase::Outro));
+}
+
+TEST(Animation, LengthsPastTwoTo32Frames)
+{
+    // 4,294,967,306 frames: durationInFrames keeps its 32-bit wrap-around,
+    // frameCount is exact, and the rate is fitted to the exact count.
+    const Animation animation(LayerMap{{"a", heldKeys({UINT_MAX, 2})}}, LayerMap{{"b", heldKeys({9})}},
+                              LayerMap{});
+    EXPECT_EQ(10u, animation.durationInFrames());
+    EXPECT_EQ(4294967306u, animation.frameCount());
+    EXPECT_EQ(4294967297u, frameCountOf(animation.intro()));
+    EXPECT_EQ(4294967297u, frameCountOf(animation.intro().at("a")));
+    EXPECT_EQ(static_cast<float>(4294967306.0 / 25.0), animation.durationInSeconds());
+    EXPECT_EQ(static_cast<float>(4294967306.0 / 50.0), animation.simulatedDurationInSeconds(50.0f));
+    Animation fitted = animation;
+    fitted.setFPSToFitDurationInSeconds(2.0f);
+    EXPECT_EQ(static_cast<float>(4294967306.0 / 2.0), fitted.fps());
+}

@@ -1,0 +1,129 @@
+#include <animationmodel/animationalgorithms.h>
+
+#include "expect_throw_msg.h"
+#include "invariants.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace Korva;
+
+namespace {
+
+AnimationKey ramp(float start, float end, unsigned int duration)
+{
+    return AnimationKey(AnimationKeyCommand(Linear, {start, end}), duration);
+}
+
+AnimationKey held(unsigned int duration, AnimationKeyCommandEffect effect = Held2)
+{
+    return AnimationKey(AnimationKeyCommand(effect), duration);
+}
+
+const auto Effect7 = static_cast<AnimationKeyCommandEffect>(7);
+
+// Every row of a range as "frame phase layer@key+offset=value".
+std::vector<std::string> rowsOf(AnimationSampler& sampler, std::uint64_t first, std::uint64_t last,
+                                const LayerSelection& layers)
+{
+    std::vector<std::string> rows;
+    sampleRange(sampler, first, last, layers, [&](const SampledRow& row) {
+        const LayerSample& sample = *row.sample;
+        rows.push_back(std::to_string(row.frame) + " " + std::string(animationPhaseName(row.phase)) + " "
+                       + *sample.layer + "@" + std::to_string(sample.keyIndex) + "+" + std::to_string(sample.offset)
+                       + (sample.value ? "=" + std::to_string(*sample.value) : ""));
+    });
+    return rows;
+}
+
+// Intro 2 frames, body 3, outro 1.
+Animation smallAnimation()
+{
+    return Animation(LayerMap{{"a", {held(2)}}}, LayerMap{{"a", {ramp(0.0f, 3.0f, 3)}}, {"b", {held(1)}}},
+                     LayerMap{{"b", {held(1)}}});
+}
+
+} // namespace
+
+TEST(SplitEveryKey, TimelineAndAnimation)
+{
+    const LayerMap timeline{{"a", {ramp(0.0f, 12.0f, 10), held(3)}}, {"b", {}}};
+    const LayerMap split = splitEveryKey(timeline, 4);
+    ASSERT_EQ(2u, split.size());
+    EXPECT_TRUE(split.at("b").empty());
+    const std::vector<AnimationKey> expected{ramp(0.0f, 4.0f, 4), ramp(4.0f, 8.0f, 4), ramp(8.0f, 12.0f, 2), held(3)};
+    EXPECT_TRUE(sameBits(expected, split.at("a")));
+    EXPECT_EQ(4u, splitEveryKeyCount(timeline, 4));
+
+    Animation animation(LayerMap{{"x", {held(5)}}}, timeline, LayerMap{{"y", {held(1)}}});
+    animation.setFPS(12.5f);
+    const Animation pieces = splitEveryKey(animation, 4);
+    EXPECT_EQ(12.5f, pieces.fps());
+    EXPECT_EQ(2u, pieces.intro().at("x").size());
+    EXPECT_TRUE(sameBits(expected, pieces.body().at("a")));
+    EXPECT_EQ(1u, pieces.outro().at("y").size());
+    EXPECT_EQ(7u, splitEveryKeyCount(animation, 4));
+}
+
+TEST(SplitEveryKey, CountsWithoutMaking)
+{
+    // 2^32 - 1 pieces of one frame would not fit in memory; counting them is instant.
+    const LayerMap timeline{{"long", {held(UINT_MAX)}}, {"short", {held(1), held(1)}}};
+    EXPECT_EQ(std::uint64_t{UINT_MAX} + 2, splitEveryKeyCount(timeline, 1));
+    EXPECT_EQ(std::uint64_t{43} + 2, splitEveryKeyCount(timeline, 100000000));
+    EXPECT_EQ(3u, splitEveryKeyCount(timeline, UINT_MAX));
+}
+
+TEST(SplitEveryKey, Refusals)
+{
+    const LayerMap timeline{{"ok", {held(9)}}, {"x", {held(2, Effect7), held(3, Effect7)}}};
+    const std::string refusal = "key 1 of layer \"x\" in the timeline cannot be split: command 7 has no splitting rule";
+    EXPECT_THROW_MSG(splitEveryKey(timeline, 2), std::invalid_argument, refusal);
+    EXPECT_THROW_MSG(splitEveryKeyCount(timeline, 2), std::invalid_argument, refusal);
+    // A key that needs no cut is kept whole, whatever its effect.
+    EXPECT_EQ(2u, splitEveryKey(timeline, 3).at("x").size());
+
+    const Animation animation(LayerMap{{"x", {held(1, Effect7)}}}, LayerMap{},
+                              LayerMap{{"ok", {held(1)}}, {"z", {held(1), held(4, Effect7)}}});
+    const std::string outro = "key 1 of layer \"z\" in the outro cannot be split: command 7 has no splitting rule";
+    EXPECT_THROW_MSG(splitEveryKey(animation, 3), std::invalid_argument, outro);
+    EXPECT_THROW_MSG(splitEveryKeyCount(animation, 3), std::invalid_argument, outro);
+
+    const std::string zero = "Could not split AnimationKey each 0 frame: This number should be strictly higher than 0";
+    EXPECT_THROW_MSG(splitEveryKey(LayerMap{}, 0), std::invalid_argument, zero);
+    EXPECT_THROW_MSG(splitEveryKeyCount(Animation(), 0), std::invalid_argument, zero);
+}
+
+TEST(SampleRange, RowsAndClamping)
+{
+    const Animation animation = smallAnimation();
+    AnimationSampler sampler(animation);
+    const std::vector<std::string> all{"0 intro a@0+0",          "1 intro a@0+1",        "2 body a@0+0=0.000000",
+                                       "2 body b@0+0",           "3 body a@0+1=1.000000", "4 body a@0+2=2.000000",
+                                       "5 outro b@0+0"};
+    EXPECT_EQ(all, rowsOf(sampler, 0, UINT64_MAX, std::nullopt));
+    EXPECT_EQ(std::vector<std::string>(all.begin() + 2, all.end()), rowsOf(sampler, 2, 6, std::nullopt));
+    EXPECT_EQ(std::vector<std::string>({"3 body a@0+1=1.000000"}), rowsOf(sampler, 3, 4, std::nullopt));
+    // Past the end, at 2^64 - 1, and an empty range: no row.
+    for (const auto& [first, last] : {std::pair<std::uint64_t, std::uint64_t>{6, UINT64_MAX}, {UINT64_MAX, UINT64_MAX},
+                                      {UINT64_MAX - 1, UINT64_MAX}, {4, 4}, {5, 2}}) {
+        EXPECT_TRUE(rowsOf(sampler, first, last, std::nullopt).empty()) << first << " " << last;
+    }
+}
+
+TEST(SampleRange, LayerSelection)
+{
+    const Animation animation = smallAnimation();
+    AnimationSampler sampler(animation);
+    EXPECT_EQ(std::vector<std::string>({"2 body b@0+0", "5 outro b@0+0"}),
+              rowsOf(sampler, 0, UINT64_MAX, std::vector<std::string>{"b"}));
+    EXPECT_EQ(7u, rowsOf(sampler, 0, UINT64_MAX, std::vector<std::string>{"b", "a", "b"}).size());
+    EXPECT_TRUE(rowsOf(sampler, 0, UINT64_MAX, std::vector<std::string>{}).empty());
+    EXPECT_THROW_MSG(rowsOf(sampler, 0, UINT64_MAX, std::vector<std::string>{"a", "nope"}), std::invalid_argument,
+                     "no layer named \"nope\"");
+}

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <stdexcept>
 #include <vector>
@@ -196,4 +198,185 @@ TEST(AnimationKey, ValueAt)
         EXPECT_FALSE(held(effect, 4).valueAt(0).has_value());
         EXPECT_FALSE(held(effect, 4).valueAt(2).has_value());
     }
+}
+
+namespace {
+
+// Exact reference of the Linear steps: each one rounded once from its exact
+// result, computed with integers. A finite float is m × 2^k with an integer m
+// below 2^24; the results checked here stay in the normal range, where
+// scaling by a power of two after the rounding is exact.
+struct Scaled {
+    std::uint64_t magnitude;
+    int exponent;
+    bool negative;
+};
+
+Scaled decompose(float value)
+{
+    int exponent = 0;
+    const float fraction = std::frexp(std::fabs(value), &exponent);
+    return {static_cast<std::uint64_t>(std::ldexp(fraction, 24)), exponent - 24, value < 0};
+}
+
+float compose(std::uint64_t magnitude, int exponent, bool negative)
+{
+    // The u64 to float conversion rounds once, to nearest, ties to even.
+    const float value = std::ldexp(static_cast<float>(magnitude), exponent);
+    return negative ? -value : value;
+}
+
+float exactProduct(unsigned int count, float value)
+{
+    const Scaled v = decompose(value);
+    return compose(v.magnitude * count, v.exponent, v.negative);
+}
+
+float exactQuotient(float value, unsigned int count)
+{
+    const Scaled v = decompose(value);
+    if (v.magnitude == 0) {
+        return value;
+    }
+    // Shift the dividend to 63 bits, so the quotient keeps more than 25; the
+    // remainder becomes a sticky bit below them.
+    int shift = 0;
+    while ((v.magnitude << shift) < (std::uint64_t{1} << 62)) {
+        ++shift;
+    }
+    const std::uint64_t dividend = v.magnitude << shift;
+    const std::uint64_t quotient = dividend / count;
+    const bool sticky = dividend % count != 0;
+    return compose((quotient << 1) | (sticky ? 1 : 0), v.exponent - shift - 1, v.negative);
+}
+
+float exactRampValue(float start, float end, unsigned int position, unsigned int duration)
+{
+    return start + exactQuotient(exactProduct(position, end - start), duration);
+}
+
+} // namespace
+
+TEST(AnimationKeyArithmetic, ProductRoundedOnceFromTheExactValue)
+{
+    // The product 3922907161 × 1.5589648485183716 needs 56 bits: rounded to
+    // double first, it lands on a float midpoint and then rounds the wrong way.
+    const AnimationKey key = ramp(0.0f, 1.5589648485183716f, 4294967295u);
+    EXPECT_TRUE(sameBits(1.4239164590835571f, *key.valueAt(3922907161u)));
+    EXPECT_TRUE(sameBits(1.4239164590835571f, key.splitAt(3922907161u)[0].command().args()[1]));
+    EXPECT_TRUE(sameBits(exactRampValue(0.0f, 1.5589648485183716f, 3922907161u, 4294967295u),
+                         *key.valueAt(3922907161u)));
+}
+
+TEST(AnimationKeyArithmetic, KeysPastTwoTo24FramesMatchTheExactReference)
+{
+    std::uint64_t state = 0x9E3779B97F4A7C15u;
+    const auto next = [&] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    const auto randomValue = [&] {
+        // Magnitudes from 2^-60 to 2^60, either sign.
+        const auto bits = static_cast<std::uint32_t>(next());
+        const float magnitude = std::ldexp(1.0f + static_cast<float>(bits & 0xFFFFFF) / 16777216.0f,
+                                           static_cast<int>((bits >> 24) % 121) - 60);
+        return (next() & 1) != 0 ? -magnitude : magnitude;
+    };
+    int checked = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const auto duration = static_cast<unsigned int>((std::uint64_t{1} << 24) + next() % (UINT_MAX - (1u << 24)));
+        const auto position = static_cast<unsigned int>(1 + next() % (duration - 1));
+        const float start = randomValue();
+        const float end = (i % 4 == 0) ? start * 1.0000001f : randomValue();
+        const float expected = exactRampValue(start, end, position, duration);
+        if (!std::isnormal(exactQuotient(exactProduct(position, end - start), duration))) {
+            continue; // the reference holds for normal results only
+        }
+        const AnimationKey key = ramp(start, end, duration);
+        ASSERT_TRUE(sameBits(expected, *key.valueAt(position)))
+            << start << " " << end << " " << position << "/" << duration;
+        ++checked;
+    }
+    EXPECT_GT(checked, 19000);
+}
+
+TEST(AnimationKeyArithmetic, EndValueOfAnExtremeRampIsExact)
+{
+    const AnimationKey key = ramp(1e30f, 1.0f, 3);
+    EXPECT_TRUE(sameBits(1.0f, *key.valueAt(3)));
+    EXPECT_TRUE(sameBits(1.0f, *key.valueAt(UINT_MAX)));
+    EXPECT_TRUE(sameBits(1e30f, *key.valueAt(0)));
+}
+
+TEST(AnimationKeyArithmetic, FiniteRampsWhoseStepsOverflowStayFinite)
+{
+    // e - s overflows: the value comes from double arithmetic, rounded once.
+    EXPECT_TRUE(sameBits(0.0f, *ramp(-3e38f, 3e38f, 4).valueAt(2)));
+    EXPECT_TRUE(sameBits(static_cast<float>(-3e38 + 6e38 / 4), *ramp(-3e38f, 3e38f, 4).valueAt(1)));
+    // p × (e - s) overflows although e - s does not.
+    const Pieces halves = ramp(0.0f, 3e38f, 4).splitAt(2);
+    ASSERT_EQ(2u, halves.size());
+    EXPECT_TRUE(sameBits(1.5e38f, halves[0].command().args()[1]));
+    EXPECT_TRUE(sameBits(1.5e38f, halves[1].command().args()[0]));
+    for (const float bound : {FLT_MAX, 3e38f, 1.7e38f}) {
+        for (const unsigned int duration : {2u, 3u, 7u, 1000u, UINT_MAX}) {
+            const AnimationKey key = ramp(-bound, bound, duration);
+            for (const unsigned int frame : {1u, duration / 3, duration / 2, duration - 1}) {
+                const std::optional<float> value = key.valueAt(frame);
+                ASSERT_TRUE(value && std::isfinite(*value) && *value >= -bound && *value <= bound)
+                    << bound << " " << duration << " " << frame;
+            }
+            for (const unsigned int length : {1u, 2u, duration / 3 + 1}) {
+                if (std::uint64_t{duration} / length > 100000) {
+                    continue;
+                }
+                const Pieces pieces = key.splitEach(length);
+                EXPECT_EQ("", splitFault(key, pieces, false)) << bound << " " << duration << " " << length;
+                // Pieces advance by whole steps, so the last may end an
+                // ulp past e; finite it is.
+                for (const AnimationKey& piece : pieces) {
+                    for (const float value : piece.command().args()) {
+                        ASSERT_TRUE(std::isfinite(value)) << bound << " " << duration << " " << length;
+                    }
+                }
+            }
+        }
+    }
+    // Ends that are not finite keep their IEEE results.
+    EXPECT_TRUE(std::isinf(*ramp(0.0f, INFINITY, 4).valueAt(2)));
+    EXPECT_TRUE(std::isnan(*ramp(-INFINITY, INFINITY, 4).valueAt(2)));
+}
+
+TEST(AnimationKeyArithmetic, ProductsWhoseDoubleLandsOnAFloatMidpoint)
+{
+    // p × m = M × 2^30 + 1 with M odd of 25 bits, a 55-bit product: the
+    // double nearest to it is the midpoint M × 2^30, which rounds to even,
+    // while the exact product rounds up. With s = 0 and D = 2^31 the value at
+    // p is that product over 2^31, so it shows the rounding alone.
+    std::uint64_t state = 0x2545F4914F6CDD1Du;
+    int found = 0;
+    for (int i = 0; i < 8000 && found < 200; ++i) {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        const std::uint64_t m = ((state >> 20) & 0x7FFFFF) | 0x800001; // odd, 24 bits
+        std::uint64_t inverse = m; // m × inverse ≡ 1 (mod 2^30), by Newton's iteration
+        for (int k = 0; k < 5; ++k) {
+            inverse *= 2 - m * inverse;
+        }
+        const std::uint64_t p = (inverse & 0x3FFFFFFF) | ((state >> 20) & 0x40000000);
+        const std::uint64_t product = p * m;
+        if ((product >> 54) != 1 || ((product >> 30) & 1) == 0) {
+            continue;
+        }
+        const float delta = std::ldexp(static_cast<float>(m), -23);
+        const float exact = std::ldexp(static_cast<float>(product), -23 - 31);
+        if (sameBits(exact, static_cast<float>(std::ldexp(static_cast<double>(p) * delta, -31)))) {
+            continue; // the tie went the exact way: no difference to show
+        }
+        ASSERT_TRUE(sameBits(exact, *ramp(0.0f, delta, 1u << 31).valueAt(static_cast<unsigned int>(p))))
+            << m << " " << p;
+        ++found;
+    }
+    EXPECT_EQ(200, found);
 }

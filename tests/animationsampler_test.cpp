@@ -163,3 +163,19 @@ TEST(AnimationSampler, CuttingNeverChangesWhatPlays)
                                          4000000000, 4294967294};
     EXPECT_EQ("", playbackFault(longRamps, cut, probes));
 }
+
+TEST(AnimationSampler, SeekBackThenAdvanceAcrossAPhaseBoundary)
+{
+    // A seek into the body leaves the body's cursors on its later keys; a
+    // later seek back into the intro and a walk into the body must start
+    // every body layer on its first key again.
+    const Animation animation = showAnimation();
+    AnimationSampler sampler(animation);
+    sampler.seek(9);
+    sampler.seek(3);
+    EXPECT_EQ("a@0+0 fade@0+0 ", layersOf(sampler.advance()));
+    EXPECT_EQ("a@0+1 fade@0+1 ", layersOf(sampler.advance()));
+    sampler.seek(12);
+    sampler.seek(9);
+    EXPECT_EQ("fade@0+0 ", layersOf(sampler.advance()));
+}

@@ -127,7 +127,9 @@ TEST(AnimationJson, LoadsAnyLayoutExactly)
     // One correct rounding from the decimal text: this decimal lies just above
     // the midpoint of 1 and the next float; rounding through double first
     // would give 1.
-    const std::string args = R"({"effect": "Linear", "args": [1.0000000596046447753906251, %], "duration": 1})";
+    const std::string tenTo400 = "1" + std::string(400, '0') + "e-400";
+    const std::string tenTo400Negative = "-1" + std::string(400, '0') + "e-400";
+    const std::string longFraction = "0." + std::string(600, '0') + "15e601";
     struct Case {
         const char* text;
         float value;
@@ -135,13 +137,25 @@ TEST(AnimationJson, LoadsAnyLayoutExactly)
     for (const Case& c : {Case{"1.0000000596046447753906251", 0x1.000002p+0f}, Case{"-0", -0.0f},
                           Case{"1e-45", 0x1p-149f}, Case{"7.1e-46", 0x1p-149f}, Case{"7e-46", 0.0f},
                           Case{"-1e-400", -0.0f}, Case{"0.000000000000000000000000000000000000000000000001", 0.0f},
-                          Case{"3.4028235e38", FLT_MAX}, Case{"0.1", 0.1f}, Case{"\"-Infinity\"", -INFINITY}}) {
+                          Case{"3.4028235e38", FLT_MAX}, Case{"0.1", 0.1f}, Case{"\"-Infinity\"", -INFINITY},
+                          // Past the double range in their text, inside the float range in value.
+                          Case{"3.40282356e38", FLT_MAX}, Case{"0e999999999999999999", 0.0f},
+                          Case{"-0e99999999999999999999999", -0.0f}, Case{"25e-0001", 2.5f},
+                          Case{tenTo400.c_str(), 1.0f}, Case{tenTo400Negative.c_str(), -1.0f},
+                          Case{longFraction.c_str(), 1.5f}}) {
         const std::string text = bodyKey(R"({"effect": "Linear", "args": [)" + std::string(c.text)
                                          + R"(, 0], "duration": 1})");
         EXPECT_TRUE(sameBits(c.value, animationFromJson(text).body().at("a")[0].command().args()[0])) << c.text;
     }
     EXPECT_TRUE(std::isnan(animationFromJson(bodyKey(R"({"effect": 0, "args": ["NaN", 0], "duration": 1})"))
                                .body().at("a")[0].command().args()[0]));
+
+    // A leading byte order mark is skipped; locations count from after it.
+    EXPECT_EQ(canonicalModel(), animationFromJson("\xEF\xBB\xBF" + std::string(canonicalAnimation)));
+    EXPECT_THROW_MSG(animationFromJson("\xEF\xBB\xBF{\"format\": 1}"), AnimationJsonError,
+                     "1:12: /format: \"format\" must be a string");
+    EXPECT_THROW_MSG(animationFromJson("\xEF\xBB\xBF"), AnimationJsonError, "1:1: The document is empty.");
+    EXPECT_THROW_MSG(animationFromJson("\xEF\xBB\xBF\xEF\xBB\xBF{}"), AnimationJsonError, "1:1: Invalid value.");
 
     // documentFromJson tells the kinds apart.
     EXPECT_TRUE(std::holds_alternative<LayerMap>(
@@ -153,27 +167,27 @@ TEST(AnimationJson, RefusalsAreLocated)
 {
     struct Case {
         std::string text;
-        const char* what;
+        std::string what;
     };
     const std::string duration0 = std::string(canonicalAnimation).replace(
         std::string(canonicalAnimation).find("\"duration\": 8"), 13, "\"duration\": 0");
     const Case cases[] = {
         // Not JSON, or not a document.
-        {"", "1:1: : The document is empty."},
+        {"", "1:1: The document is empty."},
         {"{\"format\": \"animationmodel\", \"version\": 1,}", "1:43: /version: Missing a name for object member."},
-        {document("") + " // note", "1:44: : The document root must not be followed by other values."},
+        {document("") + " // note", "1:44: The document root must not be followed by other values."},
         {document("\"fps\": NaN"), "1:51: /fps: Invalid value."},
         {document("\"fps\": \"abc"), "1:56: /fps: Missing a closing quotation mark in string."},
         {document("\"body\": {\"\xff\": []}"), "1:53: /body: Invalid encoding in string."},
-        {document("\"b\xc3\": 1"), "1:44: : Invalid encoding in string."},
+        {document("\"b\xc3\": 1"), "1:44: Invalid encoding in string."},
         {bodyKey("{\"effect\": \"Held1\xe2\x82\", \"duration\": 1}"), "1:70: /body/a/0/effect: Invalid encoding in string."},
-        {document("") + std::string(1, '\0'), "1:43: : a NUL character is not allowed here"},
-        {"[]", "1:1: : a document must be a JSON object"},
+        {document("") + std::string(1, '\0'), "1:43: a NUL character is not allowed here"},
+        {"[]", "1:1: a document must be a JSON object"},
         {document(R"("body": {"a\udc00": []})"),
          "1:53: /body: a layer name must not hold an unpaired surrogate (\\ud800 to \\udfff)"},
         // The document object.
-        {"{\"version\": 1}", "1:1: : missing member \"format\""},
-        {"{\"format\": \"animationmodel\"}", "1:1: : missing member \"version\""},
+        {"{\"version\": 1}", "1:1: missing member \"format\""},
+        {"{\"format\": \"animationmodel\"}", "1:1: missing member \"version\""},
         {"{\"format\": \"animationmodel-x\", \"version\": 1}",
          "1:12: /format: unknown format \"animationmodel-x\": expected \"animationmodel\" or \"animationmodel-timeline\""},
         {"{\"format\": 3, \"version\": 1}", "1:12: /format: \"format\" must be a string"},
@@ -187,6 +201,12 @@ TEST(AnimationJson, RefusalsAreLocated)
         {document("\"fps\": 0"), "1:51: /fps: FPS should be strictly higher than 0 but given argument (0) is not."},
         {document("\"fps\": \"Infinity\""), "1:51: /fps: FPS should be finite but given argument (inf) is not."},
         {document("\"fps\": 1e39"), "1:51: /fps: 1e39 is outside the float range"},
+        {document("\"fps\": 1e400"), "1:51: /fps: 1e400 is outside the float range"},
+        {document("\"fps\": -1" + std::string(400, '0')), "1:51: /fps: -1" + std::string(400, '0') + " is outside the float range"},
+        {document("\"fps\": 1e-50"), "1:51: /fps: FPS should be strictly higher than 0 but given argument (0) is not."},
+        {document("\"fps\": 3, \"intro\": 1e999"), "1:63: /intro: a phase must be an object of layers"},
+        {"{\"format\": \"animationmodel\", \"version\": 1e400}",
+         "1:41: /version: unsupported version 1e400: this library reads version 1"},
         {document("\"intro\": []"), "1:53: /intro: a phase must be an object of layers"},
         // Layers and keys.
         {document(R"("body": {"a": [], "a": []})"), "1:62: /body/a: duplicate layer \"a\""},

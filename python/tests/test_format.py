@@ -51,7 +51,8 @@ def test_located_errors(text, line, column, pointer, message):
     error = raised.value
     assert isinstance(error, ValueError)
     assert (error.line, error.column, error.pointer, error.message) == (line, column, pointer, message)
-    assert str(error) == f"{line}:{column}: {pointer}: {message}"
+    location = f"{line}:{column}: {pointer}: " if pointer else f"{line}:{column}: "
+    assert str(error) == location + message
     with pytest.raises(am.AnimationJsonError):
         am.animation_from_json('{"format": "animationmodel-timeline", "version": 1}')
 

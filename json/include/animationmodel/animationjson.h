@@ -12,18 +12,19 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <variant>
-
 #include <animationmodel/animation.h>
+#include <animationmodel/animationdocument.h>
 #include <animationmodel/animationmodel_json_export.h>
 
 namespace Korva {
 
 /// A document that could not be loaded: where, and why.
 ///
-/// what() reads "LINE:COLUMN: POINTER: message"; the line and column (both
-/// 1-based, the column counting characters) are where the offending value
-/// starts, and the pointer (RFC 6901) names it ("" for the whole document).
+/// what() reads "LINE:COLUMN: POINTER: message", or "LINE:COLUMN: message"
+/// for a fault of the whole document; the line and column (both 1-based, the
+/// column counting characters, after a byte order mark if the text starts
+/// with one) are where the offending value starts, and the pointer
+/// (RFC 6901) names it ("" for the whole document).
 /// Messages of the library's own checks are passed on unchanged.
 class ANIMATIONMODEL_JSON_EXPORT AnimationJsonError : public std::invalid_argument {
 public:
@@ -46,9 +47,6 @@ private:
     std::string _pointer;
     std::string _message;
 };
-
-/// A loaded document: an animation, or a timeline (layers not yet cut into phases).
-using AnimationDocument = std::variant<Animation, LayerMap>;
 
 /// The version of the format that this library writes and the newest it reads.
 constexpr int animationJsonVersion = 1;

@@ -1,0 +1,170 @@
+// Reading: documents parsed with RapidJSON into the library's values, every
+// refusal located by line, column and JSON Pointer.
+#include <animationmodel/animationjson.h>
+
+#include "documentbuilder.h"
+#include "jsonnumbers.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Korva {
+
+namespace {
+
+std::string locationText(std::size_t line, std::size_t column, const std::string& pointer)
+{
+    std::string text = std::to_string(line) + ":" + std::to_string(column) + ": ";
+    return pointer.empty() ? text : text + pointer + ": ";
+}
+
+} // namespace
+
+AnimationJsonError::AnimationJsonError(std::size_t line, std::size_t column, const std::string& pointer,
+                                       const std::string& message)
+    : std::invalid_argument(locationText(line, column, pointer) + message),
+      _line(line), _column(column), _pointer(pointer), _message(message)
+{
+}
+
+namespace {
+
+using namespace jsonformat;
+
+// Line and column (1-based, counting characters) of byte `offset` of `text`.
+std::pair<std::size_t, std::size_t> lineAndColumn(std::string_view text, std::size_t offset) noexcept
+{
+    std::size_t line = 1;
+    std::size_t column = 1;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\n') {
+            ++line;
+            column = 1;
+        } else if ((byte & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    return {line, column};
+}
+
+// The offset of the token that starts at or after `from`.
+std::size_t tokenStart(std::string_view text, std::size_t from) noexcept
+{
+    while (from < text.size()
+           && (text[from] == ' ' || text[from] == '\t' || text[from] == '\n' || text[from] == '\r'
+               || text[from] == ',' || text[from] == ':')) {
+        ++from;
+    }
+    return from;
+}
+
+[[noreturn]] void throwAt(std::string_view text, std::size_t offset, const std::string& pointer,
+                          const std::string& message)
+{
+    const auto [line, column] = lineAndColumn(text, offset);
+    throw AnimationJsonError(line, column, pointer, message);
+}
+
+// A copy of `text` for the parse, which decodes strings in place: it ends
+// with a NUL, where the parser stops (a NUL inside the text stops it early and
+// is refused). Decoded strings are never longer than their text, so writes
+// stay behind the reading position; the padding keeps the parser's 16-byte
+// reads near the end inside the buffer. Locations are found in `text`.
+std::string parseBuffer(std::string_view text)
+{
+    std::string buffer;
+    buffer.reserve(text.size() + 16);
+    buffer.assign(text);
+    buffer.append(15, '\0');
+    return buffer;
+}
+
+// Throws the first fault of a finished parse, if any.
+void checkParse(std::string_view text, rapidjson::InsituStringStream& stream, const DocumentBuilder& builder,
+                const rapidjson::ParseResult& result)
+{
+    if (builder.failure()) {
+        const Failure& failure = *builder.failure();
+        throwAt(text, tokenStart(text, failure.after), failure.pointer, failure.message);
+    }
+    if (result.IsError()) {
+        throwAt(text, result.Offset(), builder.pointer(), rapidjson::GetParseError_En(result.Code()));
+    }
+    if (stream.Tell() != text.size()) {
+        throwAt(text, stream.Tell(), "", "a NUL character is not allowed here");
+    }
+}
+
+// The document that `builder` read from `text`, of the kind `expected`.
+AnimationDocument documentOf(std::string_view text, DocumentBuilder& builder, Kind expected)
+{
+    if (expected != Kind::Any && builder.kind() != expected) {
+        throwAt(text, tokenStart(text, builder.formatAt()), "/format",
+                expected == Kind::Animation ? "expected an animation document, not a timeline"
+                                            : "expected a timeline document, not an animation");
+    }
+    if (builder.kind() == Kind::Timeline) {
+        return std::move(builder.phase(Layers));
+    }
+    Animation animation(std::move(builder.phase(Intro)), std::move(builder.phase(Body)),
+                        std::move(builder.phase(Outro)));
+    if (builder.hasFps()) {
+        try {
+            animation.setFPS(builder.fps());
+        } catch (const std::invalid_argument& refusal) {
+            throwAt(text, tokenStart(text, builder.fpsAt()), "/fps", refusal.what());
+        }
+    }
+    return animation;
+}
+
+AnimationDocument parseDocument(std::string_view text, Kind expected)
+{
+    // A byte order mark is no content (RFC 8259 lets a reader skip it);
+    // locations count from the text after it.
+    constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, byteOrderMark.size()) == byteOrderMark) {
+        text.remove_prefix(byteOrderMark.size());
+    }
+    std::string buffer = parseBuffer(text);
+    std::vector<std::size_t> masked;
+    for (;;) {
+        rapidjson::InsituStringStream stream(buffer.data());
+        DocumentBuilder builder(stream, buffer.data(), text, masked);
+        const rapidjson::ParseResult result = builder.parse();
+        // The parser refuses numbers past the double range by their text
+        // alone, although many digits or a long exponent may still give a
+        // float (or a zero). Such numbers are masked and read by the builder
+        // from the original text, in a second parse.
+        if (result.Code() == rapidjson::kParseErrorNumberTooBig && !builder.failure() && masked.empty()) {
+            buffer = parseBuffer(text);
+            masked = maskOutsizedNumbers(buffer);
+            if (!masked.empty()) {
+                continue;
+            }
+        }
+        checkParse(text, stream, builder, result);
+        return documentOf(text, builder, expected);
+    }
+}
+
+} // namespace
+
+Animation animationFromJson(std::string_view text)
+{
+    return std::get<Animation>(parseDocument(text, Kind::Animation));
+}
+
+LayerMap timelineFromJson(std::string_view text)
+{
+    return std::get<LayerMap>(parseDocument(text, Kind::Timeline));
+}
+
+AnimationDocument documentFromJson(std::string_view text)
+{
+    return parseDocument(text, Kind::Any);
+}
+
+} // namespace Korva

@@ -1,0 +1,221 @@
+// Writing: the canonical layout of animations and timelines.
+#include <animationmodel/animationjson.h>
+
+#include "formatnames.h"
+#include "utf8.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace Korva {
+
+namespace {
+
+using namespace jsonformat;
+
+// Writes the canonical layout into one string.
+class DocumentWriter {
+public:
+    explicit DocumentWriter(std::size_t expectedSize) { _out.reserve(expectedSize); }
+
+    std::string take() { return std::move(_out); }
+
+    void animation(const Animation& animation)
+    {
+        header(animationFormat);
+        _out += "  \"fps\": ";
+        number(animation.fps());
+        _out += ",\n  \"intro\": ";
+        layers(animation.intro());
+        _out += ",\n  \"body\": ";
+        layers(animation.body());
+        _out += ",\n  \"outro\": ";
+        layers(animation.outro());
+        _out += "\n}\n";
+    }
+
+    void timeline(const LayerMap& timeline)
+    {
+        header(timelineFormat);
+        _out += "  \"layers\": ";
+        layers(timeline);
+        _out += "\n}\n";
+    }
+
+private:
+    void header(std::string_view format)
+    {
+        _out += "{\n  \"format\": \"";
+        _out += format;
+        _out += "\",\n  \"version\": " + std::to_string(animationJsonVersion) + ",\n";
+    }
+
+    void layers(const LayerMap& phase)
+    {
+        if (phase.empty()) {
+            _out += "{}";
+            return;
+        }
+        _out += "{\n";
+        const char* separator = "";
+        for (const auto& [name, keys] : phase) {
+            _out += separator;
+            _out += "    ";
+            string(name);
+            _out += ": ";
+            layer(keys);
+            separator = ",\n";
+        }
+        _out += "\n  }";
+    }
+
+    void layer(const std::vector<AnimationKey>& keys)
+    {
+        if (keys.empty()) {
+            _out += "[]";
+            return;
+        }
+        _out += "[\n";
+        const char* separator = "";
+        for (const AnimationKey& key : keys) {
+            _out += separator;
+            this->key(key);
+            separator = ",\n";
+        }
+        _out += "\n    ]";
+    }
+
+    void key(const AnimationKey& key)
+    {
+        const AnimationKeyCommand& command = key.command();
+        _out += "      {\"effect\": ";
+        if (effectName(command.effect()) != nullptr) {
+            _out += '"';
+        }
+        _out += effectText(command.effect());
+        if (effectName(command.effect()) != nullptr) {
+            _out += '"';
+        }
+        if (!command.args().empty()) {
+            _out += ", \"args\": [";
+            const char* separator = "";
+            for (const float arg : command.args()) {
+                _out += separator;
+                number(arg);
+                separator = ", ";
+            }
+            _out += ']';
+        }
+        _out += ", \"duration\": ";
+        _out += std::to_string(key.duration());
+        _out += '}';
+    }
+
+    // A float as a JSON number, or as a string when it is not finite.
+    void number(float value)
+    {
+        if (!std::isfinite(value)) {
+            _out += '"' + floatText(value) + '"';
+            return;
+        }
+        char digits[32];
+        const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
+        _out.append(digits, written.ptr);
+    }
+
+    // A JSON string: escapes only what JSON requires; other UTF-8 stays raw.
+    void string(std::string_view text)
+    {
+        static const char hex[] = "0123456789abcdef";
+        _out += '"';
+        for (std::size_t i = 0; i < text.size();) {
+            const char c = text[i];
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte >= 0x80) {
+                const std::size_t length = utf8SequenceLength(text, i);
+                if (length == 0) {
+                    throw std::invalid_argument("Could not save layer \"" + std::string(text)
+                                                + "\": its name is not valid UTF-8");
+                }
+                _out.append(text, i, length);
+                i += length;
+                continue;
+            }
+            switch (c) {
+            case '"': _out += "\\\""; break;
+            case '\\': _out += "\\\\"; break;
+            case '\b': _out += "\\b"; break;
+            case '\f': _out += "\\f"; break;
+            case '\n': _out += "\\n"; break;
+            case '\r': _out += "\\r"; break;
+            case '\t': _out += "\\t"; break;
+            default:
+                if (byte < 0x20) {
+                    _out += "\\u00";
+                    _out += hex[byte >> 4];
+                    _out += hex[byte & 0xF];
+                } else {
+                    _out += c;
+                }
+            }
+            ++i;
+        }
+        _out += '"';
+    }
+
+    std::string _out;
+};
+
+// Rough size of the canonical text, so that the string grows once or twice at most.
+std::size_t estimatedSize(const LayerMap& phase)
+{
+    std::size_t size = 16;
+    for (const auto& [name, keys] : phase) {
+        size += name.size() + 16 + keys.size() * 64;
+    }
+    return size;
+}
+
+} // namespace
+
+std::string effectText(AnimationKeyCommandEffect effect)
+{
+    if (const char* name = effectName(effect)) {
+        return name;
+    }
+    return std::to_string(static_cast<std::int32_t>(effect));
+}
+
+std::string floatText(float value)
+{
+    if (std::isnan(value)) {
+        return "NaN";
+    }
+    if (std::isinf(value)) {
+        return value > 0 ? "Infinity" : "-Infinity";
+    }
+    char digits[32];
+    const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
+    return std::string(digits, written.ptr);
+}
+
+std::string animationToJson(const Animation& animation)
+{
+    DocumentWriter writer(estimatedSize(animation.intro()) + estimatedSize(animation.body())
+                          + estimatedSize(animation.outro()) + 128);
+    writer.animation(animation);
+    return writer.take();
+}
+
+std::string timelineToJson(const LayerMap& timeline)
+{
+    DocumentWriter writer(estimatedSize(timeline) + 96);
+    writer.timeline(timeline);
+    return writer.take();
+}
+
+} // namespace Korva

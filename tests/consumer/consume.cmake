@@ -20,6 +20,29 @@ if(NOT result EQUAL 0)
     message(FATAL_ERROR "the CMake consumer failed")
 endif()
 
+execute_process(COMMAND ${WORK_DIR}/cmake-build/consumer_compat RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "the consumer of the flat header names failed")
+endif()
+
+# Only the public API is exported: every dynamic symbol belongs to namespace
+# Korva, and none is a private member.
+file(GLOB libraries ${prefix}/lib*/libanimationmodel*.so.1 ${prefix}/lib*/*/libanimationmodel*.so.1)
+if(NOT libraries)
+    message(FATAL_ERROR "no installed shared library")
+endif()
+foreach(library IN LISTS libraries)
+    execute_process(COMMAND nm -DC --defined-only ${library} OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+    string(REGEX REPLACE "\n$" "" symbols "${symbols}")
+    string(REPLACE "\n" ";" symbols "${symbols}")
+    foreach(symbol IN LISTS symbols)
+        if(NOT symbol MATCHES " (Korva::|typeinfo for Korva::|typeinfo name for Korva::|vtable for Korva::)"
+           OR symbol MATCHES "::_[a-zA-Z]")
+            message(FATAL_ERROR "${library} exports ${symbol}")
+        endif()
+    endforeach()
+endforeach()
+
 # 2. pkg-config.
 file(GLOB_RECURSE pc_files ${prefix}/animationmodel-json.pc)
 list(GET pc_files 0 pc_file)
@@ -33,7 +56,8 @@ if(NOT result EQUAL 0)
 endif()
 separate_arguments(flags UNIX_COMMAND "${flags}")
 separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
-run(${CXX} ${cxx_flags} -std=c++17 ${CONSUMER_DIR}/main.cpp ${flags} -o ${WORK_DIR}/pkgconfig-consumer)
+run(${CXX} ${cxx_flags} -std=c++17 -I${CONSUMER_DIR}/include ${CONSUMER_DIR}/main.cpp ${flags}
+    -o ${WORK_DIR}/pkgconfig-consumer)
 get_filename_component(libdir ${pc_dir} DIRECTORY)
 execute_process(COMMAND ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir} ${WORK_DIR}/pkgconfig-consumer
     WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE result)

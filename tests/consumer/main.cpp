@@ -3,6 +3,11 @@
 #include <animationmodel/animationjson.h>
 #include <animationmodel/animationsampler.h>
 
+#include <animation.h> // the consumer's own
+#ifndef CONSUMER_OWN_ANIMATION_H
+#error "the library's headers shadow the consumer's own animation.h"
+#endif
+
 #include <cstdio>
 #include <iostream>
 #include <string>

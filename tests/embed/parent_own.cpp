@@ -1,0 +1,4 @@
+int parentOwn()
+{
+    return 1;
+}

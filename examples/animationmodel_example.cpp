@@ -28,13 +28,11 @@ const char* effectName(AnimationKeyCommandEffect effect)
 
 std::string describe(const AnimationKey& key)
 {
-    std::string text = std::string(effectName(key.command().effect())) + " x"
-        + std::to_string(key.duration());
+    std::string text = std::string(effectName(key.command().effect())) + " x" + std::to_string(key.duration());
     const std::vector<float>& args = key.command().args();
     if (!args.empty()) {
         char values[64];
-        std::snprintf(values, sizeof values, " [%g -> %g]", static_cast<double>(args[0]),
-                      static_cast<double>(args[1]));
+        std::snprintf(values, sizeof values, " [%g -> %g]", static_cast<double>(args[0]), static_cast<double>(args[1]));
         text += values;
     }
     return text;
@@ -56,8 +54,7 @@ void printPhase(const char* phaseName, const LayerMap& phase)
         for (const AnimationKey& key : keys) {
             line += (line.empty() ? "" : ", ") + describe(key);
         }
-        std::printf("  %-6s %-8s %4u frames  %s\n", phaseName, layer.c_str(), framesOf(keys),
-                    line.c_str());
+        std::printf("  %-6s %-8s %4u frames  %s\n", phaseName, layer.c_str(), framesOf(keys), line.c_str());
     }
 }
 
@@ -68,8 +65,7 @@ void printAnimation(const Animation& animation)
     printPhase("body", animation.body());
     printPhase("outro", animation.outro());
     std::printf("  total %u frames = %g s at %g fps\n", animation.durationInFrames(),
-                static_cast<double>(animation.durationInSeconds()),
-                static_cast<double>(animation.fps()));
+                static_cast<double>(animation.durationInSeconds()), static_cast<double>(animation.fps()));
 }
 
 const char* phaseName(AnimationPhase phase)
@@ -89,8 +85,8 @@ void printSamples(const Animation& animation, std::initializer_list<std::uint64_
     for (const std::uint64_t frame : frames) {
         const std::optional<PhaseFrame> where = sampler.locate(frame);
         for (const LayerSample& sample : sampler.seek(frame)) {
-            std::printf("  %5llu %-6s %-6s %3zu %6u  ", static_cast<unsigned long long>(frame),
-                        phaseName(where->phase), sample.layer->c_str(), sample.keyIndex, sample.offset);
+            std::printf("  %5llu %-6s %-6s %3zu %6u  ", static_cast<unsigned long long>(frame), phaseName(where->phase),
+                        sample.layer->c_str(), sample.keyIndex, sample.offset);
             if (sample.value) {
                 std::printf("%g\n", static_cast<double>(*sample.value));
             } else {
@@ -109,20 +105,21 @@ int main()
     const AnimationKeyCommand on(Held1);
 
     std::printf("An animation built phase by phase:\n");
-    Animation show({{"opacity", {AnimationKey(fadeIn, 25)}}},
-                   {{"opacity", {AnimationKey(on, 100)}}, {"pose", {AnimationKey(AnimationKeyCommand(Held2), 60),
-                                                                    AnimationKey(AnimationKeyCommand(Held3), 60)}}},
-                   {{"opacity", {AnimationKey(fadeOut, 25)}}});
+    Animation show(
+        {{"opacity", {AnimationKey(fadeIn, 25)}}},
+        {{"opacity", {AnimationKey(on, 100)}},
+         {"pose", {AnimationKey(AnimationKeyCommand(Held2), 60), AnimationKey(AnimationKeyCommand(Held3), 60)}}},
+        {{"opacity", {AnimationKey(fadeOut, 25)}}});
     printAnimation(show);
     show.setFPSToFitDurationInSeconds(4.0f);
-    std::printf("  fitted to 4 s: %g fps (at 50 fps it would last %g s)\n\n",
-                static_cast<double>(show.fps()),
+    std::printf("  fitted to 4 s: %g fps (at 50 fps it would last %g s)\n\n", static_cast<double>(show.fps()),
                 static_cast<double>(show.simulatedDurationInSeconds(50.0f)));
 
     std::printf("One timeline cut at frames 20 and 70:\n");
     const LayerMap timeline{
-        {"fade", {AnimationKey(AnimationKeyCommand(Linear, {0.0f, 100.0f}), 40),
-                  AnimationKey(on, 20), AnimationKey(AnimationKeyCommand(Linear, {100.0f, 0.0f}), 40)}},
+        {"fade",
+         {AnimationKey(AnimationKeyCommand(Linear, {0.0f, 100.0f}), 40), AnimationKey(on, 20),
+          AnimationKey(AnimationKeyCommand(Linear, {100.0f, 0.0f}), 40)}},
         {"light", {AnimationKey(on, 10), AnimationKey(AnimationKeyCommand(Held2), 80)}},
     };
     const Animation cut(timeline, 20, 70);

@@ -60,8 +60,8 @@ AnimationKeyCommandEffect effect(FuzzedDataProvider& in)
 
 float value(FuzzedDataProvider& in)
 {
-    static constexpr float interesting[] = {0.0f, -0.0f, 1.0f, -1.0f, 0.5f, 1e-3f, FLT_MIN, FLT_TRUE_MIN, FLT_MAX,
-                                            -FLT_MAX, INFINITY, -INFINITY, NAN};
+    static constexpr float interesting[] = {0.0f,         -0.0f,   1.0f,     -1.0f,    0.5f,      1e-3f, FLT_MIN,
+                                            FLT_TRUE_MIN, FLT_MAX, -FLT_MAX, INFINITY, -INFINITY, NAN};
     return in.ConsumeBool() ? in.PickValueInArray(interesting) : in.ConsumeFloatingPoint<float>();
 }
 
@@ -150,8 +150,7 @@ void exerciseSplits(FuzzedDataProvider& in, const AnimationKey& key)
         try {
             (void)key.splitEach(length);
             check(false, "splitEach(0) accepted");
-        } catch (const std::invalid_argument&) {
-        }
+        } catch (const std::invalid_argument&) { }
     } else if ((key.duration() - 1) / length < 4096) {
         const std::vector<AnimationKey> pieces = key.splitEach(length);
         if (!hasSplittingRule(key)) {
@@ -162,7 +161,7 @@ void exerciseSplits(FuzzedDataProvider& in, const AnimationKey& key)
                 check(pieces[i].duration() == length, "splitEach piece of the wrong length");
             }
             const std::string fault = splitFault(key, pieces, pieces.size() == 1);
-        check(fault.empty(), "splitEach: " + fault);
+            check(fault.empty(), "splitEach: " + fault);
         }
     }
     check(sameBits(before, key), "splitting changed the key");

@@ -12,10 +12,8 @@
 
 namespace Korva {
 
-static_assert(std::is_nothrow_move_constructible<Animation>::value,
-              "animations must move without throwing");
-static_assert(std::is_nothrow_move_assignable<Animation>::value,
-              "animations must move-assign without throwing");
+static_assert(std::is_nothrow_move_constructible<Animation>::value, "animations must move without throwing");
+static_assert(std::is_nothrow_move_assignable<Animation>::value, "animations must move-assign without throwing");
 
 namespace {
 
@@ -36,8 +34,7 @@ struct LayerCut {
 
 // Moves past the keys, from `index` on, that end at or before `limit`.
 // Positions are 64-bit so that layers longer than 2^32 frames never wrap.
-void skipKeysEndingBy(const Keys& keys, std::uint64_t limit, std::size_t& index,
-                      std::uint64_t& position) noexcept
+void skipKeysEndingBy(const Keys& keys, std::uint64_t limit, std::size_t& index, std::uint64_t& position) noexcept
 {
     while (index < keys.size() && position + keys[index].duration() <= limit) {
         position += keys[index].duration();
@@ -45,22 +42,19 @@ void skipKeysEndingBy(const Keys& keys, std::uint64_t limit, std::size_t& index,
     }
 }
 
-Keys cutKey(const std::string& layer, const AnimationKey& key, unsigned int frame,
-            std::uint64_t keyStart)
+Keys cutKey(const std::string& layer, const AnimationKey& key, unsigned int frame, std::uint64_t keyStart)
 {
     Keys pieces = key.splitAt(static_cast<unsigned int>(frame - keyStart));
     if (pieces.size() != 2) {
         std::ostringstream message = messageStream();
-        message << "Could not split key of layer \"" << layer << "\" at frame " << frame
-                << ": command " << static_cast<std::int32_t>(key.command().effect())
-                << " cannot be split";
+        message << "Could not split key of layer \"" << layer << "\" at frame " << frame << ": command "
+                << static_cast<std::int32_t>(key.command().effect()) << " cannot be split";
         throw std::invalid_argument(message.str());
     }
     return pieces;
 }
 
-LayerCut planLayer(const std::string& name, const Keys& keys, unsigned int introEnd,
-                   unsigned int outroStart)
+LayerCut planLayer(const std::string& name, const Keys& keys, unsigned int introEnd, unsigned int outroStart)
 {
     LayerCut cut;
     std::size_t index = 0;
@@ -91,10 +85,7 @@ struct PhaseShare {
     std::size_t end = 0;
     AnimationKey* back = nullptr;
 
-    std::size_t size() const noexcept
-    {
-        return (front != nullptr ? 1 : 0) + (end - begin) + (back != nullptr ? 1 : 0);
-    }
+    std::size_t size() const noexcept { return (front != nullptr ? 1 : 0) + (end - begin) + (back != nullptr ? 1 : 0); }
 };
 
 enum Phase : std::size_t { IntroPhase, BodyPhase, OutroPhase, PhaseCount };
@@ -144,8 +135,8 @@ void reshapeInPlace(Keys& keys, const PhaseShare& share) noexcept
     using Offset = Keys::difference_type;
     const std::size_t first = share.front != nullptr ? 1 : 0;
     if (first != share.begin) {
-        std::move(keys.begin() + static_cast<Offset>(share.begin),
-                  keys.begin() + static_cast<Offset>(share.end), keys.begin() + static_cast<Offset>(first));
+        std::move(keys.begin() + static_cast<Offset>(share.begin), keys.begin() + static_cast<Offset>(share.end),
+                  keys.begin() + static_cast<Offset>(first));
     }
     std::size_t size = first + (share.end - share.begin);
     if (share.front != nullptr) {
@@ -163,58 +154,80 @@ struct PendingLayer {
     SourceKeys<Moving>* keys;
     LayerCut cut;
     std::array<Keys*, PhaseCount> entries; // null where the phase gets nothing
-    std::size_t host; // with Moving, the phase that takes over the layer's vector
+    std::size_t host;                      // with Moving, the phase that takes over the layer's vector
 };
+
+// The phase that takes over a moved layer's own vector: the one with the
+// largest share.
+std::size_t hostPhase(const PhaseShares& shares) noexcept
+{
+    std::size_t host = BodyPhase;
+    for (std::size_t phase : {IntroPhase, OutroPhase}) {
+        if (shares[phase].size() > shares[host].size()) {
+            host = phase;
+        }
+    }
+    return host;
+}
+
+// Plans the cut of layer `name` and creates its phase entries, with room for
+// their keys (but in the host phase, which will take over the layer's vector).
+template <bool Moving>
+PendingLayer<Moving> prepareLayer(const std::string& name, SourceKeys<Moving>& keys, unsigned int introEnd,
+                                  unsigned int outroStart, const std::array<LayerMap*, PhaseCount>& phases)
+{
+    PendingLayer<Moving> layer{&keys, planLayer(name, keys, introEnd, outroStart), {}, PhaseCount};
+    const PhaseShares shares = sharesOf(layer.cut, keys.size());
+    if constexpr (Moving) {
+        layer.host = hostPhase(shares);
+    }
+    // Layers arrive in name order, so every new entry goes at the end of its map.
+    for (std::size_t phase = 0; phase < PhaseCount; ++phase) {
+        if (shares[phase].size() != 0) {
+            Keys& entry = phases[phase]->emplace_hint(phases[phase]->end(), name, Keys())->second;
+            if (phase != layer.host) {
+                entry.reserve(shares[phase].size());
+            }
+            layer.entries[phase] = &entry;
+        }
+    }
+    return layer;
+}
+
+// Moves or copies the keys of a prepared layer into its entries; cannot throw
+// when moving.
+template <bool Moving>
+void placeLayer(PendingLayer<Moving>& layer) noexcept(Moving)
+{
+    const PhaseShares shares = sharesOf(layer.cut, layer.keys->size());
+    for (std::size_t phase = 0; phase < PhaseCount; ++phase) {
+        if (layer.entries[phase] != nullptr && phase != layer.host) {
+            appendShare<Moving>(*layer.entries[phase], *layer.keys, shares[phase]);
+        }
+    }
+    if constexpr (Moving) {
+        reshapeInPlace(*layer.keys, shares[layer.host]);
+        *layer.entries[layer.host] = std::move(*layer.keys);
+    }
+}
 
 // Cuts every layer of `timeline` into the three phases. All that can throw
 // (splitting, creating and reserving entries) happens before the first key is
 // placed, so a moved timeline is untouched by a failure; placing keys
 // afterwards only moves them into reserved room, which cannot throw.
 template <bool Moving>
-void distribute(std::conditional_t<Moving, LayerMap, const LayerMap>& timeline,
-                unsigned int introEnd, unsigned int outroStart,
-                const std::array<LayerMap*, PhaseCount>& phases)
+void distribute(std::conditional_t<Moving, LayerMap, const LayerMap>& timeline, unsigned int introEnd,
+                unsigned int outroStart, const std::array<LayerMap*, PhaseCount>& phases)
 {
     std::vector<PendingLayer<Moving>> pending;
     pending.reserve(timeline.size());
     for (auto& [name, keys] : timeline) {
-        if (keys.empty()) {
-            continue;
+        if (!keys.empty()) {
+            pending.push_back(prepareLayer<Moving>(name, keys, introEnd, outroStart, phases));
         }
-        PendingLayer<Moving> layer{&keys, planLayer(name, keys, introEnd, outroStart), {}, PhaseCount};
-        const PhaseShares shares = sharesOf(layer.cut, keys.size());
-        if constexpr (Moving) {
-            // The largest share keeps the layer's own storage.
-            layer.host = BodyPhase;
-            for (std::size_t phase : {IntroPhase, OutroPhase}) {
-                if (shares[phase].size() > shares[layer.host].size()) {
-                    layer.host = phase;
-                }
-            }
-        }
-        // Layers arrive in name order, so every new entry goes at the end of its map.
-        for (std::size_t phase = 0; phase < PhaseCount; ++phase) {
-            if (shares[phase].size() != 0) {
-                Keys& entry = phases[phase]->emplace_hint(phases[phase]->end(), name, Keys())->second;
-                if (phase != layer.host) {
-                    entry.reserve(shares[phase].size());
-                }
-                layer.entries[phase] = &entry;
-            }
-        }
-        pending.push_back(std::move(layer));
     }
     for (PendingLayer<Moving>& layer : pending) {
-        const PhaseShares shares = sharesOf(layer.cut, layer.keys->size());
-        for (std::size_t phase = 0; phase < PhaseCount; ++phase) {
-            if (layer.entries[phase] != nullptr && phase != layer.host) {
-                appendShare<Moving>(*layer.entries[phase], *layer.keys, shares[phase]);
-            }
-        }
-        if constexpr (Moving) {
-            reshapeInPlace(*layer.keys, shares[layer.host]);
-            *layer.entries[layer.host] = std::move(*layer.keys);
-        }
+        placeLayer<Moving>(layer);
     }
     if constexpr (Moving) {
         timeline.clear();
@@ -242,12 +255,9 @@ float framesOver(std::uint64_t frames, float divisor) noexcept
 
 std::string_view animationPhaseName(AnimationPhase phase) noexcept
 {
-    switch (phase) {
-    case AnimationPhase::Intro: return "intro";
-    case AnimationPhase::Body: return "body";
-    case AnimationPhase::Outro: return "outro";
-    }
-    return "";
+    constexpr std::string_view names[] = {"intro", "body", "outro"};
+    const auto index = static_cast<std::size_t>(phase);
+    return index < std::size(names) ? names[index] : std::string_view();
 }
 
 std::uint64_t frameCountOf(const LayerMap& phase) noexcept
@@ -259,15 +269,12 @@ std::uint64_t frameCountOf(const LayerMap& phase) noexcept
     return longest;
 }
 
-Animation::Animation(LayerMap body) noexcept
-    : _body(std::move(body))
-{
-}
+Animation::Animation(LayerMap body) noexcept : _body(std::move(body))
+{ }
 
 Animation::Animation(LayerMap intro, LayerMap body, LayerMap outro) noexcept
     : _intro(std::move(intro)), _body(std::move(body)), _outro(std::move(outro))
-{
-}
+{ }
 
 Animation::Animation(const LayerMap& timeline, unsigned int introEnd, unsigned int outroStart)
 {
@@ -334,8 +341,7 @@ void Animation::setFPS(float fps)
     // Written so that NaN fails the first test.
     if (!(fps > 0.0f)) {
         std::ostringstream message = messageStream();
-        message << "FPS should be strictly higher than 0 but given argument (" << fps
-                << ") is not.";
+        message << "FPS should be strictly higher than 0 but given argument (" << fps << ") is not.";
         throw std::invalid_argument(message.str());
     }
     if (std::isinf(fps)) {

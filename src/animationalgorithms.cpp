@@ -18,9 +18,8 @@ using Keys = std::vector<AnimationKey>;
                                      std::string_view where)
 {
     std::ostringstream message = messageStream();
-    message << "key " << index << " of layer \"" << name << "\" in " << where
-            << " cannot be split: command " << static_cast<std::int32_t>(key.command().effect())
-            << " has no splitting rule";
+    message << "key " << index << " of layer \"" << name << "\" in " << where << " cannot be split: command "
+            << static_cast<std::int32_t>(key.command().effect()) << " has no splitting rule";
     throw std::invalid_argument(message.str());
 }
 
@@ -84,14 +83,10 @@ LayerMap splitLayers(const LayerMap& layers, unsigned int length, std::string_vi
     return split;
 }
 
-std::string_view phaseLabel(AnimationPhase phase) noexcept
+// "the intro", "the body" or "the outro".
+std::string phaseLabel(AnimationPhase phase)
 {
-    switch (phase) {
-    case AnimationPhase::Intro: return "the intro";
-    case AnimationPhase::Body: return "the body";
-    case AnimationPhase::Outro: return "the outro";
-    }
-    return "";
+    return "the " + std::string(animationPhaseName(phase));
 }
 
 } // namespace

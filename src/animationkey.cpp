@@ -11,8 +11,7 @@ namespace Korva {
 
 static_assert(std::is_nothrow_move_constructible<AnimationKey>::value,
               "vectors of keys must move, not copy, when they grow");
-static_assert(std::is_nothrow_move_assignable<AnimationKey>::value,
-              "keys must move-assign without throwing");
+static_assert(std::is_nothrow_move_assignable<AnimationKey>::value, "keys must move-assign without throwing");
 
 namespace {
 

@@ -13,14 +13,12 @@ static_assert(std::is_nothrow_move_constructible<AnimationKeyCommand>::value,
 static_assert(std::is_nothrow_move_assignable<AnimationKeyCommand>::value,
               "commands must move-assign without throwing");
 
-AnimationKeyCommand::AnimationKeyCommand(AnimationKeyCommandEffect effect)
-    : _effect(effect)
+AnimationKeyCommand::AnimationKeyCommand(AnimationKeyCommandEffect effect) : _effect(effect)
 {
     _checkRightNumberOfArgs(effect, 0);
 }
 
-AnimationKeyCommand::AnimationKeyCommand(AnimationKeyCommandEffect effect,
-                                         const std::vector<float>& args)
+AnimationKeyCommand::AnimationKeyCommand(AnimationKeyCommandEffect effect, const std::vector<float>& args)
     : _effect(effect)
 {
     // Checking before copying spares an allocation on refusal.
@@ -28,9 +26,7 @@ AnimationKeyCommand::AnimationKeyCommand(AnimationKeyCommandEffect effect,
     _args = args;
 }
 
-AnimationKeyCommand::AnimationKeyCommand(AnimationKeyCommandEffect effect,
-                                         std::vector<float>&& args)
-    : _effect(effect)
+AnimationKeyCommand::AnimationKeyCommand(AnimationKeyCommandEffect effect, std::vector<float>&& args) : _effect(effect)
 {
     _checkRightNumberOfArgs(effect, args.size());
     _args = std::move(args);
@@ -49,8 +45,7 @@ void AnimationKeyCommand::setArgs(const std::vector<float>& args)
     _args.swap(copy);
 }
 
-void AnimationKeyCommand::setEffectAndArgs(AnimationKeyCommandEffect effect,
-                                           const std::vector<float>& args)
+void AnimationKeyCommand::setEffectAndArgs(AnimationKeyCommandEffect effect, const std::vector<float>& args)
 {
     _checkRightNumberOfArgs(effect, args.size());
     // Copy first: only operations that cannot throw touch the command.
@@ -64,8 +59,7 @@ std::size_t AnimationKeyCommand::expectedArgCount(AnimationKeyCommandEffect effe
     return effect == Linear ? 2 : 0;
 }
 
-void AnimationKeyCommand::_checkRightNumberOfArgs(AnimationKeyCommandEffect effect,
-                                                  std::size_t count)
+void AnimationKeyCommand::_checkRightNumberOfArgs(AnimationKeyCommandEffect effect, std::size_t count)
 {
     const std::size_t expected = expectedArgCount(effect);
     if (count == expected) {

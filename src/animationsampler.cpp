@@ -5,10 +5,8 @@
 
 namespace Korva {
 
-static_assert(std::is_nothrow_move_constructible<AnimationSampler>::value,
-              "samplers must move without throwing");
-static_assert(std::is_nothrow_move_assignable<AnimationSampler>::value,
-              "samplers must move-assign without throwing");
+static_assert(std::is_nothrow_move_constructible<AnimationSampler>::value, "samplers must move without throwing");
+static_assert(std::is_nothrow_move_assignable<AnimationSampler>::value, "samplers must move-assign without throwing");
 
 namespace {
 

@@ -15,8 +15,8 @@ using AllocationSweep::sweep;
 TEST(AllocationFailure, LoadingAndSavingAreExceptionSafe)
 {
     const LayerMap timeline{
-        {"a layer name past the short buffer", {AnimationKey(AnimationKeyCommand(Linear, {0.5f, -1e-45f}), 20),
-                                                AnimationKey(AnimationKeyCommand(Held2), 7)}},
+        {"a layer name past the short buffer",
+         {AnimationKey(AnimationKeyCommand(Linear, {0.5f, -1e-45f}), 20), AnimationKey(AnimationKeyCommand(Held2), 7)}},
         {"\xc3\xa9", {}},
     };
     const Animation animation(timeline, 5, 25);

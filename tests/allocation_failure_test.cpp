@@ -48,14 +48,20 @@ TEST(AllocationFailure, EveryOperationIsExceptionSafe)
 
     using Sweep = std::function<std::size_t()>;
     const std::pair<const char*, Sweep> operations[] = {
-        {"AnimationKeyCommand(Linear) refused", [&] { return sweep(held, [](auto&) { AnimationKeyCommand{Linear}; }); }},
-        {"AnimationKeyCommand(effect, args)", [&] { return sweep(ramp, [](auto& a) { AnimationKeyCommand(Linear, a); }); }},
+        {"AnimationKeyCommand(Linear) refused",
+         [&] { return sweep(held, [](auto&) { AnimationKeyCommand{Linear}; }); }},
+        {"AnimationKeyCommand(effect, args)",
+         [&] { return sweep(ramp, [](auto& a) { AnimationKeyCommand(Linear, a); }); }},
         {"AnimationKeyCommand(effect, moved args) refused",
          [&] { return sweep(ramp, [](auto& a) { AnimationKeyCommand(Held1, std::move(a)); }); }},
         {"setEffect refused", [&] { return sweep(linear, [](auto& c) { c.setEffect(Held1); }); }},
-        {"setArgs", [&] { return sweep(linear, [](auto& c) { c.setArgs({1.0f, 2.0f}); }); }},
+        {"setArgs", [&] { return sweep(linear, [](auto& c) {
+                              c.setArgs({1.0f, 2.0f});
+                          }); }},
         {"setArgs refused", [&] { return sweep(linear, [](auto& c) { c.setArgs({1.0f}); }); }},
-        {"setEffectAndArgs", [&] { return sweep(held, [](auto& c) { c.setEffectAndArgs(Linear, {1.0f, 2.0f}); }); }},
+        {"setEffectAndArgs", [&] { return sweep(held, [](auto& c) {
+                                       c.setEffectAndArgs(Linear, {1.0f, 2.0f});
+                                   }); }},
         {"AnimationKey(command, duration)", [&] { return sweep(linear, [](auto& c) { AnimationKey(c, 5); }); }},
         {"AnimationKey(command, 0) refused", [&] { return sweep(linear, [](auto& c) { AnimationKey(c, 0); }); }},
         {"AnimationKey copy", [&] { return sweep(rampKey, [](auto& k) { AnimationKey(k).duration(); }); }},
@@ -77,14 +83,19 @@ TEST(AllocationFailure, EveryOperationIsExceptionSafe)
         {"introLayer", [&] { return sweep(animation, [&](auto& a) { a.introLayer(layer); }); }},
         {"bodyLayer", [&] { return sweep(animation, [&](auto& a) { a.bodyLayer(layer); }); }},
         {"outroLayer", [&] { return sweep(animation, [&](auto& a) { a.outroLayer(layer); }); }},
-        {"hasLayer", [&] { return sweep(animation, [](auto& a) { a.hasLayer("a layer name past the short buffer"); }); }},
+        {"hasLayer",
+         [&] { return sweep(animation, [](auto& a) { a.hasLayer("a layer name past the short buffer"); }); }},
         {"setFPS refused", [&] { return sweep(animation, [](auto& a) { a.setFPS(-1.0f); }); }},
         {"setFPSToFitDurationInSeconds refused",
          [&] { return sweep(animation, [](auto& a) { a.setFPSToFitDurationInSeconds(0.0f); }); }},
         {"AnimationSampler(animation)",
          [&] { return sweep(animation, [](auto& a) { AnimationSampler(a).seek(7).size(); }); }},
-        {"AnimationSampler copy", [&] {
-             return sweep(animation, [](auto& a) { const AnimationSampler s(a); AnimationSampler(s).advance(); });
+        {"AnimationSampler copy",
+         [&] {
+             return sweep(animation, [](auto& a) {
+                 const AnimationSampler s(a);
+                 AnimationSampler(s).advance();
+             });
          }},
     };
     std::size_t total = 0;
@@ -98,6 +109,6 @@ TEST(AllocationFailure, EveryOperationIsExceptionSafe)
     LayerMap unsplittable = timeline;
     unsplittable["held"].emplace_back(AnimationKeyCommand(static_cast<AnimationKeyCommandEffect>(9)), 5);
     total += sweep(unsplittable, [](auto& t) { Animation(std::move(t), 40, 41); });
-    std::cout << "allocation-failure sweep: " << total << " failure points exercised over "
-              << std::size(operations) + 1 << " operations\n";
+    std::cout << "allocation-failure sweep: " << total << " failure points exercised over " << std::size(operations) + 1
+              << " operations\n";
 }

@@ -9,7 +9,7 @@ std::size_t liveAllocations = 0;
 
 namespace {
 
-std::size_t allocationCount = 0; // allocations since the sweep armed
+std::size_t allocationCount = 0;   // allocations since the sweep armed
 std::size_t failingAllocation = 0; // 0: none fails
 bool failFromThenOn = false;
 
@@ -92,4 +92,3 @@ void operator delete[](void* memory, std::size_t) noexcept
 {
     ::operator delete(memory);
 }
-

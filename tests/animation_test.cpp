@@ -98,8 +98,7 @@ TEST(Animation, Durations)
 {
     {
         // Each phase lasts as long as its longest layer.
-        const Animation animation({{"a", heldKeys({10})}, {"b", heldKeys({20, 10})}},
-                                  {{"c", heldKeys({50})}}, {});
+        const Animation animation({{"a", heldKeys({10})}, {"b", heldKeys({20, 10})}}, {{"c", heldKeys({50})}}, {});
         EXPECT_EQ(80u, animation.durationInFrames());
         EXPECT_EQ(3.2f, animation.durationInSeconds());
         EXPECT_EQ(8.0f, animation.simulatedDurationInSeconds(10.0f));
@@ -140,10 +139,8 @@ TEST(Animation, FrameRate)
     EXPECT_EQ(20.0f, animation.fps());
     animation.setFPSToFitDurationInSeconds(3.0f);
     EXPECT_EQ(80.0f / 3.0f, animation.fps());
-    EXPECT_THROW_MSG(animation.setFPSToFitDurationInSeconds(0.0f), std::invalid_argument,
-                     finiteMessage("inf"));
-    EXPECT_THROW_MSG(animation.setFPSToFitDurationInSeconds(-8.0f), std::invalid_argument,
-                     fpsMessage("-10"));
+    EXPECT_THROW_MSG(animation.setFPSToFitDurationInSeconds(0.0f), std::invalid_argument, finiteMessage("inf"));
+    EXPECT_THROW_MSG(animation.setFPSToFitDurationInSeconds(-8.0f), std::invalid_argument, fpsMessage("-10"));
     EXPECT_EQ(80.0f / 3.0f, animation.fps());
 
     Animation none;
@@ -168,25 +165,24 @@ TEST(AnimationFromTimeline, PlacesKeysByPosition)
     };
     const Case cases[] = {
         {{10, 20, 30}, 15, 40, {10, 5}, {15, 10}, {20}},
-        {{10, 10}, 10, 20, {10}, {10}, {}},                     // cuts on key boundaries
-        {{100}, 30, 60, {30}, {70}, {}},                        // both inside one key: one cut
+        {{10, 10}, 10, 20, {10}, {10}, {}}, // cuts on key boundaries
+        {{100}, 30, 60, {30}, {70}, {}},    // both inside one key: one cut
         {{10, 100, 10}, 20, 50, {10, 10}, {90}, {10}},
-        {{10, 10, 10}, 15, 5, {10, 5}, {5}, {10}},              // reversed positions
+        {{10, 10, 10}, 15, 5, {10, 5}, {5}, {10}}, // reversed positions
         {{10, 20, 30}, 45, 15, {10, 20, 15}, {15}, {}},
-        {{10, 20, 30}, 25, 25, {10, 15}, {5}, {30}},            // equal positions
+        {{10, 20, 30}, 25, 25, {10, 15}, {5}, {30}}, // equal positions
         {{10, 20, 30}, 30, 30, {10, 20}, {}, {30}},
         {{10, 20, 30}, 0, 0, {}, {}, {10, 20, 30}},
         {{10, 20, 30}, 0, 45, {}, {10, 20, 15}, {15}},
-        {{10, 20}, 100, 200, {10, 20}, {}, {}},                  // past the end
+        {{10, 20}, 100, 200, {10, 20}, {}, {}}, // past the end
         {{10, 20}, 30, UINT_MAX, {10, 20}, {}, {}},
-        {{UINT_MAX, 2}, 5, 100, {5}, {UINT_MAX - 5}, {2}},      // positions past 2^32 do not wrap
+        {{UINT_MAX, 2}, 5, 100, {5}, {UINT_MAX - 5}, {2}}, // positions past 2^32 do not wrap
         {{UINT_MAX, 1, 1}, 0, UINT_MAX, {}, {UINT_MAX}, {1, 1}},
     };
     for (const Case& c : cases) {
         const Animation animation(LayerMap{{"layer", heldKeys(c.keys)}}, c.introEnd, c.outroStart);
         const auto entries = [](const Durations& d) {
-            return d.empty() ? std::map<std::string, Durations>{}
-                             : std::map<std::string, Durations>{{"layer", d}};
+            return d.empty() ? std::map<std::string, Durations>{} : std::map<std::string, Durations>{{"layer", d}};
         };
         SCOPED_TRACE(testing::Message() << "introEnd " << c.introEnd << " outroStart " << c.outroStart);
         EXPECT_EQ(entries(c.intro), durationsOf(animation.intro()));
@@ -208,8 +204,7 @@ TEST(AnimationFromTimeline, LayersAndPieces)
         const LayerMap before = timeline;
         const Animation animation(timeline, 15, 40);
         EXPECT_EQ(before, timeline);
-        EXPECT_EQ((std::map<std::string, Durations>{{"a", {10}}, {"b", {10, 5}}}),
-                  durationsOf(animation.intro()));
+        EXPECT_EQ((std::map<std::string, Durations>{{"a", {10}}, {"b", {10, 5}}}), durationsOf(animation.intro()));
         EXPECT_EQ((std::map<std::string, Durations>{{"b", {15, 10}}}), durationsOf(animation.body()));
         EXPECT_EQ((std::map<std::string, Durations>{{"b", {20}}}), durationsOf(animation.outro()));
         EXPECT_EQ(60u, animation.durationInFrames());
@@ -228,8 +223,9 @@ TEST(AnimationFromTimeline, LayersAndPieces)
 TEST(AnimationFromTimeline, MovedTimelineGivesUpItsStorage)
 {
     LayerMap timeline{{"whole", heldKeys({10, 20})},
-                      {"cut", {AnimationKey(AnimationKeyCommand(Linear, {0, 1}), 10),
-                               AnimationKey(AnimationKeyCommand(Linear, {1, 2}), 40)}}};
+                      {"cut",
+                       {AnimationKey(AnimationKeyCommand(Linear, {0, 1}), 10),
+                        AnimationKey(AnimationKeyCommand(Linear, {1, 2}), 40)}}};
     const AnimationKey* wholeKeys = timeline["whole"].data();
     const float* firstArgs = timeline["cut"][0].command().args().data();
     const Animation animation(std::move(timeline), 35, 45);
@@ -295,8 +291,7 @@ TEST(Animation, LengthsPastTwoTo32Frames)
 {
     // 4,294,967,306 frames: durationInFrames keeps its 32-bit wrap-around,
     // frameCount is exact, and the rate is fitted to the exact count.
-    const Animation animation(LayerMap{{"a", heldKeys({UINT_MAX, 2})}}, LayerMap{{"b", heldKeys({9})}},
-                              LayerMap{});
+    const Animation animation(LayerMap{{"a", heldKeys({UINT_MAX, 2})}}, LayerMap{{"b", heldKeys({9})}}, LayerMap{});
     EXPECT_EQ(10u, animation.durationInFrames());
     EXPECT_EQ(4294967306u, animation.frameCount());
     EXPECT_EQ(4294967297u, frameCountOf(animation.intro()));

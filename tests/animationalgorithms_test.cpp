@@ -103,15 +103,18 @@ TEST(SampleRange, RowsAndClamping)
 {
     const Animation animation = smallAnimation();
     AnimationSampler sampler(animation);
-    const std::vector<std::string> all{"0 intro a@0+0",          "1 intro a@0+1",        "2 body a@0+0=0.000000",
-                                       "2 body b@0+0",           "3 body a@0+1=1.000000", "4 body a@0+2=2.000000",
+    const std::vector<std::string> all{"0 intro a@0+0", "1 intro a@0+1",         "2 body a@0+0=0.000000",
+                                       "2 body b@0+0",  "3 body a@0+1=1.000000", "4 body a@0+2=2.000000",
                                        "5 outro b@0+0"};
     EXPECT_EQ(all, rowsOf(sampler, 0, UINT64_MAX, std::nullopt));
     EXPECT_EQ(std::vector<std::string>(all.begin() + 2, all.end()), rowsOf(sampler, 2, 6, std::nullopt));
     EXPECT_EQ(std::vector<std::string>({"3 body a@0+1=1.000000"}), rowsOf(sampler, 3, 4, std::nullopt));
     // Past the end, at 2^64 - 1, and an empty range: no row.
-    for (const auto& [first, last] : {std::pair<std::uint64_t, std::uint64_t>{6, UINT64_MAX}, {UINT64_MAX, UINT64_MAX},
-                                      {UINT64_MAX - 1, UINT64_MAX}, {4, 4}, {5, 2}}) {
+    for (const auto& [first, last] : {std::pair<std::uint64_t, std::uint64_t>{6, UINT64_MAX},
+                                      {UINT64_MAX, UINT64_MAX},
+                                      {UINT64_MAX - 1, UINT64_MAX},
+                                      {4, 4},
+                                      {5, 2}}) {
         EXPECT_TRUE(rowsOf(sampler, first, last, std::nullopt).empty()) << first << " " << last;
     }
 }

@@ -67,8 +67,8 @@ std::string bodyKey(const std::string& key)
 }
 
 struct TempDir {
-    std::filesystem::path path = std::filesystem::temp_directory_path()
-        / ("animationjson_test_" + std::to_string(::getpid()));
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("animationjson_test_" + std::to_string(::getpid()));
     TempDir() { std::filesystem::create_directories(path); }
     ~TempDir() { std::filesystem::remove_all(path); }
 };
@@ -88,15 +88,17 @@ TEST(AnimationJson, CanonicalLayout)
               timelineToJson({}));
     // Effects outside the enumeration's names as integers; names escaped only
     // where JSON requires; floats in their shortest form.
-    const LayerMap timeline{{std::string("q\"\\/\n\x01\x7f\xc3\xa9", 9),
-                             {held(static_cast<AnimationKeyCommandEffect>(-7), 1), held(Held3, 4294967295u),
-                              ramp(0.1f, -0.0f, 2), ramp(1e-45f, 3.4028235e38f, 3), ramp(NAN, -INFINITY, 4),
-                              ramp(INFINITY, 1e21f, 5)}}};
+    const LayerMap timeline{
+        {std::string("q\"\\/\n\x01\x7f\xc3\xa9", 9),
+         {held(static_cast<AnimationKeyCommandEffect>(-7), 1), held(Held3, 4294967295u), ramp(0.1f, -0.0f, 2),
+          ramp(1e-45f, 3.4028235e38f, 3), ramp(NAN, -INFINITY, 4), ramp(INFINITY, 1e21f, 5)}}};
     EXPECT_EQ(R"({
   "format": "animationmodel-timeline",
   "version": 1,
   "layers": {
-    "q\"\\/\n\u0001)" "\x7f\xc3\xa9" R"(": [
+    "q\"\\/\n\u0001)"
+              "\x7f\xc3\xa9"
+              R"(": [
       {"effect": -7, "duration": 1},
       {"effect": "Held3", "duration": 4294967295},
       {"effect": "Linear", "args": [0.1, -0], "duration": 2},
@@ -134,21 +136,24 @@ TEST(AnimationJson, LoadsAnyLayoutExactly)
         const char* text;
         float value;
     };
-    for (const Case& c : {Case{"1.0000000596046447753906251", 0x1.000002p+0f}, Case{"-0", -0.0f},
-                          Case{"1e-45", 0x1p-149f}, Case{"7.1e-46", 0x1p-149f}, Case{"7e-46", 0.0f},
-                          Case{"-1e-400", -0.0f}, Case{"0.000000000000000000000000000000000000000000000001", 0.0f},
-                          Case{"3.4028235e38", FLT_MAX}, Case{"0.1", 0.1f}, Case{"\"-Infinity\"", -INFINITY},
-                          // Past the double range in their text, inside the float range in value.
-                          Case{"3.40282356e38", FLT_MAX}, Case{"0e999999999999999999", 0.0f},
-                          Case{"-0e99999999999999999999999", -0.0f}, Case{"25e-0001", 2.5f},
-                          Case{tenTo400.c_str(), 1.0f}, Case{tenTo400Negative.c_str(), -1.0f},
-                          Case{longFraction.c_str(), 1.5f}}) {
-        const std::string text = bodyKey(R"({"effect": "Linear", "args": [)" + std::string(c.text)
-                                         + R"(, 0], "duration": 1})");
+    for (const Case& c :
+         {Case{"1.0000000596046447753906251", 0x1.000002p+0f}, Case{"-0", -0.0f}, Case{"1e-45", 0x1p-149f},
+          Case{"7.1e-46", 0x1p-149f}, Case{"7e-46", 0.0f}, Case{"-1e-400", -0.0f},
+          Case{"0.000000000000000000000000000000000000000000000001", 0.0f}, Case{"3.4028235e38", FLT_MAX},
+          Case{"0.1", 0.1f}, Case{"\"-Infinity\"", -INFINITY},
+          // Past the double range in their text, inside the float range in value.
+          Case{"3.40282356e38", FLT_MAX}, Case{"0e999999999999999999", 0.0f}, Case{"-0e99999999999999999999999", -0.0f},
+          Case{"25e-0001", 2.5f}, Case{tenTo400.c_str(), 1.0f}, Case{tenTo400Negative.c_str(), -1.0f},
+          Case{longFraction.c_str(), 1.5f}}) {
+        const std::string text =
+            bodyKey(R"({"effect": "Linear", "args": [)" + std::string(c.text) + R"(, 0], "duration": 1})");
         EXPECT_TRUE(sameBits(c.value, animationFromJson(text).body().at("a")[0].command().args()[0])) << c.text;
     }
     EXPECT_TRUE(std::isnan(animationFromJson(bodyKey(R"({"effect": 0, "args": ["NaN", 0], "duration": 1})"))
-                               .body().at("a")[0].command().args()[0]));
+                               .body()
+                               .at("a")[0]
+                               .command()
+                               .args()[0]));
 
     // A leading byte order mark is skipped; locations count from after it.
     EXPECT_EQ(canonicalModel(), animationFromJson("\xEF\xBB\xBF" + std::string(canonicalAnimation)));
@@ -169,8 +174,9 @@ TEST(AnimationJson, RefusalsAreLocated)
         std::string text;
         std::string what;
     };
-    const std::string duration0 = std::string(canonicalAnimation).replace(
-        std::string(canonicalAnimation).find("\"duration\": 8"), 13, "\"duration\": 0");
+    const std::string duration0 =
+        std::string(canonicalAnimation)
+            .replace(std::string(canonicalAnimation).find("\"duration\": 8"), 13, "\"duration\": 0");
     const Case cases[] = {
         // Not JSON, or not a document.
         {"", "1:1: The document is empty."},
@@ -180,7 +186,8 @@ TEST(AnimationJson, RefusalsAreLocated)
         {document("\"fps\": \"abc"), "1:56: /fps: Missing a closing quotation mark in string."},
         {document("\"body\": {\"\xff\": []}"), "1:53: /body: Invalid encoding in string."},
         {document("\"b\xc3\": 1"), "1:44: Invalid encoding in string."},
-        {bodyKey("{\"effect\": \"Held1\xe2\x82\", \"duration\": 1}"), "1:70: /body/a/0/effect: Invalid encoding in string."},
+        {bodyKey("{\"effect\": \"Held1\xe2\x82\", \"duration\": 1}"),
+         "1:70: /body/a/0/effect: Invalid encoding in string."},
         {document("") + std::string(1, '\0'), "1:43: a NUL character is not allowed here"},
         {"[]", "1:1: a document must be a JSON object"},
         {document(R"("body": {"a\udc00": []})"),
@@ -189,7 +196,8 @@ TEST(AnimationJson, RefusalsAreLocated)
         {"{\"version\": 1}", "1:1: missing member \"format\""},
         {"{\"format\": \"animationmodel\"}", "1:1: missing member \"version\""},
         {"{\"format\": \"animationmodel-x\", \"version\": 1}",
-         "1:12: /format: unknown format \"animationmodel-x\": expected \"animationmodel\" or \"animationmodel-timeline\""},
+         "1:12: /format: unknown format \"animationmodel-x\": expected \"animationmodel\" or "
+         "\"animationmodel-timeline\""},
         {"{\"format\": 3, \"version\": 1}", "1:12: /format: \"format\" must be a string"},
         {"{\"format\": \"animationmodel\", \"version\": 2}",
          "1:41: /version: version 2 is newer than this library reads (version 1)"},
@@ -202,7 +210,8 @@ TEST(AnimationJson, RefusalsAreLocated)
         {document("\"fps\": \"Infinity\""), "1:51: /fps: FPS should be finite but given argument (inf) is not."},
         {document("\"fps\": 1e39"), "1:51: /fps: 1e39 is outside the float range"},
         {document("\"fps\": 1e400"), "1:51: /fps: 1e400 is outside the float range"},
-        {document("\"fps\": -1" + std::string(400, '0')), "1:51: /fps: -1" + std::string(400, '0') + " is outside the float range"},
+        {document("\"fps\": -1" + std::string(400, '0')),
+         "1:51: /fps: -1" + std::string(400, '0') + " is outside the float range"},
         {document("\"fps\": 1e-50"), "1:51: /fps: FPS should be strictly higher than 0 but given argument (0) is not."},
         {document("\"fps\": 3, \"intro\": 1e999"), "1:63: /intro: a phase must be an object of layers"},
         {"{\"format\": \"animationmodel\", \"version\": 1e400}",
@@ -220,10 +229,12 @@ TEST(AnimationJson, RefusalsAreLocated)
         {bodyKey(R"({"effect": "Held1"})"), "1:59: /body/a/0: missing member \"duration\""},
         {bodyKey(R"({"duration": 1})"), "1:59: /body/a/0: missing member \"effect\""},
         {bodyKey(R"({"effect": "Held9", "duration": 1})"),
-         "1:70: /body/a/0/effect: unknown effect \"Held9\": expected \"Linear\", \"Held1\", \"Held2\", \"Held3\" or an integer"},
+         "1:70: /body/a/0/effect: unknown effect \"Held9\": expected \"Linear\", \"Held1\", \"Held2\", \"Held3\" or an "
+         "integer"},
         {bodyKey(R"({"effect": 4294967296, "duration": 1})"),
          "1:70: /body/a/0/effect: \"effect\" must be a 32-bit integer, not 4294967296"},
-        {bodyKey(R"({"effect": [], "duration": 1})"), "1:70: /body/a/0/effect: \"effect\" must be a string or an integer"},
+        {bodyKey(R"({"effect": [], "duration": 1})"),
+         "1:70: /body/a/0/effect: \"effect\" must be a string or an integer"},
         {bodyKey(R"({"effect": "Held1", "duration": -1})"),
          "1:91: /body/a/0/duration: \"duration\" must be an integer from 1 to 4294967295, not -1"},
         {bodyKey(R"({"effect": "Held1", "duration": 1.5})"),
@@ -278,7 +289,7 @@ TEST(AnimationJson, Files)
     ::chmod(file.c_str(), 0640);
     saveAnimation(show, file.string());
     EXPECT_EQ(canonicalAnimation, fileText(file));
-    struct stat status {};
+    struct stat status { };
     ::stat(file.c_str(), &status);
     EXPECT_EQ(0640u, status.st_mode & 07777);
     EXPECT_EQ(show, loadAnimation(file.string()));
@@ -305,4 +316,83 @@ TEST(AnimationJson, Files)
         ++entries;
     }
     EXPECT_EQ(2u, entries);
+}
+
+TEST(AnimationJson, LayerNamesMustBeUtf8)
+{
+    // Every lead byte range, and the second-byte bounds that exclude overlong
+    // forms, surrogates and values past U+10FFFF.
+    struct Case {
+        const char* name;
+        bool valid;
+    };
+    for (const Case& c : {Case{"a", true},
+                          Case{"\xC2\x80", true},
+                          Case{"\xDF\xBF", true},
+                          Case{"\xC1\xBF", false},
+                          Case{"\xC2", false},
+                          Case{"\xC2\x7F", false},
+                          Case{"\xE0\xA0\x80", true},
+                          Case{"\xE0\x9F\xBF", false},
+                          Case{"\xED\x9F\xBF", true},
+                          Case{"\xED\xA0\x80", false},
+                          Case{"\xEF\xBF\xBF", true},
+                          Case{"\xE1\x80\x41", false},
+                          Case{"\xE1\x80", false},
+                          Case{"\xF0\x90\x80\x80", true},
+                          Case{"\xF0\x8F\xBF\xBF", false},
+                          Case{"\xF4\x8F\xBF\xBF", true},
+                          Case{"\xF4\x90\x80\x80", false},
+                          Case{"\xF3\xBF\xBF\xC0", false},
+                          Case{"\xF5\x80\x80\x80", false},
+                          Case{"\x80", false},
+                          Case{"\xFF", false}}) {
+        const LayerMap timeline{{c.name, {}}};
+        const std::string text =
+            R"({"format": "animationmodel-timeline", "version": 1, "layers": {")" + std::string(c.name) + R"(": []}})";
+        if (c.valid) {
+            EXPECT_EQ(timeline, timelineFromJson(timelineToJson(timeline))) << c.name;
+            EXPECT_EQ(timeline, timelineFromJson(text)) << c.name;
+        } else {
+            EXPECT_THROW_MSG(timelineToJson(timeline), std::invalid_argument,
+                             "Could not save layer \"" + std::string(c.name) + "\": its name is not valid UTF-8");
+            EXPECT_THROW_MSG(timelineFromJson(text), AnimationJsonError, "1:64: /layers: Invalid encoding in string.");
+        }
+    }
+}
+
+TEST(AnimationJson, OutsizedNumbersAmongOthers)
+{
+    // Masked numbers next to strings with escapes and quotes, numbers that
+    // need no masking, and every form of the number grammar.
+    const std::string big = "1" + std::string(320, '0');
+    const std::string text = R"({"format": "animationmodel-timeline", "version": 1, "layers": {"e\"1e999\\": [)"
+                             R"({"effect": "Linear", "args": [-)"
+        + big
+        + "e-320, 2.5E+1], \"duration\": 1},"
+          R"({"effect": 0, "args": [1.5e-9999, -0.25e-0999], "duration": 2},)"
+          R"({"effect": 0, "args": [)"
+        + big + ".5e-321, 0E+000], \"duration\": 3}]}}";
+    const LayerMap timeline = timelineFromJson(text);
+    const std::vector<AnimationKey>& keys = timeline.at("e\"1e999\\");
+    ASSERT_EQ(3u, keys.size());
+    EXPECT_TRUE(sameBits(std::vector<float>{-1.0f, 25.0f}, keys[0].command().args()));
+    EXPECT_TRUE(sameBits(std::vector<float>{0.0f, -0.0f}, keys[1].command().args()));
+    EXPECT_TRUE(sameBits(std::vector<float>{0.1f, 0.0f}, keys[2].command().args()));
+    // Masked numbers keep their own text in messages and are refused where
+    // an integer or another type stands.
+    EXPECT_THROW_MSG(timelineFromJson(R"({"format": "animationmodel-timeline", "version": 1, "layers": {"a": [)"
+                                      R"({"effect": 0e999, "duration": 1}]}})"),
+                     AnimationJsonError, "1:81: /layers/a/0/effect: \"effect\" must be a 32-bit integer, not 0e999");
+    EXPECT_THROW_MSG(timelineFromJson(R"({"format": "animationmodel-timeline", "version": 1, "layers": {"a": [)"
+                                      R"({"effect": 1, "duration": 1e999}]}})"),
+                     AnimationJsonError,
+                     "1:96: /layers/a/0/duration: \"duration\" must be an integer from 1 to 4294967295, not 1e999");
+    EXPECT_THROW_MSG(timelineFromJson(R"({"format": "animationmodel-timeline", "version": 1, "layers": 1e999})"),
+                     AnimationJsonError, "1:63: /layers: \"layers\" must be an object of layers");
+    // Not JSON either way: the second parse reports it.
+    EXPECT_THROW_MSG(timelineFromJson(R"({"format": "animationmodel-timeline", "version": 1e999, "layers": [-]})"),
+                     AnimationJsonError, "1:50: /version: unsupported version 1e999: this library reads version 1");
+    EXPECT_THROW_MSG(timelineFromJson(R"({"format": "animationmodel-timeline", "layers": {"a": [1e999, -]}})"),
+                     AnimationJsonError, "1:56: /layers/a/0: a key must be an object");
 }

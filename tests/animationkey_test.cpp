@@ -48,8 +48,7 @@ TEST(AnimationKey, DurationMustBePositive)
     const AnimationKeyCommand command(Held1);
     EXPECT_EQ(1u, AnimationKey(command, 1).duration());
     EXPECT_EQ(UINT_MAX, AnimationKey(command, UINT_MAX).duration());
-    EXPECT_THROW_MSG(AnimationKey(command, 0), std::invalid_argument,
-                     "Duration of AnimationKeyCommand must be > 0");
+    EXPECT_THROW_MSG(AnimationKey(command, 0), std::invalid_argument, "Duration of AnimationKeyCommand must be > 0");
     EXPECT_THROW_MSG(AnimationKey(AnimationKeyCommand(Held1), 0), std::invalid_argument,
                      "Duration of AnimationKeyCommand must be > 0");
 
@@ -70,8 +69,7 @@ TEST(AnimationKeySplitAt, WholeCopyAtTheEdges)
         // A key of one frame has no position strictly inside it.
         const AnimationKey single = effect == Linear ? ramp(0.0f, 10.0f, 1) : held(effect, 1);
         EXPECT_EQ(Pieces{single}, single.splitAt(1));
-        EXPECT_EQ(effect == Effect7 || effect == EffectMinus1 ? Pieces{} : Pieces{single},
-                  single.splitEach(1));
+        EXPECT_EQ(effect == Effect7 || effect == EffectMinus1 ? Pieces{} : Pieces{single}, single.splitEach(1));
     }
 }
 
@@ -182,8 +180,8 @@ TEST(AnimationKey, ValueAt)
     EXPECT_TRUE(sameBits(0.1f, *fade.valueAt(UINT_MAX)));
 
     // Inside the key: the same bits as the boundary of splitAt at that frame.
-    for (const AnimationKey& key : {fade, ramp(1e-3f, -3.75f, 3), ramp(1.0f, 1e30f, UINT_MAX),
-                                    ramp(0.3f, 0.7f, (1u << 24) + 3)}) {
+    for (const AnimationKey& key :
+         {fade, ramp(1e-3f, -3.75f, 3), ramp(1.0f, 1e30f, UINT_MAX), ramp(0.3f, 0.7f, (1u << 24) + 3)}) {
         for (const unsigned int frame : {1u, 2u, key.duration() / 2, key.duration() - 1}) {
             const std::vector<AnimationKey> halves = key.splitAt(frame);
             ASSERT_EQ(2u, halves.size());
@@ -264,8 +262,8 @@ TEST(AnimationKeyArithmetic, ProductRoundedOnceFromTheExactValue)
     const AnimationKey key = ramp(0.0f, 1.5589648485183716f, 4294967295u);
     EXPECT_TRUE(sameBits(1.4239164590835571f, *key.valueAt(3922907161u)));
     EXPECT_TRUE(sameBits(1.4239164590835571f, key.splitAt(3922907161u)[0].command().args()[1]));
-    EXPECT_TRUE(sameBits(exactRampValue(0.0f, 1.5589648485183716f, 3922907161u, 4294967295u),
-                         *key.valueAt(3922907161u)));
+    EXPECT_TRUE(
+        sameBits(exactRampValue(0.0f, 1.5589648485183716f, 3922907161u, 4294967295u), *key.valueAt(3922907161u)));
 }
 
 TEST(AnimationKeyArithmetic, KeysPastTwoTo24FramesMatchTheExactReference)

@@ -17,8 +17,8 @@ std::string countMessage(std::size_t given, std::size_t expected, int effect)
 {
     return "Could not set attributes of AnimationKeyCommand: the number of arguments does not "
            "correspond to the command ("
-        + std::to_string(given) + " arguments given but " + std::to_string(expected)
-        + " expected for command " + std::to_string(effect) + ")";
+        + std::to_string(given) + " arguments given but " + std::to_string(expected) + " expected for command "
+        + std::to_string(effect) + ")";
 }
 
 const auto Effect7 = static_cast<AnimationKeyCommandEffect>(7);
@@ -41,10 +41,10 @@ TEST(AnimationKeyCommand, ConstructionChecksTheArgumentCount)
     EXPECT_EQ(ramp, AnimationKeyCommand(Linear, ramp).args());
     EXPECT_THROW_MSG(AnimationKeyCommand(Linear, std::vector<float>{0.5f}), std::invalid_argument,
                      countMessage(1, 2, 0));
-    EXPECT_THROW_MSG(AnimationKeyCommand(Held1, std::vector<float>{1, 2, 3}),
-                     std::invalid_argument, countMessage(3, 0, 1));
-    EXPECT_THROW_MSG(AnimationKeyCommand(EffectMinus1, std::vector<float>{1}),
-                     std::invalid_argument, countMessage(1, 0, -1));
+    EXPECT_THROW_MSG(AnimationKeyCommand(Held1, std::vector<float>{1, 2, 3}), std::invalid_argument,
+                     countMessage(3, 0, 1));
+    EXPECT_THROW_MSG(AnimationKeyCommand(EffectMinus1, std::vector<float>{1}), std::invalid_argument,
+                     countMessage(1, 0, -1));
 
     // A refused move leaves the caller's vector as it was.
     std::vector<float> three{1, 2, 3};
@@ -65,16 +65,14 @@ TEST(AnimationKeyCommand, RefusedSettersLeaveTheCommandUnchanged)
     {
         AnimationKeyCommand command(Linear, {2.0f, 4.0f});
         EXPECT_THROW_MSG(command.setArgs({}), std::invalid_argument, countMessage(0, 2, 0));
-        EXPECT_THROW_MSG(command.setArgs({1, 2, 3}), std::invalid_argument,
-                         countMessage(3, 2, 0));
+        EXPECT_THROW_MSG(command.setArgs({1, 2, 3}), std::invalid_argument, countMessage(3, 2, 0));
         EXPECT_EQ(AnimationKeyCommand(Linear, {2.0f, 4.0f}), command);
         command.setArgs({-1.0f, 1.0f});
         EXPECT_EQ(AnimationKeyCommand(Linear, {-1.0f, 1.0f}), command);
     }
     {
         AnimationKeyCommand command(Held1);
-        EXPECT_THROW_MSG(command.setEffectAndArgs(Linear, {2.0f}), std::invalid_argument,
-                         countMessage(1, 2, 0));
+        EXPECT_THROW_MSG(command.setEffectAndArgs(Linear, {2.0f}), std::invalid_argument, countMessage(1, 2, 0));
         EXPECT_EQ(AnimationKeyCommand(Held1), command);
         command.setEffectAndArgs(Linear, {2.0f, 4.0f});
         EXPECT_EQ(AnimationKeyCommand(Linear, {2.0f, 4.0f}), command);

@@ -57,9 +57,9 @@ TEST(AnimationSampler, PhasesAndFrames)
         AnimationPhase phase;
         std::uint64_t inPhase;
     };
-    for (const Case& c : {Case{0, AnimationPhase::Intro, 0}, Case{3, AnimationPhase::Intro, 3},
-                          Case{4, AnimationPhase::Body, 0}, Case{9, AnimationPhase::Body, 5},
-                          Case{10, AnimationPhase::Outro, 0}, Case{12, AnimationPhase::Outro, 2}}) {
+    for (const Case& c :
+         {Case{0, AnimationPhase::Intro, 0}, Case{3, AnimationPhase::Intro, 3}, Case{4, AnimationPhase::Body, 0},
+          Case{9, AnimationPhase::Body, 5}, Case{10, AnimationPhase::Outro, 0}, Case{12, AnimationPhase::Outro, 2}}) {
         const std::optional<PhaseFrame> located = sampler.locate(c.frame);
         ASSERT_TRUE(located) << c.frame;
         EXPECT_EQ(c.phase, located->phase) << c.frame;
@@ -91,11 +91,21 @@ TEST(AnimationSampler, SeekAndAdvanceMatchAWalk)
     AnimationSampler sampler(animation);
     // Frame by frame, the layers in name order; "a" stops after its key and
     // "empty" never plays.
-    const char* const expected[] = {
-        "fade@0+0 ", "fade@0+1 ", "fade@0+2 ", "fade@0+3 ",                       // intro
-        "a@0+0 fade@0+0 ", "a@0+1 fade@0+1 ", "fade@0+2 ", "fade@0+3 ", "fade@0+4 ", "fade@1+0 ", // body
-        "fade@0+0 ", "fade@1+0 ", "fade@1+1 ",                                    // outro
-        "", ""};
+    const char* const expected[] = {"fade@0+0 ",
+                                    "fade@0+1 ",
+                                    "fade@0+2 ",
+                                    "fade@0+3 ", // intro
+                                    "a@0+0 fade@0+0 ",
+                                    "a@0+1 fade@0+1 ",
+                                    "fade@0+2 ",
+                                    "fade@0+3 ",
+                                    "fade@0+4 ",
+                                    "fade@1+0 ", // body
+                                    "fade@0+0 ",
+                                    "fade@1+0 ",
+                                    "fade@1+1 ", // outro
+                                    "",
+                                    ""};
     for (std::uint64_t frame = 0; frame < 15; ++frame) {
         const FrameSamples played = sampler.advance();
         EXPECT_EQ(frame, sampler.frame());
@@ -126,8 +136,14 @@ TEST(AnimationSampler, FramesPastThirtyTwoBits)
     AnimationSampler sampler(animation);
     const std::uint64_t layer = 3ull * UINT_MAX;
     EXPECT_EQ(layer + 5, sampler.frameCount());
-    const std::uint64_t frames[] = {std::uint64_t{UINT_MAX} - 1, UINT_MAX, 2ull * UINT_MAX + 7, layer - 1,
-                                    layer, layer + 4, layer + 5, UINT64_MAX - 1};
+    const std::uint64_t frames[] = {std::uint64_t{UINT_MAX} - 1,
+                                    UINT_MAX,
+                                    2ull * UINT_MAX + 7,
+                                    layer - 1,
+                                    layer,
+                                    layer + 4,
+                                    layer + 5,
+                                    UINT64_MAX - 1};
     for (const std::uint64_t frame : frames) {
         EXPECT_EQ("", sampleFault(animation, frame, sampler.seek(frame))) << frame;
     }
@@ -159,8 +175,8 @@ TEST(AnimationSampler, CuttingNeverChangesWhatPlays)
     // Long ramps cut deep inside: frames near the cut and the ends.
     const LayerMap longRamps{{"long", {ramp(-1.5f, 2.75f, UINT_MAX)}}, {"neg", {ramp(100.0f, -100.0f, 3000000000u)}}};
     const Animation cut(longRamps, 1234567891u, 4000000000u);
-    std::vector<std::uint64_t> probes = {0, 1, 1234567890, 1234567891, 1234567892, 2999999999, 3999999999,
-                                         4000000000, 4294967294};
+    std::vector<std::uint64_t> probes = {0,          1,          1234567890, 1234567891, 1234567892,
+                                         2999999999, 3999999999, 4000000000, 4294967294};
     EXPECT_EQ("", playbackFault(longRamps, cut, probes));
 }
 

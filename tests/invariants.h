@@ -19,14 +19,23 @@
 namespace Korva {
 
 /// True when both vectors hold the same floats bit for bit (NaN and -0 included).
-inline bool sameBits(const std::vector<float>& a, const std::vector<float>& b)
+inline std::uint32_t bitsOf(float value)
 {
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
 }
 
+/// True when both floats have the same bits (NaN and -0 included).
 inline bool sameBits(float a, float b)
 {
-    return std::memcmp(&a, &b, sizeof(float)) == 0;
+    return bitsOf(a) == bitsOf(b);
+}
+
+/// True when both vectors hold the same floats bit for bit (NaN and -0 included).
+inline bool sameBits(const std::vector<float>& a, const std::vector<float>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](float x, float y) { return sameBits(x, y); });
 }
 
 /// True when both keys hold the same effect, argument bits and duration.
@@ -69,8 +78,7 @@ inline bool sameBits(const LayerMap& a, const LayerMap& b)
 /// its command; neighbouring Linear pieces share their boundary value; with
 /// `keepsEnds` the first piece starts and the last ends on the key's values.
 /// Otherwise a description of the first fault.
-inline std::string splitFault(const AnimationKey& key, const std::vector<AnimationKey>& pieces,
-                              bool keepsEnds)
+inline std::string splitFault(const AnimationKey& key, const std::vector<AnimationKey>& pieces, bool keepsEnds)
 {
     if (pieces.empty()) {
         return "no piece";
@@ -279,8 +287,8 @@ inline std::string playbackFault(const LayerMap& timeline, const Animation& anim
                 ++p;
             }
             const std::string where = "layer \"" + name + "\" frame " + std::to_string(t) + ": ";
-            const std::optional<LayerSample> sample
-                = sampleOf(name, sampler.phaseStart(static_cast<AnimationPhase>(p)) + (t - entryStart[p]));
+            const std::optional<LayerSample> sample =
+                sampleOf(name, sampler.phaseStart(static_cast<AnimationPhase>(p)) + (t - entryStart[p]));
             if (!sample) {
                 return where + "no key";
             }

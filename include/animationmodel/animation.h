@@ -125,8 +125,7 @@ private:
 /// Exact member-wise equality: equal phases (keys compared with `==`) and the same rate.
 inline bool operator==(const Animation& a, const Animation& b)
 {
-    return a.fps() == b.fps() && a.intro() == b.intro() && a.body() == b.body()
-        && a.outro() == b.outro();
+    return a.fps() == b.fps() && a.intro() == b.intro() && a.body() == b.body() && a.outro() == b.outro();
 }
 
 /// Negation of `operator==`.

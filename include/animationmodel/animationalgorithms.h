@@ -58,8 +58,7 @@ using LayerSelection = std::optional<std::vector<std::string>>;
 /// holds is refused with `std::invalid_argument` ("no layer named "NAME"")
 /// before any row.
 ANIMATIONMODEL_EXPORT void sampleRange(AnimationSampler& sampler, std::uint64_t first, std::uint64_t last,
-                                       const LayerSelection& layers,
-                                       const std::function<void(const SampledRow&)>& row);
+                                       const LayerSelection& layers, const std::function<void(const SampledRow&)>& row);
 
 } // namespace Korva
 

@@ -49,7 +49,7 @@ public:
     /// No sample.
     FrameSamples() noexcept = default;
     /// The `count` samples from `first` on.
-    FrameSamples(const LayerSample* first, std::size_t count) noexcept : _first(first), _count(count) {}
+    FrameSamples(const LayerSample* first, std::size_t count) noexcept : _first(first), _count(count) { }
 
     /// The first sample.
     const LayerSample* begin() const noexcept { return _first; }

@@ -69,9 +69,7 @@ bool DocumentBuilder::StartObject()
 {
     markAfter(1);
     switch (_depth) {
-    case Outside:
-        _depth = InDocument;
-        return true;
+    case Outside: _depth = InDocument; return true;
     case InDocument:
         if (_member >= Intro) {
             _phase = &_phases[_member - Intro];
@@ -201,7 +199,8 @@ bool DocumentBuilder::typeFault()
         default: return fail("a phase must be an object of layers");
         }
     case InPhase: return fail("a layer must be an array of keys");
-    case InLayer: return fail("a key must be an object", _tokenAt, pointerAt(InPhase) + "/" + std::to_string(_keyIndex));
+    case InLayer:
+        return fail("a key must be an object", _tokenAt, pointerAt(InPhase) + "/" + std::to_string(_keyIndex));
     case InKey:
         switch (_keyMember) {
         case Effect: return fail("\"effect\" must be a string or an integer");
@@ -280,8 +279,10 @@ bool DocumentBuilder::format(std::string_view format)
         _kind = Kind::Timeline;
         return true;
     }
-    return checkEncoding(format) && fail("unknown format \"" + std::string(format) + "\": expected \"animationmodel\" or "
-                "\"animationmodel-timeline\"");
+    return checkEncoding(format)
+        && fail("unknown format \"" + std::string(format)
+                + "\": expected \"animationmodel\" or "
+                  "\"animationmodel-timeline\"");
 }
 
 bool DocumentBuilder::version(std::string_view number)
@@ -290,9 +291,11 @@ bool DocumentBuilder::version(std::string_view number)
         return true;
     }
     if (isIntegerText(number) && number[0] != '-' && number != "0") {
-        return fail("version " + std::string(number) + " is newer than this library reads (version " + std::to_string(animationJsonVersion) + ")");
+        return fail("version " + std::string(number) + " is newer than this library reads (version "
+                    + std::to_string(animationJsonVersion) + ")");
     }
-    return fail("unsupported version " + std::string(number) + ": this library reads version " + std::to_string(animationJsonVersion));
+    return fail("unsupported version " + std::string(number) + ": this library reads version "
+                + std::to_string(animationJsonVersion));
 }
 
 bool DocumentBuilder::specialFloat(std::string_view text, float& value)
@@ -317,7 +320,8 @@ bool DocumentBuilder::effectName(std::string_view name)
             return true;
         }
     }
-    return checkEncoding(name) && fail("unknown effect \"" + std::string(name)
+    return checkEncoding(name)
+        && fail("unknown effect \"" + std::string(name)
                 + "\": expected \"Linear\", \"Held1\", \"Held2\", \"Held3\" or an integer");
 }
 
@@ -350,8 +354,7 @@ bool DocumentBuilder::finishKey()
 {
     for (const KeyMember required : {Effect, Duration}) {
         if ((_seenKeyMembers & (1u << required)) == 0) {
-            return fail("missing member \"" + std::string(keyMemberNames[required]) + "\"", _keyAt,
-                        pointerAt(InKey));
+            return fail("missing member \"" + std::string(keyMemberNames[required]) + "\"", _keyAt, pointerAt(InKey));
         }
     }
     const bool hasArgs = (_seenKeyMembers & (1u << Args)) != 0;

@@ -78,7 +78,6 @@ struct Failure {
     std::string message;
 };
 
-
 // SAX handler that builds the document's phases while RapidJSON reads it. The
 // nesting it accepts is fixed (document, phase, layer, key, arguments); any
 // value of another type, deeper ones included, stops the parse at once.
@@ -93,8 +92,7 @@ public:
     DocumentBuilder(rapidjson::InsituStringStream& stream, const char* buffer, std::string_view text,
                     const std::vector<std::size_t>& masked) noexcept
         : _stream(stream), _buffer(buffer), _text(text.data()), _textSize(text.size()), _masked(masked)
-    {
-    }
+    { }
 
     // Parses the stream given at construction, calling the handlers below.
     rapidjson::ParseResult parse();

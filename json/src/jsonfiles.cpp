@@ -16,7 +16,6 @@ namespace Korva {
 
 namespace {
 
-
 [[noreturn]] void throwFileError(int error, const std::string& path)
 {
     throw std::system_error(error, std::generic_category(), path);
@@ -25,8 +24,8 @@ namespace {
 // Closes a file descriptor when it goes out of scope, unless released.
 class Descriptor {
 public:
-    explicit Descriptor(int fd) noexcept : _fd(fd) {}
-    Descriptor(Descriptor&& other) noexcept : _fd(other.release()) {}
+    explicit Descriptor(int fd) noexcept : _fd(fd) { }
+    Descriptor(Descriptor&& other) noexcept : _fd(other.release()) { }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     Descriptor& operator=(Descriptor&&) = delete;
@@ -68,8 +67,9 @@ std::pair<Descriptor, std::string> createTemporaryBeside(const std::filesystem::
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     static std::atomic<unsigned int> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = (folder / ("." + target.filename().string() + ".tmp-"
-                                            + std::to_string(::getpid()) + "-" + std::to_string(counter++)))
+        const std::string name = (folder
+                                  / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-"
+                                     + std::to_string(counter++)))
                                      .string();
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
@@ -91,7 +91,7 @@ std::string readText(const std::string& path)
         throwFileError(errno, path);
     }
     std::string text;
-    struct stat status {};
+    struct stat status { };
     if (::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
         text.reserve(static_cast<std::size_t>(status.st_size));
     }
@@ -121,7 +121,7 @@ void saveText(const std::string& text, const std::string& path)
         ::unlink(temporary.c_str());
         throwFileError(error, path);
     };
-    struct stat existing {};
+    struct stat existing { };
     if (::stat(target.c_str(), &existing) == 0 && ::fchmod(file.get(), existing.st_mode & 07777) != 0) {
         failWith(errno);
     }

@@ -124,8 +124,7 @@ std::vector<std::size_t> maskOutsizedNumbers(std::string& buffer)
         const char c = text[i];
         if (c == '"') {
             // Skip the string, escapes included.
-            for (++i; i < text.size() && text[i] != '"'; i += text[i] == '\\' ? 2 : 1) {
-            }
+            for (++i; i < text.size() && text[i] != '"'; i += text[i] == '\\' ? 2 : 1) { }
             ++i;
             continue;
         }

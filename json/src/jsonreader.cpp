@@ -23,10 +23,9 @@ std::string locationText(std::size_t line, std::size_t column, const std::string
 
 AnimationJsonError::AnimationJsonError(std::size_t line, std::size_t column, const std::string& pointer,
                                        const std::string& message)
-    : std::invalid_argument(locationText(line, column, pointer) + message),
-      _line(line), _column(column), _pointer(pointer), _message(message)
-{
-}
+    : std::invalid_argument(locationText(line, column, pointer) + message), _line(line), _column(column),
+      _pointer(pointer), _message(message)
+{ }
 
 namespace {
 
@@ -53,8 +52,8 @@ std::pair<std::size_t, std::size_t> lineAndColumn(std::string_view text, std::si
 std::size_t tokenStart(std::string_view text, std::size_t from) noexcept
 {
     while (from < text.size()
-           && (text[from] == ' ' || text[from] == '\t' || text[from] == '\n' || text[from] == '\r'
-               || text[from] == ',' || text[from] == ':')) {
+           && (text[from] == ' ' || text[from] == '\t' || text[from] == '\n' || text[from] == '\r' || text[from] == ','
+               || text[from] == ':')) {
         ++from;
     }
     return from;

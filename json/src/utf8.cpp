@@ -10,7 +10,7 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t i) noexcept
         return 1;
     }
     std::size_t length = 0;
-    unsigned char low = 0x80; // bounds of the second byte, which exclude
+    unsigned char low = 0x80;  // bounds of the second byte, which exclude
     unsigned char high = 0xBF; // overlong forms, surrogates and values past U+10FFFF
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;

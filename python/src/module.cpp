@@ -124,7 +124,8 @@ void translateErrors(std::exception_ptr thrown)
         // what() is "PATH: reason"; OSError picks its subclass from the errno.
         const std::string what = error.what();
         const std::string reason = error.code().message();
-        const std::string path = what.size() > reason.size() + 2 ? what.substr(0, what.size() - reason.size() - 2) : what;
+        const std::string path =
+            what.size() > reason.size() + 2 ? what.substr(0, what.size() - reason.size() - 2) : what;
         py::object instance = py::reinterpret_borrow<py::object>(PyExc_OSError)(error.code().value(), reason, path);
         PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(instance.ptr())), instance.ptr());
     }
@@ -215,7 +216,7 @@ std::vector<PySample> toPython(FrameSamples samples)
 // Rows of every frame in [first, last) and every layer (or the layers named),
 // as columns.
 py::dict sampleRows(AnimationSampler& sampler, std::uint64_t first, std::optional<std::uint64_t> last,
-                     const py::object& named)
+                    const py::object& named)
 {
     LayerSelection layers;
     if (py::isinstance<py::str>(named)) {
@@ -331,7 +332,9 @@ PYBIND11_MODULE(animationmodel, m)
         .def("__copy__", &copyOf<AnimationKeyCommand>)
         .def("__deepcopy__", [](const AnimationKeyCommand& c, const py::object&) { return copyOf(c); })
         .def(py::pickle(
-            [](const AnimationKeyCommand& c) { return py::make_tuple(static_cast<std::int32_t>(c.effect()), c.args()); },
+            [](const AnimationKeyCommand& c) {
+                return py::make_tuple(static_cast<std::int32_t>(c.effect()), c.args());
+            },
             [](const py::tuple& state) {
                 return AnimationKeyCommand(static_cast<AnimationKeyCommandEffect>(state[0].cast<std::int32_t>()),
                                            state[1].cast<std::vector<float>>());
@@ -341,7 +344,8 @@ PYBIND11_MODULE(animationmodel, m)
     py::class_<AnimationKey>(m, "AnimationKey", "A key command held for a whole number of frames (at least 1).")
         .def(py::init<const AnimationKeyCommand&, unsigned int>(), py::arg("command"), py::arg("duration"),
              "Builds a key; raises ValueError when the duration is 0.")
-        .def_property_readonly("command", [](const AnimationKey& k) { return k.command(); }, "A copy of the command.")
+        .def_property_readonly(
+            "command", [](const AnimationKey& k) { return k.command(); }, "A copy of the command.")
         .def_property_readonly("duration", &AnimationKey::duration, "Frames the key lasts.")
         .def("split_at", &AnimationKey::splitAt, py::arg("position"), py::call_guard<py::gil_scoped_release>(),
              "Two pieces of position and duration - position frames; the whole key when position is 0 or at or "
@@ -400,9 +404,12 @@ PYBIND11_MODULE(animationmodel, m)
              py::arg("outro_start"), py::call_guard<py::gil_scoped_release>(),
              "Cuts every layer of timeline at frames intro_end and outro_start into intro, body and outro; "
              "raises ValueError when a position falls inside a key that cannot be split.")
-        .def_property_readonly("intro", [](const Animation& a) { return a.intro(); }, "A copy of the intro.")
-        .def_property_readonly("body", [](const Animation& a) { return a.body(); }, "A copy of the body.")
-        .def_property_readonly("outro", [](const Animation& a) { return a.outro(); }, "A copy of the outro.")
+        .def_property_readonly(
+            "intro", [](const Animation& a) { return a.intro(); }, "A copy of the intro.")
+        .def_property_readonly(
+            "body", [](const Animation& a) { return a.body(); }, "A copy of the body.")
+        .def_property_readonly(
+            "outro", [](const Animation& a) { return a.outro(); }, "A copy of the outro.")
         .def("intro_layer", &Animation::introLayer, py::arg("name"), "The intro keys of a layer (empty if none).")
         .def("body_layer", &Animation::bodyLayer, py::arg("name"), "The body keys of a layer (empty if none).")
         .def("outro_layer", &Animation::outroLayer, py::arg("name"), "The outro keys of a layer (empty if none).")
@@ -453,17 +460,20 @@ PYBIND11_MODULE(animationmodel, m)
         .def("phase_start", &AnimationSampler::phaseStart, py::arg("phase"), "The first frame of a phase.")
         .def(
             "locate",
-            [](const AnimationSampler& s, std::uint64_t frame) -> std::optional<std::pair<AnimationPhase, std::uint64_t>> {
+            [](const AnimationSampler& s,
+               std::uint64_t frame) -> std::optional<std::pair<AnimationPhase, std::uint64_t>> {
                 if (const std::optional<PhaseFrame> at = s.locate(frame)) {
                     return std::make_pair(at->phase, at->frame);
                 }
                 return std::nullopt;
             },
             py::arg("frame"), "(phase, frame within the phase), or None at or past the end.")
-        .def("seek", [](AnimationSampler& s, std::uint64_t frame) { return toPython(s.seek(frame)); }, py::arg("frame"),
-             "Moves to a frame and returns what every layer plays there (empty at or past the end).")
-        .def("advance", [](AnimationSampler& s) { return toPython(s.advance()); },
-             "Moves to the next frame and returns what every layer plays there.")
+        .def(
+            "seek", [](AnimationSampler& s, std::uint64_t frame) { return toPython(s.seek(frame)); }, py::arg("frame"),
+            "Moves to a frame and returns what every layer plays there (empty at or past the end).")
+        .def(
+            "advance", [](AnimationSampler& s) { return toPython(s.advance()); },
+            "Moves to the next frame and returns what every layer plays there.")
         .def_property_readonly("frame", &AnimationSampler::frame, "The current frame.")
         .def("sample_range", &sampleRows, py::arg("first") = 0, py::arg("last") = py::none(),
              py::arg("layers") = py::none(),

@@ -3,6 +3,7 @@
 
 int main()
 {
-    const Korva::Animation animation(Korva::LayerMap{{"x", {Korva::AnimationKey(Korva::AnimationKeyCommand(Korva::Held1), 3)}}});
+    const Korva::Animation animation(
+        Korva::LayerMap{{"x", {Korva::AnimationKey(Korva::AnimationKeyCommand(Korva::Held1), 3)}}});
     return Korva::AnimationSampler(animation).frameCount() == 3 ? 0 : 1;
 }

@@ -44,27 +44,6 @@ struct InputError : std::runtime_error {
 const char* const generalUsage = "usage: animationmodel {info,check,format,cut,fit,split,sample,render} ... "
                                  "(animationmodel --help for more)";
 
-const std::pair<const char*, const char*> usages[] = {
-    {"info", "usage: animationmodel info FILE"},
-    {"check", "usage: animationmodel check FILE..."},
-    {"format", "usage: animationmodel format FILE [-o OUT] | animationmodel format --check FILE..."},
-    {"cut", "usage: animationmodel cut TIMELINE --intro-end N --outro-start M [-o OUT]"},
-    {"fit", "usage: animationmodel fit FILE --seconds S [-o OUT]"},
-    {"split", "usage: animationmodel split FILE --each L [-o OUT]"},
-    {"sample", "usage: animationmodel sample FILE [--layer NAME]... [--from F] [--to T]"},
-    {"render", "usage: animationmodel render FILE -o OUT.svg [--width PX]"},
-};
-
-const char* usageOf(const std::string& subcommand)
-{
-    for (const auto& [name, usage] : usages) {
-        if (subcommand == name) {
-            return usage;
-        }
-    }
-    return generalUsage;
-}
-
 std::string shownName(const std::string& file)
 {
     return file == "-" ? "<stdin>" : file;
@@ -143,8 +122,7 @@ Number parseNumber(const std::string& text, const char* option, Number limit = s
     Number value = 0;
     const char* const end = text.data() + text.size();
     const std::from_chars_result read = std::from_chars(text.data(), end, value);
-    if (text.empty() || text[0] < '0' || text[0] > '9' || read.ec != std::errc() || read.ptr != end
-        || value > limit) {
+    if (text.empty() || text[0] < '0' || text[0] > '9' || read.ec != std::errc() || read.ptr != end || value > limit) {
         throw UsageError(std::string(option) + ": \"" + text + "\" is not a whole number from 0 to "
                          + std::to_string(limit));
     }
@@ -193,8 +171,8 @@ void printLayers(std::string_view phase, const LayerMap& layers, std::size_t nam
 {
     for (const auto& [name, keys] : layers) {
         std::printf("  %-6s %-*s %6zu %10llu  %s\n", std::string(phase).c_str(), static_cast<int>(nameWidth),
-                    name.c_str(), keys.size(),
-                    static_cast<unsigned long long>(frameCountOf(keys)), summary(keys).c_str());
+                    name.c_str(), keys.size(), static_cast<unsigned long long>(frameCountOf(keys)),
+                    summary(keys).c_str());
     }
 }
 
@@ -366,8 +344,8 @@ int sample(const std::string& file, const std::vector<std::string>& layers, std:
         sampleRange(sampler, from, to.value_or(UINT64_MAX), selection, [&](const SampledRow& row) {
             const LayerSample& sample = *row.sample;
             out += std::to_string(row.frame) + ',' + std::string(animationPhaseName(row.phase)) + ','
-                + csvField(*sample.layer) + ',' + std::to_string(sample.keyIndex) + ','
-                + std::to_string(sample.offset) + ',' + effectText(sample.key->command().effect()) + ','
+                + csvField(*sample.layer) + ',' + std::to_string(sample.keyIndex) + ',' + std::to_string(sample.offset)
+                + ',' + effectText(sample.key->command().effect()) + ','
                 + (sample.value ? floatText(*sample.value) : "") + "\r\n";
             if (out.size() > (1u << 20)) {
                 flush();
@@ -394,17 +372,10 @@ int render(const std::string& file, const std::string& out, unsigned int width)
     return 0;
 }
 
-} // namespace
+// --- the command line --------------------------------------------------------
 
-int main(int argc, char** argv)
-{
-    CLI::App app("Inspects, checks, formats, cuts, fits, splits, samples and draws animationmodel files.\n"
-                 "FILE may be - for standard input; JSON goes to standard output unless -o OUT is given.\n"
-                 "Exit status: 0 on success, 1 on a bad input or file, 2 on a usage error.",
-                 "animationmodel");
-    app.set_version_flag("--version", std::string("animationmodel ") + version);
-    app.require_subcommand(1, 1);
-
+// Everything the subcommands read from the command line, as given.
+struct Options {
     std::string file;
     std::vector<std::string> files;
     std::string out;
@@ -417,92 +388,173 @@ int main(int argc, char** argv)
     std::string from = "0";
     std::string to;
     std::string width = "1200";
+};
 
-    CLI::App* infoCommand = app.add_subcommand("info", "Phases, layers and lengths of a document.");
-    infoCommand->add_option("FILE", file, "animation or timeline document")->required();
+const char* const outputHelp = "where to write (default: standard output)";
 
-    CLI::App* checkCommand = app.add_subcommand("check", "Load every file; print FILE: ok or its located error.");
-    checkCommand->add_option("FILE", files, "documents")->required();
+// Each declares one subcommand, its options and the callback that runs it
+// and keeps its exit status.
 
-    CLI::App* formatCommand = app.add_subcommand("format", "Rewrite a document in the canonical layout.");
-    formatCommand->add_option("FILE", files, "document (several with --check)")->required();
-    formatCommand->add_option("-o,--output", out, "where to write (default: standard output)");
-    formatCommand->add_flag("--check", checkOnly, "write nothing; exit 1 naming every file that is not canonical");
+void declareInfo(CLI::App& app, Options& o, int& status)
+{
+    CLI::App* command = app.add_subcommand("info", "Phases, layers and lengths of a document.");
+    command->add_option("FILE", o.file, "animation or timeline document")->required();
+    command->callback([&] { status = info(o.file); });
+}
 
-    CLI::App* cutCommand = app.add_subcommand("cut", "Cut a timeline into intro, body and outro.");
-    cutCommand->add_option("TIMELINE", file, "timeline document")->required();
-    cutCommand->add_option("--intro-end", introEnd, "frame at which the intro ends")->required();
-    cutCommand->add_option("--outro-start", outroStart, "frame at which the outro starts")->required();
-    cutCommand->add_option("-o,--output", out, "where to write (default: standard output)");
+void declareCheck(CLI::App& app, Options& o, int& status)
+{
+    CLI::App* command = app.add_subcommand("check", "Load every file; print FILE: ok or its located error.");
+    command->add_option("FILE", o.files, "documents")->required();
+    command->callback([&] { status = check(o.files); });
+}
 
-    CLI::App* fitCommand = app.add_subcommand("fit", "Set an animation's rate so that it lasts S seconds.");
-    fitCommand->add_option("FILE", file, "animation document")->required();
-    fitCommand->add_option("--seconds", seconds, "the length wanted, in seconds")->required();
-    fitCommand->add_option("-o,--output", out, "where to write (default: standard output)");
+void declareFormat(CLI::App& app, Options& o, int& status)
+{
+    CLI::App* command = app.add_subcommand("format", "Rewrite a document in the canonical layout.");
+    command->add_option("FILE", o.files, "document (several with --check)")->required();
+    command->add_option("-o,--output", o.out, outputHelp);
+    command->add_flag("--check", o.checkOnly, "write nothing; exit 1 naming every file that is not canonical");
+    command->callback([&] { status = format(o.files, o.out, o.checkOnly); });
+}
 
-    CLI::App* splitCommand = app.add_subcommand("split", "Split every key into pieces of at most L frames.");
-    splitCommand->add_option("FILE", file, "animation or timeline document")->required();
-    splitCommand->add_option("--each", each, "the length of the pieces, in frames")->required();
-    splitCommand->add_option("-o,--output", out, "where to write (default: standard output)");
+void declareCut(CLI::App& app, Options& o, int& status)
+{
+    CLI::App* command = app.add_subcommand("cut", "Cut a timeline into intro, body and outro.");
+    command->add_option("TIMELINE", o.file, "timeline document")->required();
+    command->add_option("--intro-end", o.introEnd, "frame at which the intro ends")->required();
+    command->add_option("--outro-start", o.outroStart, "frame at which the outro starts")->required();
+    command->add_option("-o,--output", o.out, outputHelp);
+    command->callback([&] {
+        status = cut(o.file, parseNumber<unsigned int>(o.introEnd, "--intro-end"),
+                     parseNumber<unsigned int>(o.outroStart, "--outro-start"), o.out);
+    });
+}
 
-    CLI::App* sampleCommand = app.add_subcommand("sample", "What every layer plays at every frame, as CSV.");
-    sampleCommand->add_option("FILE", file, "animation document")->required();
-    sampleCommand->add_option("--layer", layers, "only this layer (repeatable)");
-    sampleCommand->add_option("--from", from, "first frame (default 0)");
-    sampleCommand->add_option("--to", to, "frame after the last (default: the end)");
+void declareFit(CLI::App& app, Options& o, int& status)
+{
+    CLI::App* command = app.add_subcommand("fit", "Set an animation's rate so that it lasts S seconds.");
+    command->add_option("FILE", o.file, "animation document")->required();
+    command->add_option("--seconds", o.seconds, "the length wanted, in seconds")->required();
+    command->add_option("-o,--output", o.out, outputHelp);
+    command->callback([&] { status = fit(o.file, parseSeconds(o.seconds), o.out); });
+}
 
-    CLI::App* renderCommand = app.add_subcommand("render", "Draw a document as an SVG picture.");
-    renderCommand->add_option("FILE", file, "animation or timeline document")->required();
-    renderCommand->add_option("-o,--output", out, "the SVG file to write")->required();
-    renderCommand->add_option("--width", width, "width of the picture in pixels (default 1200)");
+void declareSplit(CLI::App& app, Options& o, int& status)
+{
+    CLI::App* command = app.add_subcommand("split", "Split every key into pieces of at most L frames.");
+    command->add_option("FILE", o.file, "animation or timeline document")->required();
+    command->add_option("--each", o.each, "the length of the pieces, in frames")->required();
+    command->add_option("-o,--output", o.out, outputHelp);
+    command->callback([&] { status = split(o.file, parseNumber<unsigned int>(o.each, "--each"), o.out); });
+}
 
+void declareSample(CLI::App& app, Options& o, int& status)
+{
+    CLI::App* command = app.add_subcommand("sample", "What every layer plays at every frame, as CSV.");
+    command->add_option("FILE", o.file, "animation document")->required();
+    command->add_option("--layer", o.layers, "only this layer (repeatable)");
+    command->add_option("--from", o.from, "first frame (default 0)");
+    command->add_option("--to", o.to, "frame after the last (default: the end)");
+    command->callback([&] {
+        const std::uint64_t first = parseNumber<std::uint64_t>(o.from, "--from");
+        std::optional<std::uint64_t> last;
+        if (!o.to.empty()) {
+            last = parseNumber<std::uint64_t>(o.to, "--to");
+        }
+        status = sample(o.file, o.layers, first, last);
+    });
+}
+
+void declareRender(CLI::App& app, Options& o, int& status)
+{
+    CLI::App* command = app.add_subcommand("render", "Draw a document as an SVG picture.");
+    command->add_option("FILE", o.file, "animation or timeline document")->required();
+    command->add_option("-o,--output", o.out, "the SVG file to write")->required();
+    command->add_option("--width", o.width, "width of the picture in pixels (default 1200)");
+    command->callback([&] { status = render(o.file, o.out, parseNumber<unsigned int>(o.width, "--width")); });
+}
+
+// The subcommands, in the order of the usage line.
+struct Subcommand {
+    const char* name;
+    const char* usage;
+    void (*declare)(CLI::App&, Options&, int&);
+};
+
+const Subcommand subcommands[] = {
+    {"info", "usage: animationmodel info FILE", declareInfo},
+    {"check", "usage: animationmodel check FILE...", declareCheck},
+    {"format", "usage: animationmodel format FILE [-o OUT] | animationmodel format --check FILE...", declareFormat},
+    {"cut", "usage: animationmodel cut TIMELINE --intro-end N --outro-start M [-o OUT]", declareCut},
+    {"fit", "usage: animationmodel fit FILE --seconds S [-o OUT]", declareFit},
+    {"split", "usage: animationmodel split FILE --each L [-o OUT]", declareSplit},
+    {"sample", "usage: animationmodel sample FILE [--layer NAME]... [--from F] [--to T]", declareSample},
+    {"render", "usage: animationmodel render FILE -o OUT.svg [--width PX]", declareRender},
+};
+
+const char* usageOf(const std::string& subcommand)
+{
+    for (const Subcommand& known : subcommands) {
+        if (subcommand == known.name) {
+            return known.usage;
+        }
+    }
+    return generalUsage;
+}
+
+// Parses the command line, which runs the chosen subcommand's callback.
+// Returns the exit status of --help and --version, which CLI11 reports as a
+// parse "error" of code 0; throws UsageError for a command line that does not fit.
+std::optional<int> parseCommandLine(CLI::App& app, int argc, char** argv, std::string& subcommand)
+{
+    if (argc > 1 && argv[1][0] != '-'
+        && std::none_of(std::begin(subcommands), std::end(subcommands),
+                        [&](const Subcommand& known) { return std::string(argv[1]) == known.name; })) {
+        throw UsageError(std::string("unknown subcommand \"") + argv[1] + "\"");
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        if (error.get_exit_code() == 0) {
+            return app.exit(error);
+        }
+        for (const CLI::App* parsed : app.get_subcommands()) {
+            subcommand = parsed->get_name();
+        }
+        throw UsageError(error.what());
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app("Inspects, checks, formats, cuts, fits, splits, samples and draws animationmodel files.\n"
+                 "FILE may be - for standard input; JSON goes to standard output unless -o OUT is given.\n"
+                 "Exit status: 0 on success, 1 on a bad input or file, 2 on a usage error.",
+                 "animationmodel");
+    app.set_version_flag("--version", std::string("animationmodel ") + version);
+    app.require_subcommand(1, 1);
+    Options options;
+    int status = 0;
+    for (const Subcommand& known : subcommands) {
+        known.declare(app, options, status);
+    }
     std::string subcommand;
     try {
-        if (argc > 1 && argv[1][0] != '-' && std::none_of(std::begin(usages), std::end(usages), [&](const auto& usage) {
-                return std::string(argv[1]) == usage.first;
-            })) {
-            throw UsageError(std::string("unknown subcommand \"") + argv[1] + "\"");
-        }
-        try {
-            app.parse(argc, argv);
-        } catch (const CLI::ParseError& error) {
-            if (error.get_exit_code() == 0) {
-                return app.exit(error);
-            }
+        // The callbacks find the subcommand themselves; a usage error they
+        // throw is reported with that subcommand's usage line.
+        app.parse_complete_callback([&] {
             for (const CLI::App* parsed : app.get_subcommands()) {
                 subcommand = parsed->get_name();
             }
-            throw UsageError(error.what());
+        });
+        if (const std::optional<int> early = parseCommandLine(app, argc, argv, subcommand)) {
+            return *early;
         }
-        subcommand = app.get_subcommands().front()->get_name();
-        if (subcommand == "info") {
-            return info(file);
-        }
-        if (subcommand == "check") {
-            return check(files);
-        }
-        if (subcommand == "format") {
-            return format(files, out, checkOnly);
-        }
-        if (subcommand == "cut") {
-            return cut(file, parseNumber<unsigned int>(introEnd, "--intro-end"),
-                       parseNumber<unsigned int>(outroStart, "--outro-start"), out);
-        }
-        if (subcommand == "fit") {
-            return fit(file, parseSeconds(seconds), out);
-        }
-        if (subcommand == "split") {
-            return split(file, parseNumber<unsigned int>(each, "--each"), out);
-        }
-        if (subcommand == "sample") {
-            const std::uint64_t first = parseNumber<std::uint64_t>(from, "--from");
-            std::optional<std::uint64_t> last;
-            if (!to.empty()) {
-                last = parseNumber<std::uint64_t>(to, "--to");
-            }
-            return sample(file, layers, first, last);
-        }
-        return render(file, out, parseNumber<unsigned int>(width, "--width"));
+        return status;
     } catch (const UsageError& error) {
         std::fprintf(stderr, "animationmodel: %s\n%s\n", error.what(), usageOf(subcommand));
         return 2;

@@ -1,6 +1,5 @@
 #include "render.h"
 
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -88,6 +87,20 @@ struct Band {
     std::uint64_t length;
 };
 
+// Widens the value range of `row` to the finite values of a Linear command.
+void widenRange(Row& row, const AnimationKeyCommand& command)
+{
+    if (command.effect() != Linear) {
+        return;
+    }
+    for (const float value : command.args()) {
+        if (std::isfinite(value)) {
+            row.low = row.low ? std::min(*row.low, value) : value;
+            row.high = row.high ? std::max(*row.high, value) : value;
+        }
+    }
+}
+
 void place(std::map<std::string, Row>& rows, const LayerMap& phase, std::uint64_t start, std::string_view phaseName)
 {
     for (const auto& [name, keys] : phase) {
@@ -97,14 +110,7 @@ void place(std::map<std::string, Row>& rows, const LayerMap& phase, std::uint64_
         for (std::size_t i = 0; i < keys.size(); ++i) {
             row.keys.push_back({&keys[i], at, i, phaseName});
             at += keys[i].duration();
-            if (keys[i].command().effect() == Linear) {
-                for (const float value : keys[i].command().args()) {
-                    if (std::isfinite(value)) {
-                        row.low = row.low ? std::min(*row.low, value) : value;
-                        row.high = row.high ? std::max(*row.high, value) : value;
-                    }
-                }
-            }
+            widenRange(row, keys[i].command());
         }
     }
 }
@@ -130,8 +136,7 @@ public:
     SvgWriter(std::uint64_t frames, unsigned int width, float fps)
         : _frames(std::max<std::uint64_t>(frames, 1)), _width(width), _fps(fps),
           _scale((width - labelWidth - rightMargin) / static_cast<double>(_frames))
-    {
-    }
+    { }
 
     double x(std::uint64_t frame) const { return labelWidth + static_cast<double>(frame) * _scale; }
 
@@ -139,8 +144,8 @@ public:
 
     void row(const Row& row, double top)
     {
-        _out += "<g class=\"layer\">\n<text x=\"8\" y=\"" + number(top + 13) + "\" class=\"name\">"
-            + escaped(row.name) + "</text>\n";
+        _out += "<g class=\"layer\">\n<text x=\"8\" y=\"" + number(top + 13) + "\" class=\"name\">" + escaped(row.name)
+            + "</text>\n";
         if (row.low) {
             _out += "<text x=\"8\" y=\"" + number(top + 25) + "\" class=\"range\">" + floatText(*row.low) + " to "
                 + floatText(*row.high) + "</text>\n";
@@ -181,8 +186,8 @@ public:
             const double at = x(frame);
             _out += "<line x1=\"" + number(at) + "\" y1=\"" + number(top) + "\" x2=\"" + number(at) + "\" y2=\""
                 + number(top + 5) + "\"/>\n<text x=\"" + number(at) + "\" y=\"" + number(top + 17)
-                + "\" text-anchor=\"middle\">" + std::to_string(frame) + "</text>\n<text x=\"" + number(at)
-                + "\" y=\"" + number(top + 31) + "\" text-anchor=\"middle\" class=\"seconds\">"
+                + "\" text-anchor=\"middle\">" + std::to_string(frame) + "</text>\n<text x=\"" + number(at) + "\" y=\""
+                + number(top + 31) + "\" text-anchor=\"middle\" class=\"seconds\">"
                 + floatText(static_cast<float>(static_cast<double>(frame) / _fps)) + " s</text>\n";
             if (_frames - frame < step) {
                 break;
@@ -246,8 +251,8 @@ private:
         _out += "<rect x=\"" + number(left) + "\" y=\"" + number(top + 3) + "\" width=\"" + number(right - left)
             + "\" height=\"" + number(rowHeight - 6) + "\" fill=\""
             + (group.mixed ? mixedColour : effectColour(group.effect)) + "\" class=\"merged\"><title>"
-            + escaped(row.name) + ", " + std::to_string(group.count) + " keys (" + std::string(group.first.phase) + " key "
-            + std::to_string(group.first.index) + " on), frames " + std::to_string(group.first.start) + " to "
+            + escaped(row.name) + ", " + std::to_string(group.count) + " keys (" + std::string(group.first.phase)
+            + " key " + std::to_string(group.first.index) + " on), frames " + std::to_string(group.first.start) + " to "
             + std::to_string(end) + "</title></rect>\n";
         const AnimationKeyCommand& first = group.first.key->command();
         const AnimationKeyCommand& last = group.last.key->command();
@@ -260,8 +265,8 @@ private:
 
     void line(double x1, double y1, double x2, double y2)
     {
-        _out += "<line x1=\"" + number(x1) + "\" y1=\"" + number(y1) + "\" x2=\"" + number(x2) + "\" y2=\""
-            + number(y2) + "\" class=\"value\"/>\n";
+        _out += "<line x1=\"" + number(x1) + "\" y1=\"" + number(y1) + "\" x2=\"" + number(x2) + "\" y2=\"" + number(y2)
+            + "\" class=\"value\"/>\n";
     }
 
     std::uint64_t _frames;
@@ -308,22 +313,23 @@ std::string renderSvg(const AnimationDocument& document, const std::string& titl
           ".value{stroke:#fff;stroke-width:1.5}.axis line{stroke:#333}.band{fill:#eee}.band2{fill:#f8f8f8}"
           ".key{stroke:#fff;stroke-width:0.5}.boundary{stroke:#888;stroke-dasharray:3 3}</style>\n"
           "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
-    out += "<text x=\"8\" y=\"20\" font-size=\"15\" class=\"name\">" + escaped(title) + "</text>\n<text x=\"8\" y=\"38\">"
-        + kind + ", " + std::to_string(rows.size()) + (rows.size() == 1 ? " layer, " : " layers, ") + std::to_string(frames) + " frames = "
-        + floatText(static_cast<float>(static_cast<double>(frames) / fps)) + " s at " + floatText(fps)
+    out += "<text x=\"8\" y=\"20\" font-size=\"15\" class=\"name\">" + escaped(title)
+        + "</text>\n<text x=\"8\" y=\"38\">" + kind + ", " + std::to_string(rows.size())
+        + (rows.size() == 1 ? " layer, " : " layers, ") + std::to_string(frames)
+        + " frames = " + floatText(static_cast<float>(static_cast<double>(frames) / fps)) + " s at " + floatText(fps)
         + " fps</text>\n";
     // Legend.
     double legendX = 8;
     for (const AnimationKeyCommandEffect effect : {Linear, Held1, Held2, Held3}) {
-        out += "<rect x=\"" + number(legendX) + "\" y=\"50\" width=\"14\" height=\"12\" fill=\""
-            + effectColour(effect) + "\"/><text x=\"" + number(legendX + 18) + "\" y=\"60\">"
-            + effectText(effect) + (effect == Linear ? " (line: value)" : "") + "</text>\n";
+        out += "<rect x=\"" + number(legendX) + "\" y=\"50\" width=\"14\" height=\"12\" fill=\"" + effectColour(effect)
+            + "\"/><text x=\"" + number(legendX + 18) + "\" y=\"60\">" + effectText(effect)
+            + (effect == Linear ? " (line: value)" : "") + "</text>\n";
         legendX += effect == Linear ? 150 : 80;
     }
     out += "<rect x=\"" + number(legendX) + "\" y=\"50\" width=\"14\" height=\"12\" fill=\"#7F7F7F\"/><text x=\""
         + number(legendX + 18) + "\" y=\"60\">other effect</text>\n<rect x=\"" + number(legendX + 110)
-        + "\" y=\"50\" width=\"14\" height=\"12\" fill=\"" + mixedColour + "\"/><text x=\""
-        + number(legendX + 128) + "\" y=\"60\">merged keys of several effects</text>\n";
+        + "\" y=\"50\" width=\"14\" height=\"12\" fill=\"" + mixedColour + "\"/><text x=\"" + number(legendX + 128)
+        + "\" y=\"60\">merged keys of several effects</text>\n";
     // Phase bands.
     const double bandBottom = plotTop + static_cast<double>(rows.size()) * rowHeight;
     for (std::size_t i = 0; i < bands.size(); ++i) {

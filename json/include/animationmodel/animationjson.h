@@ -29,8 +29,7 @@ namespace Korva {
 class ANIMATIONMODEL_JSON_EXPORT AnimationJsonError : public std::invalid_argument {
 public:
     /// An error at `line`:`column`, on the value at `pointer`.
-    AnimationJsonError(std::size_t line, std::size_t column, const std::string& pointer,
-                       const std::string& message);
+    AnimationJsonError(std::size_t line, std::size_t column, const std::string& pointer, const std::string& message);
 
     /// The line of the offending value, from 1.
     std::size_t line() const noexcept { return _line; }

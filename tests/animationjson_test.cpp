@@ -7,6 +7,8 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -395,4 +397,43 @@ TEST(AnimationJson, OutsizedNumbersAmongOthers)
                      AnimationJsonError, "1:50: /version: unsupported version 1e999: this library reads version 1");
     EXPECT_THROW_MSG(timelineFromJson(R"({"format": "animationmodel-timeline", "layers": {"a": [1e999, -]}})"),
                      AnimationJsonError, "1:56: /layers/a/0: a key must be an object");
+}
+
+TEST(AnimationJson, DecimalTextRoundsOnceToFloat)
+{
+    // Random decimals of 1 to 17 significant digits, some with exponents,
+    // against the C library's conversion, which rounds once from the decimal
+    // value: bit for bit.
+    std::uint64_t state = 0x0123456789ABCDEFu;
+    const auto next = [&] {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        return state >> 11;
+    };
+    std::vector<std::string> texts;
+    for (int i = 0; i < 20000; ++i) {
+        std::string digits = std::to_string(next() % 100000000000000000u).substr(0, 1 + next() % 17);
+        const std::size_t point = next() % (digits.size() + 1);
+        std::string text = (next() % 2 != 0 ? "-" : "") + digits.substr(0, point);
+        text = (point == 0 ? text + "0" : text) + (point < digits.size() ? "." + digits.substr(point) : "");
+        if (next() % 4 == 0) {
+            text += "e" + std::to_string(static_cast<int>(next() % 40) - 30);
+        }
+        texts.push_back(text);
+    }
+    // Halfway cases of the double route: 2^-24 + 2^-48 and its neighbours.
+    texts.insert(texts.end(),
+                 {"1.0000000596046447753906250", "1.00000005960464477539", "0.50000002980232238769531", "16777217",
+                  "16777217.000000001", "33554434.99999999"});
+    std::string text = R"({"format": "animationmodel-timeline", "version": 1, "layers": {"a": [)";
+    for (std::size_t i = 0; i < texts.size(); i += 2) {
+        text += std::string(i == 0 ? "" : ",") + R"({"effect": 0, "args": [)" + texts[i] + ", " + texts[i + 1]
+            + R"(], "duration": 1})";
+    }
+    const LayerMap timeline = timelineFromJson(text + "]}}");
+    const std::vector<AnimationKey>& keys = timeline.at("a");
+    ASSERT_EQ(texts.size() / 2, keys.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const float expected = std::strtof(texts[i].c_str(), nullptr);
+        ASSERT_TRUE(sameBits(expected, keys[i / 2].command().args()[i % 2])) << texts[i];
+    }
 }

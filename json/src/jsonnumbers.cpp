@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <iterator>
 #include <system_error>
 
 namespace Korva::jsonformat {
@@ -79,6 +80,50 @@ std::size_t scanNumber(std::string_view text, std::size_t at, std::size_t& integ
     return i - at;
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common case of a JSON number: no exponent, at most 19 digits, whose
+// digits m without the point stay below 10^15 (so below 2^53), with k
+// fraction digits: m / 10^k is one correctly rounded double operation on
+// exact operands. Rounding that double to float is a second rounding, which
+// is wrong only when the double lies exactly halfway between two floats;
+// then, and for every other text, nothing, and the general conversion decides.
+std::optional<float> quickFloat(std::string_view text) noexcept
+{
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    const bool negative = at != end && *at == '-';
+    at += negative ? 1 : 0;
+    const char* const first = at;
+    std::uint64_t digits = 0;
+    for (; at != end && isDigit(*at); ++at) {
+        digits = digits * 10 + static_cast<std::uint64_t>(*at - '0');
+    }
+    std::size_t fraction = 0;
+    const bool point = at != end && *at == '.';
+    if (point) {
+        const char* const fractionStart = ++at;
+        for (; at != end && isDigit(*at); ++at) {
+            digits = digits * 10 + static_cast<std::uint64_t>(*at - '0');
+        }
+        fraction = static_cast<std::size_t>(at - fractionStart);
+    }
+    // At most 19 digits, so that `digits` has not wrapped around.
+    if (at != end || at - first > (point ? 20 : 19) || digits >= 1000000000000000u
+        || fraction >= std::size(exactPowersOfTen)) {
+        return std::nullopt;
+    }
+    const double value = static_cast<double>(digits) / exactPowersOfTen[fraction];
+    const auto nearest = static_cast<float>(value);
+    const double gap = value - static_cast<double>(nearest);
+    if (gap != 0.0 && static_cast<double>(static_cast<float>(value + gap)) == value + gap) {
+        return std::nullopt; // halfway between two floats
+    }
+    return negative ? -nearest : nearest;
+}
+
 } // namespace
 
 bool isIntegerText(std::string_view text) noexcept
@@ -97,6 +142,9 @@ bool isIntegerText(std::string_view text) noexcept
 
 std::optional<float> floatFromText(std::string_view text) noexcept
 {
+    if (const std::optional<float> quick = quickFloat(text)) {
+        return quick;
+    }
     float value = 0.0f;
     const char* const end = text.data() + text.size();
     const std::from_chars_result read = std::from_chars(text.data(), end, value);

@@ -416,7 +416,12 @@ PYBIND11_MODULE(animationmodel, m)
         .def("has_layer", &Animation::hasLayer, py::arg("name"), "True when some phase has the layer.")
         .def("empty", &Animation::empty, "True when no phase has any layer.")
         .def("duration_in_frames", &Animation::durationInFrames,
-             "The sum of the phases' lengths, unsigned 32-bit (wrapping).")
+             "The sum of the phases' lengths, unsigned 32-bit (wrapping); frame_count() is exact.")
+        .def("frame_count", &Animation::frameCount, "The exact sum of the phases' lengths (64-bit).")
+        .def("phase_frame_count", &Animation::phaseFrameCount, py::arg("phase"), "The length of one phase.")
+        .def(
+            "phase", [](const Animation& a, AnimationPhase phase) { return a.phase(phase); }, py::arg("phase"),
+            "A copy of one phase.")
         .def("duration_in_seconds", &Animation::durationInSeconds, "The length in seconds at the frame rate.")
         .def("simulated_duration_in_seconds", &Animation::simulatedDurationInSeconds, py::arg("fps"),
              "The length in seconds at another rate (not checked).")
@@ -477,10 +482,30 @@ PYBIND11_MODULE(animationmodel, m)
         .def_property_readonly("frame", &AnimationSampler::frame, "The current frame.")
         .def("sample_range", &sampleRows, py::arg("first") = 0, py::arg("last") = py::none(),
              py::arg("layers") = py::none(),
-             "Every row of frames [first, last) (default: to the end), for every layer or only those named, in "
+             "Every row of frames [first, last) (default: to the end; clamped to it), for every layer or only those "
+             "named (one str is one name; an empty collection gives no row; an unknown name raises ValueError), in "
              "one call: a dict of columns 'frame', 'phase', 'layer', 'key', 'offset', 'effect' (int) and 'value' "
              "(float or None), each a list.");
 
+    m.def(
+        "phase_name", [](AnimationPhase phase) { return std::string(animationPhaseName(phase)); }, py::arg("phase"),
+        "The name of a phase in files and tables: 'intro', 'body' or 'outro'.");
+    m.def(
+        "split_every_key", [](const LayerMap& timeline, unsigned int length) { return splitEveryKey(timeline, length); },
+        py::arg("timeline"), py::arg("length"),
+        "Every key of a timeline in pieces of at most length frames; ValueError naming a key that cannot be split.");
+    m.def(
+        "split_every_key",
+        [](const Animation& animation, unsigned int length) { return splitEveryKey(animation, length); },
+        py::arg("animation"), py::arg("length"), "Every key of an animation in pieces of at most length frames.");
+    m.def(
+        "split_every_key_count",
+        [](const LayerMap& timeline, unsigned int length) { return splitEveryKeyCount(timeline, length); },
+        py::arg("timeline"), py::arg("length"), "How many keys split_every_key would make, without making them.");
+    m.def(
+        "split_every_key_count",
+        [](const Animation& animation, unsigned int length) { return splitEveryKeyCount(animation, length); },
+        py::arg("animation"), py::arg("length"), "How many keys split_every_key would make, without making them.");
     m.def("loads", &loadsOf, py::arg("text"), "The Animation or timeline (LayerMap) of a JSON document.");
     m.def("dumps", &dumpsOf, py::arg("value"), "The canonical JSON text of an Animation or a timeline.");
     m.def("load", &load, py::arg("source"),

@@ -80,3 +80,34 @@ def test_many_cuts_do_not_leak():
     cut_many(3000)
     grown_kib = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before
     assert grown_kib < 2048
+
+
+def test_sample_range_shares_the_core_rules():
+    sampler = AnimationSampler(am.load(ANIMATION))
+    assert sampler.sample_range(20, 30, layers=[])["frame"] == []
+    assert set(sampler.sample_range(20, 30, layers="opacity")["layer"]) == {"opacity"}
+    with pytest.raises(ValueError, match='^no layer named "nope"$'):
+        sampler.sample_range(layers=["opacity", "nope"])
+    # A range past the end, or near 2**64, gives no row at once.
+    assert sampler.sample_range(2**64 - 1)["frame"] == []
+    assert sampler.sample_range(95, 2**64 - 1)["frame"] == sampler.sample_range(95)["frame"]
+
+
+def test_lengths_and_splitting_come_from_the_core():
+    long_key = AnimationKey(AnimationKeyCommand(am.Held1), 2**32 - 1)
+    animation = Animation({"a": [long_key, AnimationKey(AnimationKeyCommand(am.Held1), 2)]},
+                          {"b": [AnimationKey(AnimationKeyCommand(am.Held2), 9)]}, {})
+    assert animation.frame_count() == 4294967306
+    assert animation.duration_in_frames() == 10
+    assert animation.phase_frame_count(AnimationPhase.Body) == 9
+    assert animation.phase(AnimationPhase.Body) == animation.body
+    phases = (AnimationPhase.Intro, AnimationPhase.Body, AnimationPhase.Outro)
+    assert [am.phase_name(p) for p in phases] == ["intro", "body", "outro"]
+    animation.set_fps_to_fit_duration_in_seconds(2.0)
+    assert animation.fps == 2147483648.0
+    timeline = {"x": [AnimationKey(AnimationKeyCommand(am.Linear, [0.0, 12.0]), 10)]}
+    assert am.split_every_key_count(timeline, 4) == 3
+    assert [k.duration for k in am.split_every_key(timeline, 4)["x"]] == [4, 4, 2]
+    assert am.split_every_key_count(animation, 2**31) == 4
+    with pytest.raises(ValueError, match='^key 0 of layer "y" in the timeline cannot be split: command 7'):
+        am.split_every_key({"y": [AnimationKey(AnimationKeyCommand(am.AnimationKeyCommandEffect(7)), 2)]}, 1)

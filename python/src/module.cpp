@@ -491,7 +491,8 @@ PYBIND11_MODULE(animationmodel, m)
         "phase_name", [](AnimationPhase phase) { return std::string(animationPhaseName(phase)); }, py::arg("phase"),
         "The name of a phase in files and tables: 'intro', 'body' or 'outro'.");
     m.def(
-        "split_every_key", [](const LayerMap& timeline, unsigned int length) { return splitEveryKey(timeline, length); },
+        "split_every_key",
+        [](const LayerMap& timeline, unsigned int length) { return splitEveryKey(timeline, length); },
         py::arg("timeline"), py::arg("length"),
         "Every key of a timeline in pieces of at most length frames; ValueError naming a key that cannot be split.");
     m.def(

@@ -217,10 +217,22 @@ Scaled decompose(float value)
     return {static_cast<std::uint64_t>(std::ldexp(fraction, 24)), exponent - 24, value < 0};
 }
 
+// magnitude × 2^exponent rounded to 24 bits, to nearest, ties to even, with
+// integers only (emulators such as valgrind convert a 64-bit integer to float
+// through double, which would be a second rounding).
 float compose(std::uint64_t magnitude, int exponent, bool negative)
 {
-    // The u64 to float conversion rounds once, to nearest, ties to even.
-    const float value = std::ldexp(static_cast<float>(magnitude), exponent);
+    int shift = 0;
+    while ((magnitude >> shift) >= (std::uint64_t{1} << 24)) {
+        ++shift;
+    }
+    std::uint64_t kept = magnitude >> shift;
+    if (shift > 0) {
+        const std::uint64_t rest = magnitude & ((std::uint64_t{1} << shift) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        kept += rest > half || (rest == half && (kept & 1) != 0) ? 1 : 0;
+    }
+    const float value = std::ldexp(static_cast<float>(kept), exponent + shift);
     return negative ? -value : value;
 }
 
@@ -368,7 +380,7 @@ TEST(AnimationKeyArithmetic, ProductsWhoseDoubleLandsOnAFloatMidpoint)
             continue;
         }
         const float delta = std::ldexp(static_cast<float>(m), -23);
-        const float exact = std::ldexp(static_cast<float>(product), -23 - 31);
+        const float exact = compose(product, -23 - 31, false);
         if (sameBits(exact, static_cast<float>(std::ldexp(static_cast<double>(p) * delta, -31)))) {
             continue; // the tie went the exact way: no difference to show
         }

@@ -211,6 +211,55 @@ TEST(AnimationJson, RefusalsAreLocated)
         {document("\"fps\": 0"), "1:51: /fps: FPS should be strictly higher than 0 but given argument (0) is not."},
         {document("\"fps\": \"Infinity\""), "1:51: /fps: FPS should be finite but given argument (inf) is not."},
         {document("\"fps\": 1e39"), "1:51: /fps: 1e39 is outside the float range"},
+        {"{\"format\": \"anim\xff"
+         "\"}",
+         "1:12: /format: Invalid encoding in string."},
+        {"{\"\xff"
+         "\": 1}",
+         "1:2: Invalid encoding in string."},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"a\": [{\"effect\": 1, \"\xff"
+         "\": 2}]}}",
+         "1:73: /body/a/0: Invalid encoding in string."},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"a\": [{\"effect\": \"\xff"
+         "\", \"duration\": 1}]}}",
+         "1:70: /body/a/0/effect: Invalid encoding in string."},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"a\": [{\"effect\": \"Bogus\", \"duration\": "
+         "1}]}}",
+         "1:70: /body/a/0/effect: unknown effect \"Bogus\": expected \"Linear\", \"Held1\", \"Held2\", \"Held3\" or an "
+         "integer"},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"fps\": \"abc\"}", "1:51: /fps: \"fps\" must be a number"},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"fps\": \"\xff"
+         "\"}",
+         "1:51: /fps: Invalid encoding in string."},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"fps\": true}", "1:51: /fps: \"fps\" must be a number"},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"intro\": \"x\"}",
+         "1:53: /intro: a phase must be an object of layers"},
+        {"{\"format\": \"animationmodel\", \"version\": -1}",
+         "1:41: /version: unsupported version -1: this library reads version 1"},
+        {"{\"format\": \"animationmodel\", \"version\": 0}",
+         "1:41: /version: unsupported version 0: this library reads version 1"},
+        {"{\"format\": \"animationmodel\", \"version\": 2}",
+         "1:41: /version: version 2 is newer than this library reads (version 1)"},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"a\": [{\"effect\": 1, \"duration\": -1}]}}",
+         "1:85: /body/a/0/duration: \"duration\" must be an integer from 1 to 4294967295, not -1"},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"a\": [{\"effect\": 1, \"duration\": 1.5}]}}",
+         "1:85: /body/a/0/duration: \"duration\" must be an integer from 1 to 4294967295, not 1.5"},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"a\": [{\"effect\": 2147483648, \"duration\": "
+         "1}]}}",
+         "1:70: /body/a/0/effect: \"effect\" must be a 32-bit integer, not 2147483648"},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"a\": [{\"effect\": 1.5, \"duration\": 1}]}}",
+         "1:70: /body/a/0/effect: \"effect\" must be a 32-bit integer, not 1.5"},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"a\": [{\"effect\": 1, \"duration\": 1, "
+         "\"effect\": 2}]}}",
+         "1:88: /body/a/0/effect: duplicate member \"effect\""},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"a\": [{\"effect\": 1, \"duration\": null}]}}",
+         "1:85: /body/a/0/duration: \"duration\" must be an integer from 1 to 4294967295"},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"a\": [{\"effect\": 1, \"duration\": 1, "
+         "\"args\": [true]}]}}",
+         "1:97: /body/a/0/args/0: an argument must be a number, \"NaN\", \"Infinity\" or \"-Infinity\""},
+        {"{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"a\": [{\"effect\": \"Linear\", \"duration\": "
+         "1, \"args\": [1, \"x\"]}]}}",
+         "1:107: /body/a/0/args/1: an argument must be a number, \"NaN\", \"Infinity\" or \"-Infinity\""},
         {document("\"fps\": 1e400"), "1:51: /fps: 1e400 is outside the float range"},
         {document("\"fps\": -1" + std::string(400, '0')),
          "1:51: /fps: -1" + std::string(400, '0') + " is outside the float range"},

@@ -1,0 +1,126 @@
+// Animation, its cut from a timeline, and the algorithms on whole documents.
+#include "bindings.h"
+#include "reprs.h"
+
+#include <animationmodel/animationalgorithms.h>
+#include <animationmodel/animationjson.h>
+
+#include <pybind11/operators.h>
+#include <pybind11/stl.h>
+
+namespace Korva::python {
+
+namespace {
+
+void bindAnimationValue(py::class_<Animation>& cls)
+{
+    defineInit<Animation>(
+        cls, [] { return Animation(); }, "An empty animation.");
+    defineInit<Animation, const LayerMap&>(
+        cls, [](const LayerMap& body) { return Animation(body); }, py::arg("body"), "An animation whose body is body.");
+    defineInit<Animation, const LayerMap&, const LayerMap&, const LayerMap&, float>(
+        cls,
+        [](const LayerMap& intro, const LayerMap& body, const LayerMap& outro, float fps) {
+            Animation animation(intro, body, outro);
+            animation.setFPS(fps);
+            return animation;
+        },
+        py::arg("intro"), py::arg("body"), py::arg("outro"), py::arg("fps") = 25.0f,
+        "An animation of the three given phases at fps frames per second.");
+    // The timeline may be changed by another thread as soon as the GIL is
+    // released, and copying it costs as much as cutting it: the cut keeps the GIL.
+    defineInit<Animation, const LayerMap&, unsigned int, unsigned int>(
+        cls,
+        [](const LayerMap& timeline, unsigned int introEnd, unsigned int outroStart) {
+            return Animation(timeline, introEnd, outroStart);
+        },
+        py::arg("timeline"), py::arg("intro_end"), py::arg("outro_start"),
+        "Cuts every layer of timeline at frames intro_end and outro_start into intro, body and outro; raises "
+        "ValueError when a position falls inside a key that cannot be split.");
+    cls.def(py::self == py::self).def(py::self != py::self).def("__repr__", [](const Animation& a) {
+        return "Animation(" + layersRepr(a.intro()) + ", " + layersRepr(a.body()) + ", " + layersRepr(a.outro())
+            + ", fps=" + floatRepr(a.fps()) + ")";
+    });
+    defineCopies(cls);
+    definePickle(
+        cls, [](const Animation& a) { return py::make_tuple(py::bytes(animationToJson(a))); },
+        [](const py::tuple& state) {
+            if (!PyBytes_Check(state[0].ptr())) {
+                throw py::type_error("Animation state must be bytes");
+            }
+            return animationFromJson(state[0].cast<std::string>());
+        });
+    cls.attr("__hash__") = py::none();
+}
+
+void bindAnimationQueries(py::class_<Animation>& cls)
+{
+    cls.def_property_readonly(
+           "intro", [](const Animation& a) { return a.intro(); }, "A copy of the intro.")
+        .def_property_readonly(
+            "body", [](const Animation& a) { return a.body(); }, "A copy of the body.")
+        .def_property_readonly(
+            "outro", [](const Animation& a) { return a.outro(); }, "A copy of the outro.")
+        .def(
+            "phase", [](const Animation& a, AnimationPhase phase) { return a.phase(phase); }, py::arg("phase"),
+            "A copy of one phase.")
+        .def(
+            "intro_layer", [](const Animation& a, const py::object& name) { return a.introLayer(layerName(name)); },
+            py::arg("name"), "The intro keys of a layer (empty if none).")
+        .def(
+            "body_layer", [](const Animation& a, const py::object& name) { return a.bodyLayer(layerName(name)); },
+            py::arg("name"), "The body keys of a layer (empty if none).")
+        .def(
+            "outro_layer", [](const Animation& a, const py::object& name) { return a.outroLayer(layerName(name)); },
+            py::arg("name"), "The outro keys of a layer (empty if none).")
+        .def(
+            "has_layer", [](const Animation& a, const py::object& name) { return a.hasLayer(layerName(name)); },
+            py::arg("name"), "True when some phase has the layer.")
+        .def("empty", &Animation::empty, "True when no phase has any layer.")
+        .def("duration_in_frames", &Animation::durationInFrames,
+             "The sum of the phases' lengths, unsigned 32-bit (wrapping); frame_count() is exact.")
+        .def("frame_count", &Animation::frameCount, "The exact sum of the phases' lengths (64-bit).")
+        .def("phase_frame_count", &Animation::phaseFrameCount, py::arg("phase"), "The length of one phase.")
+        .def("duration_in_seconds", &Animation::durationInSeconds, "The length in seconds at the frame rate.")
+        .def("simulated_duration_in_seconds", &Animation::simulatedDurationInSeconds, py::arg("fps"),
+             "The length in seconds at another rate (not checked).")
+        .def_property("fps", &Animation::fps, &Animation::setFPS,
+                      "Frames per second; setting it raises ValueError unless finite and greater than 0 "
+                      "(rounded to float32).")
+        .def("set_fps", &Animation::setFPS, py::arg("fps"), "Sets the frame rate (see fps).")
+        .def("set_fps_to_fit_duration_in_seconds", &Animation::setFPSToFitDurationInSeconds, py::arg("seconds"),
+             "Sets the rate so that the animation lasts seconds.");
+}
+
+void bindAlgorithms(py::module_& m)
+{
+    m.def(
+        "split_every_key",
+        [](const LayerMap& timeline, unsigned int length) { return splitEveryKey(timeline, length); },
+        py::arg("timeline"), py::arg("length"),
+        "Every key of a timeline in pieces of at most length frames; ValueError naming a key that cannot be split.");
+    m.def(
+        "split_every_key",
+        [](const Animation& animation, unsigned int length) { return splitEveryKey(animation, length); },
+        py::arg("animation"), py::arg("length"), "Every key of an animation in pieces of at most length frames.");
+    m.def(
+        "split_every_key_count",
+        [](const LayerMap& timeline, unsigned int length) { return splitEveryKeyCount(timeline, length); },
+        py::arg("timeline"), py::arg("length"), "How many keys split_every_key would make, without making them.");
+    m.def(
+        "split_every_key_count",
+        [](const Animation& animation, unsigned int length) { return splitEveryKeyCount(animation, length); },
+        py::arg("animation"), py::arg("length"), "How many keys split_every_key would make, without making them.");
+}
+
+} // namespace
+
+void bindAnimation(py::module_& m)
+{
+    py::class_<Animation> cls = classOf<Animation>(m, "Animation");
+    bindAnimationValue(cls);
+    bindAnimationQueries(cls);
+    bindAlgorithms(m);
+}
+
+} // namespace Korva::python

@@ -1,0 +1,123 @@
+#ifndef ANIMATIONMODEL_PYTHON_BINDINGS_H
+#define ANIMATIONMODEL_PYTHON_BINDINGS_H
+
+// What every part of the Python module shares: the opaque containers, the
+// type casters that refuse instances never initialised, the guarded
+// constructors, and the binding function of each area.
+//
+// Safety rules of the module:
+//  1. Containers hand out copies: an item taken from a KeyList or a LayerMap
+//     is a value of its own, and iterating a container iterates a snapshot.
+//  2. The GIL is never released while C++ reads or writes an object that
+//     Python code can reach; it is released only for private inputs (text,
+//     paths) and for work on private copies.
+//  3. An instance made by __new__ (or by a pickle without its state) is
+//     refused with TypeError wherever it is used; __init__ and __setstate__
+//     on an instance that already holds a value are refused too.
+//  4. Layer names are str; bytes are refused at the point of entry.
+
+#include <animationmodel/animation.h>
+#include <animationmodel/animationsampler.h>
+
+#include <pybind11/pybind11.h>
+
+#include <string>
+#include <typeinfo>
+#include <utility>
+#include <vector>
+
+namespace py = pybind11;
+
+namespace Korva::python {
+
+using KeyList = std::vector<AnimationKey>;
+
+/// Raises TypeError when `self`, an instance of a class of this module, holds no value.
+void checkInitialised(py::handle self, const std::type_info& type);
+
+/// True when `self`, an instance of a class of this module, holds a value.
+bool holdsValue(py::handle self);
+
+/// The name of a layer given from Python: a str (TypeError otherwise, bytes included).
+std::string layerName(py::handle name);
+
+/// The Python type name of `value`, for messages.
+std::string typeName(py::handle value);
+
+/// The class `name` of module `m`, declared before any of the module's methods,
+/// so that every signature names the module's classes.
+template <class T>
+py::class_<T> classOf(py::module_& m, const char* name)
+{
+    return py::reinterpret_borrow<py::class_<T>>(m.attr(name));
+}
+
+/// Copies of `value` for __copy__ and __deepcopy__.
+template <class T>
+void defineCopies(py::class_<T>& cls)
+{
+    cls.def("__copy__", [](const T& value) { return T(value); });
+    cls.def(
+        "__deepcopy__", [](const T& value, const py::object&) { return T(value); }, py::arg("memo"));
+}
+
+void bindErrors(py::module_& m);
+void bindValues(py::module_& m);
+void bindContainers(py::module_& m);
+void bindAnimation(py::module_& m);
+void bindSampler(py::module_& m);
+void bindFormat(py::module_& m);
+
+} // namespace Korva::python
+
+namespace pybind11::detail {
+
+// The module's classes load through a caster that first checks that the
+// instance was initialised: pybind11 would otherwise hand a method the raw
+// memory of an instance made by __new__.
+template <class T>
+struct checked_caster : type_caster_base<T> {
+    bool load(handle source, bool convert)
+    {
+        Korva::python::checkInitialised(source, typeid(T));
+        return type_caster_base<T>::load(source, convert);
+    }
+};
+
+template <>
+struct type_caster<Korva::AnimationKeyCommand> : checked_caster<Korva::AnimationKeyCommand> { };
+template <>
+struct type_caster<Korva::AnimationKey> : checked_caster<Korva::AnimationKey> { };
+template <>
+struct type_caster<Korva::python::KeyList> : checked_caster<Korva::python::KeyList> { };
+template <>
+struct type_caster<Korva::LayerMap> : checked_caster<Korva::LayerMap> { };
+template <>
+struct type_caster<Korva::Animation> : checked_caster<Korva::Animation> { };
+template <>
+struct type_caster<Korva::AnimationSampler> : checked_caster<Korva::AnimationSampler> { };
+
+} // namespace pybind11::detail
+
+namespace Korva::python {
+
+/// Defines __init__(Args...) on `cls`, building the value with `make`. (The
+/// package wraps __init__ and __setstate__ to refuse an instance that already
+/// holds a value, which pybind11 would silently ignore.)
+template <class T, class... Args, class Make, class... Extra>
+void defineInit(py::class_<T>& cls, Make make, const Extra&... extra)
+{
+    cls.def(py::init([make](Args... args) { return new T(make(std::forward<Args>(args)...)); }), extra...);
+}
+
+/// Defines pickling: __getstate__ gives `state(value)`, __setstate__ builds
+/// the value with `make(state)`.
+template <class T, class State, class Make>
+void definePickle(py::class_<T>& cls, State state, Make make)
+{
+    cls.def(py::pickle(state, [make](const py::tuple& saved) { return new T(make(saved)); }));
+}
+
+} // namespace Korva::python
+
+#endif

@@ -1,0 +1,60 @@
+"""Builds the extension module of the Python package (see pyproject.toml).
+
+The version is the CMake project's, read from CMakeLists.txt; the sources are
+those of the CMake targets animationmodel, animationmodel_json and the
+bindings, compiled into the one module, static, so the package depends on no
+installed library. The export headers that CMake generates are written, for
+a static build, into build/python-package/.
+"""
+import pathlib
+import platform
+import re
+
+from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext
+from setuptools import setup
+
+ROOT = pathlib.Path(__file__).resolve().parent
+VERSION = re.search(r"project\(animationmodel\s+VERSION\s+([0-9.]+)", (ROOT / "CMakeLists.txt").read_text()).group(1)
+GENERATED = ROOT / "build" / "python-package" / "include"
+
+
+def export_header(base):
+    """The export header of a static library: every macro empty."""
+    path = GENERATED / "animationmodel" / f"{base.lower()}_export.h"
+    path.parent.mkdir(parents=True, exist_ok=True)
+    macros = [f"{base}_EXPORT", f"{base}_NO_EXPORT", f"{base}_DEPRECATED", f"{base}_DEPRECATED_EXPORT",
+              f"{base}_DEPRECATED_NO_EXPORT"]
+    text = f"#ifndef {base}_EXPORT_H\n#define {base}_EXPORT_H\n"
+    text += "".join(f"#define {macro}\n" for macro in macros) + "#endif\n"
+    if not path.exists() or path.read_text() != text:
+        path.write_text(text)
+
+
+def sources(folder, names):
+    return [str(pathlib.Path(folder) / f"{name}.cpp") for name in names]
+
+
+# Compiles the sources in parallel (one job per processor).
+ParallelCompile("ANIMATIONMODEL_BUILD_JOBS").install()
+
+export_header("ANIMATIONMODEL")
+export_header("ANIMATIONMODEL_JSON")
+
+SOURCES = (
+    sources("src", ["animationkeycommand", "animationkey", "animation", "animationsampler", "animationalgorithms"])
+    + sources("json/src", ["jsonwriter", "jsonreader", "documentbuilder", "jsonnumbers", "utf8", "jsonfiles"])
+    + sources("python/src", ["module", "errors", "reprs", "values", "containers", "animation", "sampler", "format"])
+)
+
+extension = Pybind11Extension(
+    "animationmodel._animationmodel",
+    SOURCES,
+    include_dirs=["include", "json/include", str(GENERATED)],
+    define_macros=[("ANIMATIONMODEL_VERSION", f'"{VERSION}"')]
+    + ([("RAPIDJSON_SSE2", None)] if platform.machine() in ("x86_64", "AMD64") else []),
+    # The key arithmetic must not depend on the compiler fusing a multiply and an add.
+    extra_compile_args=["-ffp-contract=off"],
+    cxx_std=17,
+)
+
+setup(version=VERSION, ext_modules=[extension], cmdclass={"build_ext": build_ext})

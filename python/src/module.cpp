@@ -10,23 +10,28 @@ namespace {
 // names the module's own classes.
 void declareClasses(py::module_& m)
 {
-    py::class_<AnimationKeyCommand>(m, "AnimationKeyCommand",
-                                    "An effect and the float32 arguments it needs (2 for Linear, 0 for the others).");
-    py::class_<AnimationKey>(m, "AnimationKey", "A key command held for a whole number of frames (at least 1).");
-    py::class_<KeyList>(m, "KeyList",
-                        "A layer's keys in playing order, held as C++ values. Items are copies: change a key by "
-                        "assigning it (keys[i] = key). A list of keys is accepted wherever a KeyList is expected.");
-    py::class_<LayerMap>(m, "LayerMap",
-                         "Layer name (str) to that layer's keys, in name order, held as C++ values: a timeline, or one "
-                         "phase of an animation. Items are copies: change a layer by assigning it (layers[name] = "
-                         "keys). A dict of lists of keys is accepted wherever a LayerMap is expected.");
-    py::class_<Animation>(m, "Animation",
-                          "Three phases (intro, body, outro) of named layers, played one after the other, and a "
-                          "frame rate (25 by default).");
-    py::class_<AnimationSampler>(m, "AnimationSampler",
-                                 "Plays an animation back: which key every layer is on at a frame. Each call holds "
-                                 "the interpreter lock, so a sampler shared by threads gives correct results, but "
-                                 "its cursor is shared: give each thread its own sampler to walk frames.");
+    const py::class_<AnimationKeyCommand> command(
+        m, "AnimationKeyCommand", "An effect and the float32 arguments it needs (2 for Linear, 0 for the others).");
+    const py::class_<AnimationKey> key(m, "AnimationKey",
+                                       "A key command held for a whole number of frames (at least 1).");
+    const py::class_<KeyList> keyList(
+        m, "KeyList",
+        "A layer's keys in playing order, held as C++ values. Items are copies: change a key by "
+        "assigning it (keys[i] = key). A list of keys is accepted wherever a KeyList is expected.");
+    const py::class_<LayerMap> layerMap(
+        m, "LayerMap",
+        "Layer name (str) to that layer's keys, in name order, held as C++ values: a timeline, or one "
+        "phase of an animation. Items are copies: change a layer by assigning it (layers[name] = "
+        "keys). A dict of lists of keys is accepted wherever a LayerMap is expected.");
+    const py::class_<Animation> animation(
+        m, "Animation",
+        "Three phases (intro, body, outro) of named layers, played one after the other, and a "
+        "frame rate (25 by default).");
+    const py::class_<AnimationSampler> sampler(
+        m, "AnimationSampler",
+        "Plays an animation back: which key every layer is on at a frame. Each call holds "
+        "the interpreter lock, so a sampler shared by threads gives correct results, but "
+        "its cursor is shared: give each thread its own sampler to walk frames.");
 }
 
 } // namespace

@@ -17,6 +17,48 @@ namespace {
 
 using namespace jsonformat;
 
+// Appends `text` to `out` as a JSON string, escaping only what JSON requires
+// (other UTF-8 stays raw); false, with `out` partly written, when `text` is
+// not valid UTF-8.
+bool appendJsonString(std::string& out, std::string_view text)
+{
+    static const char hex[] = "0123456789abcdef";
+    out += '"';
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80) {
+            const std::size_t length = utf8SequenceLength(text, i);
+            if (length == 0) {
+                return false;
+            }
+            out.append(text, i, length);
+            i += length;
+            continue;
+        }
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (byte < 0x20) {
+                out += "\\u00";
+                out += hex[byte >> 4];
+                out += hex[byte & 0xF];
+            } else {
+                out += c;
+            }
+        }
+        ++i;
+    }
+    out += '"';
+    return true;
+}
+
 // Writes the canonical layout into one string.
 class DocumentWriter {
 public:
@@ -130,41 +172,10 @@ private:
     // A JSON string: escapes only what JSON requires; other UTF-8 stays raw.
     void string(std::string_view text)
     {
-        static const char hex[] = "0123456789abcdef";
-        _out += '"';
-        for (std::size_t i = 0; i < text.size();) {
-            const char c = text[i];
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte >= 0x80) {
-                const std::size_t length = utf8SequenceLength(text, i);
-                if (length == 0) {
-                    throw std::invalid_argument("Could not save layer \"" + std::string(text)
-                                                + "\": its name is not valid UTF-8");
-                }
-                _out.append(text, i, length);
-                i += length;
-                continue;
-            }
-            switch (c) {
-            case '"': _out += "\\\""; break;
-            case '\\': _out += "\\\\"; break;
-            case '\b': _out += "\\b"; break;
-            case '\f': _out += "\\f"; break;
-            case '\n': _out += "\\n"; break;
-            case '\r': _out += "\\r"; break;
-            case '\t': _out += "\\t"; break;
-            default:
-                if (byte < 0x20) {
-                    _out += "\\u00";
-                    _out += hex[byte >> 4];
-                    _out += hex[byte & 0xF];
-                } else {
-                    _out += c;
-                }
-            }
-            ++i;
+        if (!appendJsonString(_out, text)) {
+            throw std::invalid_argument("Could not save layer \"" + std::string(text)
+                                        + "\": its name is not valid UTF-8");
         }
-        _out += '"';
     }
 
     std::string _out;
@@ -188,6 +199,16 @@ std::string effectText(AnimationKeyCommandEffect effect)
         return name;
     }
     return std::to_string(static_cast<std::int32_t>(effect));
+}
+
+std::string jsonString(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + 2);
+    if (!appendJsonString(out, text)) {
+        throw std::invalid_argument("Could not write \"" + std::string(text) + "\" as JSON: it is not valid UTF-8");
+    }
+    return out;
 }
 
 std::string floatText(float value)

@@ -6,8 +6,9 @@
 // usage line).
 #include <animationmodel/animationalgorithms.h>
 #include <animationmodel/animationjson.h>
+#include <animationmodel/animationplayer.h>
 #include <animationmodel/animationsampler.h>
-#include "render.h"
+#include <animationmodel/animationsvg.h>
 
 #include <CLI/CLI.hpp>
 
@@ -41,7 +42,7 @@ struct InputError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-const char* const generalUsage = "usage: animationmodel {info,check,format,cut,fit,split,sample,render} ... "
+const char* const generalUsage = "usage: animationmodel {info,check,format,cut,fit,split,sample,render,play} ... "
                                  "(animationmodel --help for more)";
 
 std::string shownName(const std::string& file)
@@ -372,6 +373,21 @@ int render(const std::string& file, const std::string& out, unsigned int width)
     return 0;
 }
 
+// --- play -----------------------------------------------------------------
+
+int play(const std::string& file, const std::string& out, unsigned int width)
+{
+    if (width < 300) {
+        throw UsageError("--width: the picture needs at least 300 pixels");
+    }
+    try {
+        writeOutput(playerPage(load(file), shownName(file), width), out);
+    } catch (const std::invalid_argument& refusal) {
+        throw InputError(shownName(file) + ": " + refusal.what());
+    }
+    return 0;
+}
+
 // --- the command line --------------------------------------------------------
 
 // Everything the subcommands read from the command line, as given.
@@ -475,6 +491,15 @@ void declareRender(CLI::App& app, Options& o, int& status)
     command->callback([&] { status = render(o.file, o.out, parseNumber<unsigned int>(o.width, "--width")); });
 }
 
+void declarePlay(CLI::App& app, Options& o, int& status)
+{
+    CLI::App* command = app.add_subcommand("play", "Write a self-contained HTML page that plays the document.");
+    command->add_option("FILE", o.file, "animation or timeline document")->required();
+    command->add_option("-o,--output", o.out, "the HTML file to write (default: standard output)");
+    command->add_option("--width", o.width, "width of the picture in pixels (default 1200)");
+    command->callback([&] { status = play(o.file, o.out, parseNumber<unsigned int>(o.width, "--width")); });
+}
+
 // The subcommands, in the order of the usage line.
 struct Subcommand {
     const char* name;
@@ -491,6 +516,7 @@ const Subcommand subcommands[] = {
     {"split", "usage: animationmodel split FILE --each L [-o OUT]", declareSplit},
     {"sample", "usage: animationmodel sample FILE [--layer NAME]... [--from F] [--to T]", declareSample},
     {"render", "usage: animationmodel render FILE -o OUT.svg [--width PX]", declareRender},
+    {"play", "usage: animationmodel play FILE [-o PAGE.html] [--width PX]", declarePlay},
 };
 
 const char* usageOf(const std::string& subcommand)
@@ -531,7 +557,7 @@ std::optional<int> parseCommandLine(CLI::App& app, int argc, char** argv, std::s
 
 int main(int argc, char** argv)
 {
-    CLI::App app("Inspects, checks, formats, cuts, fits, splits, samples and draws animationmodel files.\n"
+    CLI::App app("Inspects, checks, formats, cuts, fits, splits, samples, draws and plays animationmodel files.\n"
                  "FILE may be - for standard input; JSON goes to standard output unless -o OUT is given.\n"
                  "Exit status: 0 on success, 1 on a bad input or file, 2 on a usage error.",
                  "animationmodel");

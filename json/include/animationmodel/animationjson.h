@@ -76,6 +76,10 @@ ANIMATIONMODEL_JSON_EXPORT AnimationDocument loadDocument(const std::string& pat
 
 /// The text the format gives an effect: "Linear", "Held1", "Held2", "Held3", or its integer value.
 ANIMATIONMODEL_JSON_EXPORT std::string effectText(AnimationKeyCommandEffect effect);
+/// The text the format gives a string: a JSON string literal, quotes
+/// included, escaping only what JSON requires; throws `std::invalid_argument`
+/// when `text` is not valid UTF-8.
+ANIMATIONMODEL_JSON_EXPORT std::string jsonString(std::string_view text);
 /// The text the format gives a float: the shortest that reads back to the same
 /// float (what `std::to_chars` writes), or NaN, Infinity or -Infinity.
 ANIMATIONMODEL_JSON_EXPORT std::string floatText(float value);

@@ -1,4 +1,6 @@
-#include "render.h"
+#include <animationmodel/animationsvg.h>
+
+#include <animationmodel/animationjson.h>
 
 #include <algorithm>
 #include <charconv>
@@ -276,31 +278,60 @@ private:
     std::string _out;
 };
 
-} // namespace
-
-std::string renderSvg(const AnimationDocument& document, const std::string& title, unsigned int width)
-{
+// The rows and phase bands of a document, and its rate.
+struct Layout {
     std::map<std::string, Row> rows;
     std::vector<Band> bands;
     float fps = 25.0f;
     std::string kind;
+
+    std::uint64_t frames() const { return bands.back().start + bands.back().length; }
+};
+
+Layout layoutOf(const AnimationDocument& document)
+{
+    Layout layout;
     if (const auto* animation = std::get_if<Animation>(&document)) {
-        fps = animation->fps();
+        layout.fps = animation->fps();
         std::uint64_t start = 0;
         for (const AnimationPhase phase : animationPhases) {
             const std::uint64_t length = animation->phaseFrameCount(phase);
-            place(rows, animation->phase(phase), start, animationPhaseName(phase));
-            bands.push_back({animationPhaseName(phase), start, length});
+            place(layout.rows, animation->phase(phase), start, animationPhaseName(phase));
+            layout.bands.push_back({animationPhaseName(phase), start, length});
             start += length;
         }
-        kind = "animation";
+        layout.kind = "animation";
     } else {
         const LayerMap& timeline = std::get<LayerMap>(document);
-        place(rows, timeline, 0, "timeline");
-        bands.push_back({"timeline", 0, frameCountOf(timeline)});
-        kind = "timeline";
+        place(layout.rows, timeline, 0, "timeline");
+        layout.bands.push_back({"timeline", 0, frameCountOf(timeline)});
+        layout.kind = "timeline";
     }
-    const std::uint64_t frames = bands.back().start + bands.back().length;
+    return layout;
+}
+
+} // namespace
+
+SvgPlot svgPlot(const AnimationDocument& document, unsigned int width)
+{
+    const Layout layout = layoutOf(document);
+    SvgPlot plot;
+    plot.frames = std::max<std::uint64_t>(layout.frames(), 1);
+    plot.plotLeft = labelWidth;
+    plot.plotRight = static_cast<double>(width) - rightMargin;
+    plot.top = headerHeight;
+    plot.bottom = headerHeight + bandLabelHeight + static_cast<double>(layout.rows.size()) * rowHeight;
+    return plot;
+}
+
+std::string renderSvg(const AnimationDocument& document, const std::string& title, unsigned int width)
+{
+    const Layout layout = layoutOf(document);
+    const std::map<std::string, Row>& rows = layout.rows;
+    const std::vector<Band>& bands = layout.bands;
+    const float fps = layout.fps;
+    const std::string& kind = layout.kind;
+    const std::uint64_t frames = layout.frames();
     SvgWriter svg(frames, width, fps);
     const double plotTop = headerHeight + bandLabelHeight;
     const double height = plotTop + static_cast<double>(rows.size()) * rowHeight + axisHeight + 8;

@@ -39,17 +39,36 @@ ParallelCompile("ANIMATIONMODEL_BUILD_JOBS").install()
 
 export_header("ANIMATIONMODEL")
 export_header("ANIMATIONMODEL_JSON")
+export_header("ANIMATIONMODEL_RENDER")
+export_header("ANIMATIONMODEL_PLAYER")
+
+
+def player_assets():
+    """The player's script and style as C++ constants, as player/embed.cmake writes them."""
+    def literal(files):
+        return "".join(f'R"amAsset({(ROOT / f).read_text()})amAsset"\n' for f in files)
+    path = GENERATED.parent / "playerassets.cpp"
+    text = ('#include "playerassets.h"\n\nnamespace Korva::player {\n\nconst char* const script =\n'
+            + literal(["player/web/numbers.js", "player/web/player.js"]) + ';\n\nconst char* const style =\n'
+            + literal(["player/web/player.css"]) + ';\n\n} // namespace Korva::player\n')
+    if not path.exists() or path.read_text() != text:
+        path.write_text(text)
+    return str(path.relative_to(ROOT))
 
 SOURCES = (
     sources("src", ["animationkeycommand", "animationkey", "animation", "animationsampler", "animationalgorithms"])
     + sources("json/src", ["jsonwriter", "jsonreader", "documentbuilder", "jsonnumbers", "utf8", "jsonfiles"])
-    + sources("python/src", ["module", "errors", "reprs", "values", "containers", "animation", "sampler", "format"])
+    + sources("render/src", ["animationsvg"])
+    + sources("player/src", ["animationplayer"])
+    + [player_assets()]
+    + sources("python/src", ["module", "errors", "reprs", "values", "containers", "animation", "sampler", "format",
+                             "display"])
 )
 
 extension = Pybind11Extension(
     "animationmodel._animationmodel",
     SOURCES,
-    include_dirs=["include", "json/include", str(GENERATED)],
+    include_dirs=["include", "json/include", "render/include", "player/include", "player/src", str(GENERATED)],
     define_macros=[("ANIMATIONMODEL_VERSION", f'"{VERSION}"')]
     + ([("RAPIDJSON_SSE2", None)] if platform.machine() in ("x86_64", "AMD64") else []),
     # The key arithmetic must not depend on the compiler fusing a multiply and an add.

@@ -168,7 +168,10 @@ std::string controlsOf(const AnimationDocument& document)
 std::string playerPage(const AnimationDocument& document, const std::string& title, unsigned int width)
 {
     const std::string data = pageData(document, title, width);
-    const std::string svg = renderSvg(document, title, width);
+    // The page's picture merges short keys into marks of 8 pixel columns:
+    // its readout gives every key's detail, and a page of 100,000 keys stays
+    // quick to open.
+    const std::string svg = renderSvg(document, title, width, 8);
     std::string page;
     page.reserve(data.size() + svg.size() + 32768);
     page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"

@@ -150,7 +150,11 @@
     counter.textContent = "frame " + state.frame + " of " + frameCount + " \u00b7 " + seconds + " s at "
       + floatText(fps) + " fps";
     if (!state.playing && location.hash !== "#frame=" + state.frame) {
-      history.replaceState(null, "", "#frame=" + state.frame);
+      try {
+        history.replaceState(null, "", "#frame=" + state.frame);
+      } catch (error) {
+        // A sandboxed frame (a notebook's) may not change its address.
+      }
     }
   }
 
@@ -356,5 +360,6 @@
 
   const match = /^#frame=(\d+)$/.exec(location.hash);
   seek(match ? Number(match[1]) : 0);
+  window.animationPlayer.readyAt = performance.now();
   document.documentElement.dataset.ready = "true";
 })();

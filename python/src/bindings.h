@@ -67,6 +67,7 @@ void bindContainers(py::module_& m);
 void bindAnimation(py::module_& m);
 void bindSampler(py::module_& m);
 void bindFormat(py::module_& m);
+void bindDisplay(py::module_& m);
 
 } // namespace Korva::python
 

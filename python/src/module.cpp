@@ -56,5 +56,6 @@ PYBIND11_MODULE(_animationmodel, m)
     bindAnimation(m);
     bindSampler(m);
     bindFormat(m);
+    bindDisplay(m);
     py::delattr(m, "__module__");
 }

@@ -135,8 +135,8 @@ std::uint64_t tickStep(std::uint64_t span, double most)
 
 class SvgWriter {
 public:
-    SvgWriter(std::uint64_t frames, unsigned int width, float fps)
-        : _frames(std::max<std::uint64_t>(frames, 1)), _width(width), _fps(fps),
+    SvgWriter(std::uint64_t frames, unsigned int width, float fps, unsigned int mergeWidth)
+        : _frames(std::max<std::uint64_t>(frames, 1)), _width(width), _fps(fps), _mergeWidth(mergeWidth),
           _scale((width - labelWidth - rightMargin) / static_cast<double>(_frames))
     { }
 
@@ -161,7 +161,7 @@ public:
                 box(row, placed, left, right, top);
                 continue;
             }
-            const auto column = static_cast<std::int64_t>(std::floor(left));
+            const auto column = static_cast<std::int64_t>(std::floor(left / _mergeWidth));
             if (group.count != 0 && column != group.column) {
                 flush(group, row, top);
             }
@@ -274,6 +274,7 @@ private:
     std::uint64_t _frames;
     unsigned int _width;
     float _fps;
+    double _mergeWidth;
     double _scale;
     std::string _out;
 };
@@ -326,13 +327,19 @@ SvgPlot svgPlot(const AnimationDocument& document, unsigned int width)
 
 std::string renderSvg(const AnimationDocument& document, const std::string& title, unsigned int width)
 {
+    return renderSvg(document, title, width, 1);
+}
+
+std::string renderSvg(const AnimationDocument& document, const std::string& title, unsigned int width,
+                      unsigned int mergeWidth)
+{
     const Layout layout = layoutOf(document);
     const std::map<std::string, Row>& rows = layout.rows;
     const std::vector<Band>& bands = layout.bands;
     const float fps = layout.fps;
     const std::string& kind = layout.kind;
     const std::uint64_t frames = layout.frames();
-    SvgWriter svg(frames, width, fps);
+    SvgWriter svg(frames, width, fps, std::max(mergeWidth, 1u));
     const double plotTop = headerHeight + bandLabelHeight;
     const double height = plotTop + static_cast<double>(rows.size()) * rowHeight + axisHeight + 8;
     std::string& out = svg.out();

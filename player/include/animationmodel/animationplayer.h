@@ -11,7 +11,8 @@
 namespace Korva {
 
 /// A self-contained HTML page that plays `document` in a browser: the
-/// picture of `renderSvg` (`width` pixels wide) with a playhead, playback at
+/// picture of `renderSvg` (`width` pixels wide, short keys merged into marks
+/// of 8 pixel columns) with a playhead, playback at
 /// the animation's rate with loops and speeds, stepping by frames, seconds,
 /// phases and key boundaries, and a readout of every layer at the current
 /// frame with the text of the tool's `sample` CSV, bit for bit. Script, style

@@ -35,6 +35,12 @@ struct SvgPlot {
 ANIMATIONMODEL_RENDER_EXPORT std::string renderSvg(const AnimationDocument& document, const std::string& title,
                                                    unsigned int width);
 
+/// The same picture with coarser marks: keys narrower than a few pixels are
+/// merged into one mark per `mergeWidth` pixel columns (1 gives `renderSvg`
+/// above), so a picture of many short keys holds fewer elements.
+ANIMATIONMODEL_RENDER_EXPORT std::string renderSvg(const AnimationDocument& document, const std::string& title,
+                                                   unsigned int width, unsigned int mergeWidth);
+
 /// The geometry of the picture that `renderSvg(document, title, width)` draws.
 ANIMATIONMODEL_RENDER_EXPORT SvgPlot svgPlot(const AnimationDocument& document, unsigned int width);
 

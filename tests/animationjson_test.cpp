@@ -13,9 +13,12 @@
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace Korva;
 
@@ -485,4 +488,77 @@ TEST(AnimationJson, DecimalTextRoundsOnceToFloat)
         const float expected = std::strtof(texts[i].c_str(), nullptr);
         ASSERT_TRUE(sameBits(expected, keys[i / 2].command().args()[i % 2])) << texts[i];
     }
+}
+
+TEST(AnimationJson, SavingNeverDestroys)
+{
+    const TempDir dir;
+    const std::string text = animationToJson(canonicalModel());
+    const auto inode = [](const std::filesystem::path& path) {
+        struct stat status { };
+        ::stat(path.c_str(), &status);
+        return status;
+    };
+
+    // A single-link file is replaced by rename: a new inode, the old mode
+    // without set-user-ID and set-group-ID, the old owner (as root).
+    const std::filesystem::path file = dir.path / "file.json";
+    saveText("old", file.string());
+    ::chmod(file.c_str(), 06754);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(0, ::chown(file.c_str(), 1234, 4321));
+    }
+    const struct stat before = inode(file);
+    saveText(text, file.string());
+    const struct stat after = inode(file);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_EQ(0754u, after.st_mode & 07777);
+    if (root) {
+        EXPECT_EQ(1234u, after.st_uid);
+        EXPECT_EQ(4321u, after.st_gid);
+    }
+    EXPECT_EQ(text, fileText(file));
+
+    // More than one hard link: refused, both names unchanged.
+    const std::filesystem::path linked = dir.path / "linked.json";
+    std::filesystem::create_hard_link(file, linked);
+    EXPECT_THROW_MSG(saveText("new", linked.string()), std::system_error,
+                     linked.string() + " has 2 hard links; it was not replaced, to keep them: Too many links");
+    EXPECT_EQ(text, fileText(file));
+    EXPECT_EQ(after.st_ino, inode(linked).st_ino);
+
+    // A FIFO is written, not replaced.
+    const std::filesystem::path fifo = dir.path / "fifo";
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+    std::string received;
+    std::thread reader([&] { received = fileText(fifo); });
+    saveText(text, fifo.string());
+    reader.join();
+    EXPECT_EQ(text, received);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+
+    // A device is written in place, even when the write fails.
+    EXPECT_THROW_MSG(saveText(text, "/dev/full"), std::system_error, "/dev/full: No space left on device");
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    const std::filesystem::path device = dir.path / "null";
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        saveText(text, device.string());
+        EXPECT_TRUE(std::filesystem::is_character_file(device));
+    }
+
+    // A dangling link creates the file it names; a name of 250 bytes fits.
+    std::filesystem::create_symlink("target.json", dir.path / "dangling.json");
+    saveText(text, (dir.path / "dangling.json").string());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path / "dangling.json"));
+    EXPECT_EQ(text, fileText(dir.path / "target.json"));
+    const std::filesystem::path longName = dir.path / (std::string(245, 'n') + ".json");
+    saveText(text, longName.string());
+    EXPECT_EQ(text, fileText(longName));
+    // No temporary file is left behind.
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+        ++entries;
+    }
+    EXPECT_EQ(std::filesystem::exists(device) ? 7u : 6u, entries);
 }

@@ -1,14 +1,13 @@
 // Files: reading a whole file, and replacing one atomically.
 #include <animationmodel/animationjson.h>
 
-#include <atomic>
 #include <cerrno>
-#include <filesystem>
 #include <string>
 #include <system_error>
 #include <utility>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,44 +41,125 @@ private:
     int _fd;
 };
 
-// The file that writing to `path` replaces: `path` itself, or the end of its
-// chain of symbolic links (which need not exist yet).
-std::filesystem::path replacedFile(const std::string& path)
+// Writes all of `text` to `fd`; the errno of a failure, or 0.
+int writeAll(int fd, const std::string& text) noexcept
 {
-    std::filesystem::path target(path);
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code error;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(target, error))) {
-            return target;
+    for (std::size_t written = 0; written < text.size();) {
+        const ssize_t put = ::write(fd, text.data() + written, text.size() - written);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
         }
-        const std::filesystem::path link = std::filesystem::read_symlink(target, error);
-        if (error) {
-            throwFileError(error.value(), path);
-        }
-        target = link.is_absolute() ? link : target.parent_path() / link;
+        written += static_cast<std::size_t>(put);
     }
-    throwFileError(ELOOP, path);
+    return 0;
 }
 
-// Creates a new file beside `target`, with the permissions a new file gets.
-std::pair<Descriptor, std::string> createTemporaryBeside(const std::filesystem::path& target, const std::string& path)
+// The path of the file open as `fd`, as the kernel resolved it.
+std::string resolvedPath(int fd, const std::string& path)
 {
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    static std::atomic<unsigned int> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = (folder
-                                  / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-"
-                                     + std::to_string(counter++)))
-                                     .string();
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            return {Descriptor(fd), name};
-        }
-        if (errno != EEXIST) {
-            throwFileError(errno, path);
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    std::string target(4096, '\0');
+    const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= target.size()) {
+        throwFileError(length < 0 ? errno : ENAMETOOLONG, path);
+    }
+    target.resize(static_cast<std::size_t>(length));
+    return target;
+}
+
+// Writes `text` into the existing file `path` itself (a FIFO, a device, a
+// socket, or a standard stream under /dev or /proc): nothing is renamed.
+void writeInPlace(const std::string& text, const std::string& path, bool truncate)
+{
+    Descriptor file(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (truncate ? O_TRUNC : 0)));
+    if (file.get() < 0) {
+        throwFileError(errno, path);
+    }
+    if (const int error = writeAll(file.get(), text)) {
+        throwFileError(error, path);
+    }
+    if (::close(file.release()) != 0) {
+        throwFileError(errno, path);
+    }
+}
+
+std::string userName(uid_t uid)
+{
+    char buffer[1024];
+    struct passwd entry { };
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+        return std::string(found->pw_name) + " (" + std::to_string(uid) + ")";
+    }
+    return std::to_string(uid);
+}
+
+// Gives the new file `fd` the owner, group and mode of the replaced file,
+// without its set-user-ID and set-group-ID bits; reports an owner or group
+// that cannot be kept.
+int keepOwnerAndMode(int fd, const struct stat& old, const std::string& path, const SaveWarning& warn)
+{
+    struct stat created { };
+    if (::fstat(fd, &created) != 0) {
+        return errno;
+    }
+    if ((created.st_uid != old.st_uid || created.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        if (warn) {
+            warn(path + ": replaced, but its owner " + userName(old.st_uid) + " and group " + std::to_string(old.st_gid)
+                 + " could not be kept: the new file belongs to " + userName(created.st_uid) + " and group "
+                 + std::to_string(created.st_gid));
         }
     }
-    throwFileError(EEXIST, path);
+    return ::fchmod(fd, old.st_mode & 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID)) != 0 ? errno : 0;
+}
+
+// Replaces the regular file `target` (or creates it) with `text`: a new file
+// beside it, with a short name that fits any folder, flushed to disk, then
+// renamed over it.
+void replaceFile(const std::string& text, const std::string& target, const struct stat* old, const std::string& path,
+                 const SaveWarning& warn)
+{
+    const std::string folder = target.find('/') == std::string::npos ? "." : target.substr(0, target.rfind('/') + 1);
+    std::string temporary = (folder == "." ? "" : folder) + ".am-XXXXXX";
+    Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (file.get() < 0) {
+        throwFileError(errno, path);
+    }
+    const auto failWith = [&](int error) {
+        ::unlink(temporary.c_str());
+        throwFileError(error, path);
+    };
+    int error = 0;
+    if (old != nullptr) {
+        error = keepOwnerAndMode(file.get(), *old, path, warn);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        error = ::fchmod(file.get(), 0666 & ~mask) != 0 ? errno : 0;
+    }
+    if (error == 0) {
+        error = writeAll(file.get(), text);
+    }
+    if (error == 0 && ::fsync(file.get()) != 0) {
+        error = errno;
+    }
+    if (::close(file.release()) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        failWith(error);
+    }
+}
+
+bool isStandardStream(const std::string& path)
+{
+    return path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0;
 }
 
 } // namespace
@@ -113,37 +193,55 @@ std::string readText(const std::string& path)
 
 void saveText(const std::string& text, const std::string& path)
 {
-    const std::filesystem::path target = replacedFile(path);
-    std::pair<Descriptor, std::string> created = createTemporaryBeside(target, path);
-    Descriptor& file = created.first;
-    const std::string& temporary = created.second;
-    const auto failWith = [&](int error) {
-        ::unlink(temporary.c_str());
-        throwFileError(error, path);
-    };
-    struct stat existing { };
-    if (::stat(target.c_str(), &existing) == 0 && ::fchmod(file.get(), existing.st_mode & 07777) != 0) {
-        failWith(errno);
-    }
-    for (std::size_t written = 0; written < text.size();) {
-        const ssize_t put = ::write(file.get(), text.data() + written, text.size() - written);
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            failWith(errno);
+    saveText(text, path, SaveWarning());
+}
+
+void saveText(const std::string& text, const std::string& path, const SaveWarning& warn)
+{
+    // The kernel follows symbolic links, with its protections (such as those
+    // of sticky world-writable folders); O_PATH opens without reading,
+    // writing or any side effect of the file.
+    const Descriptor probe(::open(path.c_str(), O_PATH | O_CLOEXEC));
+    if (probe.get() < 0) {
+        if (errno != ENOENT) {
+            throwFileError(errno, path);
         }
-        written += static_cast<std::size_t>(put);
+        struct stat link { };
+        if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+            // A dangling link: create the file it names through it, then replace that.
+            const Descriptor created(::open(path.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666));
+            if (created.get() < 0) {
+                throwFileError(errno, path);
+            }
+            const std::string target = resolvedPath(created.get(), path);
+            try {
+                replaceFile(text, target, nullptr, path, warn);
+            } catch (...) {
+                ::unlink(target.c_str());
+                throw;
+            }
+            return;
+        }
+        replaceFile(text, path, nullptr, path, warn);
+        return;
     }
-    if (::fsync(file.get()) != 0) {
-        failWith(errno);
+    struct stat existing { };
+    if (::fstat(probe.get(), &existing) != 0) {
+        throwFileError(errno, path);
     }
-    if (::close(file.release()) != 0) {
-        failWith(errno);
+    if (S_ISDIR(existing.st_mode)) {
+        throwFileError(EISDIR, path);
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        failWith(errno);
+    if (!S_ISREG(existing.st_mode) || isStandardStream(path)) {
+        writeInPlace(text, path, S_ISREG(existing.st_mode));
+        return;
     }
+    if (existing.st_nlink > 1) {
+        throw std::system_error(EMLINK, std::generic_category(),
+                                path + " has " + std::to_string(existing.st_nlink)
+                                    + " hard links; it was not replaced, to keep them");
+    }
+    replaceFile(text, resolvedPath(probe.get(), path), &existing, path, warn);
 }
 
 void saveAnimation(const Animation& animation, const std::string& path)

@@ -15,7 +15,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <limits>
@@ -98,18 +100,32 @@ std::string save(const AnimationDocument& document)
     return timelineToJson(std::get<LayerMap>(document));
 }
 
-// Writes `text` to `out` atomically, or to standard output when `out` is empty.
+// Standard output could not be written: exit status 1 with "stdout: REASON".
+[[noreturn]] void failedStdout(int error)
+{
+    throw InputError(std::string("stdout: ") + std::strerror(error));
+}
+
+// Writes `text` to standard output, checking every write.
+void writeStdout(const std::string& text)
+{
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+        failedStdout(errno);
+    }
+}
+
+// Writes `text` to `out` (see saveText: nothing is ever destroyed), or to
+// standard output when `out` is empty or "-".
 void writeOutput(const std::string& text, const std::string& out)
 {
     if (out.empty() || out == "-") {
-        std::cout << text << std::flush;
-        if (!std::cout) {
-            throw InputError("<stdout>: cannot be written");
-        }
+        writeStdout(text);
         return;
     }
     try {
-        saveText(text, out);
+        saveText(text, out, [](const std::string& warning) {
+            std::fprintf(stderr, "animationmodel: warning: %s\n", warning.c_str());
+        });
     } catch (const std::system_error& error) {
         throw InputError(error.what());
     }
@@ -337,7 +353,7 @@ int sample(const std::string& file, const std::vector<std::string>& layers, std:
     std::string out = "frame,phase,layer,key,offset,effect,value\r\n";
     const auto flush = [&] {
         if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) {
-            throw InputError("<stdout>: cannot be written");
+            failedStdout(errno);
         }
         out.clear();
     };
@@ -356,9 +372,6 @@ int sample(const std::string& file, const std::vector<std::string>& layers, std:
         throw InputError(shownName(file) + ": " + refusal.what());
     }
     flush();
-    if (std::fflush(stdout) != 0) {
-        throw InputError("<stdout>: cannot be written");
-    }
     return 0;
 }
 
@@ -579,6 +592,11 @@ int main(int argc, char** argv)
         });
         if (const std::optional<int> early = parseCommandLine(app, argc, argv, subcommand)) {
             return *early;
+        }
+        // Every subcommand's output to standard output is checked here, at
+        // the latest: a failed write is never reported as success.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+            failedStdout(errno != 0 ? errno : EIO);
         }
         return status;
     } catch (const UsageError& error) {

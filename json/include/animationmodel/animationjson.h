@@ -9,6 +9,7 @@
 // gives back exactly what was saved, every float bit for bit.
 
 #include <cstddef>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -87,11 +88,25 @@ ANIMATIONMODEL_JSON_EXPORT std::string floatText(float value);
 /// The whole content of the file `path`. Throws std::system_error whose
 /// what() reads "PATH: reason" when it cannot be read.
 ANIMATIONMODEL_JSON_EXPORT std::string readText(const std::string& path);
-/// Replaces the file `path` with `text` atomically: the text goes to a new
-/// file beside it, is flushed to disk, then renamed over `path`, so a failure
-/// leaves `path` as it was. An existing file keeps its permission bits, and a
-/// symbolic link keeps pointing at the replaced file. Throws std::system_error
-/// whose what() reads "PATH: reason".
+/// Receives the warnings of `saveText` (one sentence naming the file).
+using SaveWarning = std::function<void(const std::string&)>;
+
+/// Writes `text` to `path`, never destroying what `path` names:
+///  - a regular file (or a new one) is replaced atomically: the text goes to
+///    a new file beside it (a short name that fits any folder), is flushed to
+///    disk, then renamed over it, so a failure leaves `path` as it was. The
+///    new file keeps the permission bits, without set-user-ID and
+///    set-group-ID, and the owner and group where the process may set them
+///    (else it is still replaced, and `warn` names the old and new owner);
+///  - symbolic links are followed by the kernel, with its protections, and
+///    the file they name is replaced (a dangling link creates it);
+///  - a FIFO, a device, a socket, or a path under /dev or /proc (such as
+///    /dev/stdout) is opened and written in place, never renamed over;
+///  - a folder, and a file with more than one hard link (replacing it would
+///    break the links), are refused.
+/// Throws std::system_error whose what() reads "PATH: reason".
+ANIMATIONMODEL_JSON_EXPORT void saveText(const std::string& text, const std::string& path, const SaveWarning& warn);
+/// `saveText(text, path, warn)` without warnings.
 ANIMATIONMODEL_JSON_EXPORT void saveText(const std::string& text, const std::string& path);
 
 } // namespace Korva

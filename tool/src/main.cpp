@@ -154,6 +154,10 @@ float parseSeconds(const std::string& text)
     if (text.empty() || read.ec != std::errc() || read.ptr != end) {
         throw UsageError("--seconds: \"" + text + "\" is not a number");
     }
+    // Written so that NaN fails too.
+    if (!(value > 0.0f) || !std::isfinite(value)) {
+        throw UsageError("--seconds: \"" + text + "\" is not a finite number of seconds greater than 0");
+    }
     return value;
 }
 
@@ -198,7 +202,8 @@ int info(const std::string& file)
     const AnimationDocument document = load(file);
     if (const auto* timeline = std::get_if<LayerMap>(&document)) {
         const std::size_t width = widestName(*timeline, 5);
-        std::printf("%s: timeline of %zu layers\n", shownName(file).c_str(), timeline->size());
+        std::printf("%s: timeline of %zu %s\n", shownName(file).c_str(), timeline->size(),
+                    timeline->size() == 1 ? "layer" : "layers");
         std::printf("  %-*s %6s %10s  %s\n", static_cast<int>(width), "layer", "keys", "frames", "keys in order");
         std::uint64_t longest = 0;
         for (const auto& [name, keys] : *timeline) {
@@ -206,7 +211,8 @@ int info(const std::string& file)
                         static_cast<unsigned long long>(frameCountOf(keys)), summary(keys).c_str());
             longest = std::max(longest, frameCountOf(keys));
         }
-        std::printf("  longest layer: %llu frames\n", static_cast<unsigned long long>(longest));
+        std::printf("  longest layer: %llu %s\n", static_cast<unsigned long long>(longest),
+                    longest == 1 ? "frame" : "frames");
         return 0;
     }
     const Animation& animation = std::get<Animation>(document);
@@ -223,12 +229,14 @@ int info(const std::string& file)
     std::uint64_t start = 0;
     for (const AnimationPhase phase : animationPhases) {
         const std::uint64_t length = animation.phaseFrameCount(phase);
-        std::printf("  %-5s %llu frames, from frame %llu\n", std::string(animationPhaseName(phase)).c_str(),
-                    static_cast<unsigned long long>(length), static_cast<unsigned long long>(start));
+        std::printf("  %-5s %llu %s, from frame %llu\n", std::string(animationPhaseName(phase)).c_str(),
+                    static_cast<unsigned long long>(length), length == 1 ? "frame" : "frames",
+                    static_cast<unsigned long long>(start));
         start += length;
     }
-    std::printf("  total %llu frames = %s s at %s fps\n", static_cast<unsigned long long>(animation.frameCount()),
-                floatText(animation.durationInSeconds()).c_str(), floatText(animation.fps()).c_str());
+    std::printf("  total %llu %s = %s s at %s fps\n", static_cast<unsigned long long>(animation.frameCount()),
+                animation.frameCount() == 1 ? "frame" : "frames", floatText(animation.durationInSeconds()).c_str(),
+                floatText(animation.fps()).c_str());
     return 0;
 }
 
@@ -297,6 +305,11 @@ int cut(const std::string& file, unsigned int introEnd, unsigned int outroStart,
 int fit(const std::string& file, float seconds, const std::string& out)
 {
     Animation animation = loadAnimation(file, "cut it first (animationmodel cut)");
+    const float rate = static_cast<float>(static_cast<double>(animation.frameCount()) / seconds);
+    if (std::isinf(rate)) {
+        throw UsageError("--seconds: " + floatText(seconds) + " s for " + std::to_string(animation.frameCount())
+                         + " frames gives a rate past the float range");
+    }
     try {
         animation.setFPSToFitDurationInSeconds(seconds);
     } catch (const std::invalid_argument& refusal) {
@@ -377,6 +390,9 @@ int sample(const std::string& file, const std::vector<std::string>& layers, std:
 
 // --- render ---------------------------------------------------------------
 
+// The widest picture: 100,000 pixels.
+constexpr unsigned int widestPicture = 100000;
+
 int render(const std::string& file, const std::string& out, unsigned int width)
 {
     if (width < 300) {
@@ -451,8 +467,10 @@ void declareCut(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("cut", "Cut a timeline into intro, body and outro.");
     command->add_option("TIMELINE", o.file, "timeline document")->required();
-    command->add_option("--intro-end", o.introEnd, "frame at which the intro ends")->required();
-    command->add_option("--outro-start", o.outroStart, "frame at which the outro starts")->required();
+    command->add_option("--intro-end", o.introEnd, "frame at which the intro ends")->type_name("UINT")->required();
+    command->add_option("--outro-start", o.outroStart, "frame at which the outro starts")
+        ->type_name("UINT")
+        ->required();
     command->add_option("-o,--output", o.out, outputHelp);
     command->callback([&] {
         status = cut(o.file, parseNumber<unsigned int>(o.introEnd, "--intro-end"),
@@ -464,7 +482,7 @@ void declareFit(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("fit", "Set an animation's rate so that it lasts S seconds.");
     command->add_option("FILE", o.file, "animation document")->required();
-    command->add_option("--seconds", o.seconds, "the length wanted, in seconds")->required();
+    command->add_option("--seconds", o.seconds, "the length wanted, in seconds")->type_name("FLOAT")->required();
     command->add_option("-o,--output", o.out, outputHelp);
     command->callback([&] { status = fit(o.file, parseSeconds(o.seconds), o.out); });
 }
@@ -473,7 +491,7 @@ void declareSplit(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("split", "Split every key into pieces of at most L frames.");
     command->add_option("FILE", o.file, "animation or timeline document")->required();
-    command->add_option("--each", o.each, "the length of the pieces, in frames")->required();
+    command->add_option("--each", o.each, "the length of the pieces, in frames")->type_name("UINT")->required();
     command->add_option("-o,--output", o.out, outputHelp);
     command->callback([&] { status = split(o.file, parseNumber<unsigned int>(o.each, "--each"), o.out); });
 }
@@ -482,9 +500,12 @@ void declareSample(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("sample", "What every layer plays at every frame, as CSV.");
     command->add_option("FILE", o.file, "animation document")->required();
-    command->add_option("--layer", o.layers, "only this layer (repeatable)");
-    command->add_option("--from", o.from, "first frame (default 0)");
-    command->add_option("--to", o.to, "frame after the last (default: the end)");
+    command->add_option("--layer", o.layers, "only this layer (repeatable, one name per use)")
+        ->expected(1)
+        ->take_all()
+        ->allow_extra_args(false);
+    command->add_option("--from", o.from, "first frame (default 0)")->type_name("UINT64");
+    command->add_option("--to", o.to, "frame after the last (default: the end)")->type_name("UINT64");
     command->callback([&] {
         const std::uint64_t first = parseNumber<std::uint64_t>(o.from, "--from");
         std::optional<std::uint64_t> last;
@@ -500,8 +521,9 @@ void declareRender(CLI::App& app, Options& o, int& status)
     CLI::App* command = app.add_subcommand("render", "Draw a document as an SVG picture.");
     command->add_option("FILE", o.file, "animation or timeline document")->required();
     command->add_option("-o,--output", o.out, "the SVG file to write")->required();
-    command->add_option("--width", o.width, "width of the picture in pixels (default 1200)");
-    command->callback([&] { status = render(o.file, o.out, parseNumber<unsigned int>(o.width, "--width")); });
+    command->add_option("--width", o.width, "width of the picture in pixels (default 1200)")->type_name("UINT");
+    command->callback(
+        [&] { status = render(o.file, o.out, parseNumber<unsigned int>(o.width, "--width", widestPicture)); });
 }
 
 void declarePlay(CLI::App& app, Options& o, int& status)
@@ -509,8 +531,9 @@ void declarePlay(CLI::App& app, Options& o, int& status)
     CLI::App* command = app.add_subcommand("play", "Write a self-contained HTML page that plays the document.");
     command->add_option("FILE", o.file, "animation or timeline document")->required();
     command->add_option("-o,--output", o.out, "the HTML file to write (default: standard output)");
-    command->add_option("--width", o.width, "width of the picture in pixels (default 1200)");
-    command->callback([&] { status = play(o.file, o.out, parseNumber<unsigned int>(o.width, "--width")); });
+    command->add_option("--width", o.width, "width of the picture in pixels (default 1200)")->type_name("UINT");
+    command->callback(
+        [&] { status = play(o.file, o.out, parseNumber<unsigned int>(o.width, "--width", widestPicture)); });
 }
 
 // The subcommands, in the order of the usage line.
@@ -547,6 +570,10 @@ const char* usageOf(const std::string& subcommand)
 // parse "error" of code 0; throws UsageError for a command line that does not fit.
 std::optional<int> parseCommandLine(CLI::App& app, int argc, char** argv, std::string& subcommand)
 {
+    if (argc > 1 && argv[1][0] == '-' && std::string(argv[1]) != "--help" && std::string(argv[1]) != "-h"
+        && std::string(argv[1]) != "--version") {
+        throw UsageError(std::string("unknown option \"") + argv[1] + "\"");
+    }
     if (argc > 1 && argv[1][0] != '-'
         && std::none_of(std::begin(subcommands), std::end(subcommands),
                         [&](const Subcommand& known) { return std::string(argv[1]) == known.name; })) {

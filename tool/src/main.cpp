@@ -10,6 +10,8 @@
 #include <animationmodel/animationsampler.h>
 #include <animationmodel/animationsvg.h>
 
+#include "io.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -28,45 +30,24 @@
 #include <vector>
 
 using namespace Korva;
+using namespace Korva::tool;
 
 namespace {
 
 constexpr const char* version = ANIMATIONMODEL_VERSION;
 
-// A command line that does not fit a subcommand: exit status 2.
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// A bad input or a file that cannot be read or written: exit status 1. The
-// text is "FILE: reason" or "FILE:LINE:COLUMN: POINTER: message".
-struct InputError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 const char* const generalUsage = "usage: animationmodel {info,check,format,cut,fit,split,sample,render,play} ... "
                                  "(animationmodel --help for more)";
 
-std::string shownName(const std::string& file)
-{
-    return file == "-" ? "<stdin>" : file;
-}
+// --max-bytes as given: inputs larger than this many bytes are refused.
+std::string maxBytesOption = "1073741824";
 
-// The whole input named `file`: a file, or standard input for "-".
+template <class Number>
+Number parseNumber(const std::string& text, const char* option, Number limit = std::numeric_limits<Number>::max());
+
 std::string readInput(const std::string& file)
 {
-    if (file != "-") {
-        try {
-            return readText(file);
-        } catch (const std::system_error& error) {
-            throw InputError(error.what());
-        }
-    }
-    std::string text{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
-    if (std::cin.bad()) {
-        throw InputError("<stdin>: cannot be read");
-    }
-    return text;
+    return tool::readInput(file, parseNumber<std::uint64_t>(maxBytesOption, "--max-bytes"));
 }
 
 AnimationDocument parse(const std::string& file, const std::string& text)
@@ -100,41 +81,10 @@ std::string save(const AnimationDocument& document)
     return timelineToJson(std::get<LayerMap>(document));
 }
 
-// Standard output could not be written: exit status 1 with "stdout: REASON".
-[[noreturn]] void failedStdout(int error)
-{
-    throw InputError(std::string("stdout: ") + std::strerror(error));
-}
-
-// Writes `text` to standard output, checking every write.
-void writeStdout(const std::string& text)
-{
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-        failedStdout(errno);
-    }
-}
-
-// Writes `text` to `out` (see saveText: nothing is ever destroyed), or to
-// standard output when `out` is empty or "-".
-void writeOutput(const std::string& text, const std::string& out)
-{
-    if (out.empty() || out == "-") {
-        writeStdout(text);
-        return;
-    }
-    try {
-        saveText(text, out, [](const std::string& warning) {
-            std::fprintf(stderr, "animationmodel: warning: %s\n", warning.c_str());
-        });
-    } catch (const std::system_error& error) {
-        throw InputError(error.what());
-    }
-}
-
 // An unsigned number of the command line, checked in full: digits only, no
 // sign, nothing after them, at most `limit`.
 template <class Number>
-Number parseNumber(const std::string& text, const char* option, Number limit = std::numeric_limits<Number>::max())
+Number parseNumber(const std::string& text, const char* option, Number limit)
 {
     Number value = 0;
     const char* const end = text.data() + text.size();
@@ -319,7 +269,7 @@ int fit(const std::string& file, float seconds, const std::string& out)
     return 0;
 }
 
-int split(const std::string& file, unsigned int length, const std::string& out)
+int split(const std::string& file, unsigned int length, std::uint64_t maxKeys, const std::string& out)
 {
     if (length == 0) {
         throw UsageError("--each: the length must be at least 1 frame");
@@ -327,6 +277,15 @@ int split(const std::string& file, unsigned int length, const std::string& out)
     const AnimationDocument document = load(file);
     std::string text;
     try {
+        // The pieces are counted before any is made: a short file can ask for billions.
+        const std::uint64_t count = std::holds_alternative<LayerMap>(document)
+            ? splitEveryKeyCount(std::get<LayerMap>(document), length)
+            : splitEveryKeyCount(std::get<Animation>(document), length);
+        if (count > maxKeys) {
+            throw InputError(shownName(file) + ": splitting every key into pieces of at most " + std::to_string(length)
+                             + (length == 1 ? " frame" : " frames") + " would make " + std::to_string(count)
+                             + " keys, more than the limit of " + std::to_string(maxKeys) + " (--max-keys)");
+        }
         if (const auto* timeline = std::get_if<LayerMap>(&document)) {
             text = timelineToJson(splitEveryKey(*timeline, length));
         } else {
@@ -433,6 +392,7 @@ struct Options {
     std::string from = "0";
     std::string to;
     std::string width = "1200";
+    std::string maxKeys = "10000000";
 };
 
 const char* const outputHelp = "where to write (default: standard output)";
@@ -491,9 +451,14 @@ void declareSplit(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("split", "Split every key into pieces of at most L frames.");
     command->add_option("FILE", o.file, "animation or timeline document")->required();
+    command->add_option("--max-keys", o.maxKeys, "refuse to make more keys than this (default 10000000)")
+        ->type_name("UINT64");
     command->add_option("--each", o.each, "the length of the pieces, in frames")->type_name("UINT")->required();
     command->add_option("-o,--output", o.out, outputHelp);
-    command->callback([&] { status = split(o.file, parseNumber<unsigned int>(o.each, "--each"), o.out); });
+    command->callback([&] {
+        status = split(o.file, parseNumber<unsigned int>(o.each, "--each"),
+                       parseNumber<std::uint64_t>(o.maxKeys, "--max-keys"), o.out);
+    });
 }
 
 void declareSample(CLI::App& app, Options& o, int& status)
@@ -549,7 +514,7 @@ const Subcommand subcommands[] = {
     {"format", "usage: animationmodel format FILE [-o OUT] | animationmodel format --check FILE...", declareFormat},
     {"cut", "usage: animationmodel cut TIMELINE --intro-end N --outro-start M [-o OUT]", declareCut},
     {"fit", "usage: animationmodel fit FILE --seconds S [-o OUT]", declareFit},
-    {"split", "usage: animationmodel split FILE --each L [-o OUT]", declareSplit},
+    {"split", "usage: animationmodel split FILE --each L [--max-keys N] [-o OUT]", declareSplit},
     {"sample", "usage: animationmodel sample FILE [--layer NAME]... [--from F] [--to T]", declareSample},
     {"render", "usage: animationmodel render FILE -o OUT.svg [--width PX]", declareRender},
     {"play", "usage: animationmodel play FILE [-o PAGE.html] [--width PX]", declarePlay},
@@ -570,8 +535,9 @@ const char* usageOf(const std::string& subcommand)
 // parse "error" of code 0; throws UsageError for a command line that does not fit.
 std::optional<int> parseCommandLine(CLI::App& app, int argc, char** argv, std::string& subcommand)
 {
-    if (argc > 1 && argv[1][0] == '-' && std::string(argv[1]) != "--help" && std::string(argv[1]) != "-h"
-        && std::string(argv[1]) != "--version") {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (!first.empty() && first[0] == '-' && first != "--help" && first != "-h" && first != "--version"
+        && first != "--max-bytes" && first.rfind("--max-bytes=", 0) != 0) {
         throw UsageError(std::string("unknown option \"") + argv[1] + "\"");
     }
     if (argc > 1 && argv[1][0] != '-'
@@ -603,6 +569,9 @@ int main(int argc, char** argv)
                  "animationmodel");
     app.set_version_flag("--version", std::string("animationmodel ") + version);
     app.require_subcommand(1, 1);
+    app.fallthrough();
+    app.add_option("--max-bytes", maxBytesOption, "refuse inputs larger than this many bytes (default 1 GiB)")
+        ->type_name("UINT64");
     Options options;
     int status = 0;
     for (const Subcommand& known : subcommands) {

@@ -1,0 +1,110 @@
+#include "io.h"
+
+#include <animationmodel/animationjson.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace Korva::tool {
+
+namespace {
+
+// Line and column (from 1, the column in characters) of byte `offset` of `text`.
+std::string locationOf(const std::string& text, std::size_t offset)
+{
+    std::size_t line = 1;
+    std::size_t column = 1;
+    for (std::size_t i = 0; i < offset; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\n') {
+            ++line;
+            column = 1;
+        } else if ((byte & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    return std::to_string(line) + ":" + std::to_string(column);
+}
+
+} // namespace
+
+std::string shownName(const std::string& file)
+{
+    return file == "-" ? "<stdin>" : file;
+}
+
+std::string readInput(const std::string& file, std::uint64_t maxBytes)
+{
+    const int fd = file == "-" ? STDIN_FILENO : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        throw InputError(std::system_error(errno, std::generic_category(), file).what());
+    }
+    std::string text;
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        const int error = errno;
+        if (got <= 0) {
+            if (fd != STDIN_FILENO) {
+                ::close(fd);
+            }
+            if (got < 0) {
+                throw InputError(std::system_error(error, std::generic_category(), shownName(file)).what());
+            }
+            return text;
+        }
+        const auto size = static_cast<std::size_t>(got);
+        const void* nul = std::memchr(buffer, '\0', size);
+        const std::size_t kept =
+            nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - buffer);
+        text.append(buffer, kept);
+        if (nul != nullptr || text.size() > maxBytes) {
+            if (fd != STDIN_FILENO) {
+                ::close(fd);
+            }
+            if (nul != nullptr) {
+                throw InputError(shownName(file) + ":" + locationOf(text, text.size())
+                                 + ": a NUL character is not allowed here");
+            }
+            throw InputError(shownName(file) + ": larger than the limit of " + std::to_string(maxBytes)
+                             + " bytes (--max-bytes)");
+        }
+    }
+}
+
+void failedStdout(int error)
+{
+    throw InputError(std::string("stdout: ") + std::strerror(error));
+}
+
+void writeStdout(const std::string& text)
+{
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+        failedStdout(errno);
+    }
+}
+
+void writeOutput(const std::string& text, const std::string& out)
+{
+    if (out.empty() || out == "-") {
+        writeStdout(text);
+        return;
+    }
+    try {
+        saveText(text, out, [](const std::string& warning) {
+            std::fprintf(stderr, "animationmodel: warning: %s\n", warning.c_str());
+        });
+    } catch (const std::system_error& error) {
+        throw InputError(error.what());
+    }
+}
+
+} // namespace Korva::tool

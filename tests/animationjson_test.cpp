@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -555,10 +556,56 @@ TEST(AnimationJson, SavingNeverDestroys)
     const std::filesystem::path longName = dir.path / (std::string(245, 'n') + ".json");
     saveText(text, longName.string());
     EXPECT_EQ(text, fileText(longName));
+    // Refusals name the file: a path through a file, a dangling link into a
+    // missing folder.
+    EXPECT_THROW_MSG(saveText(text, (file / "x.json").string()), std::system_error,
+                     (file / "x.json").string() + ": Not a directory");
+    std::filesystem::create_symlink("missing/target.json", dir.path / "nowhere.json");
+    EXPECT_THROW_MSG(saveText(text, (dir.path / "nowhere.json").string()), std::system_error,
+                     (dir.path / "nowhere.json").string() + ": No such file or directory");
+    // A path under /proc is written in place: here, an open file's descriptor.
+    const std::filesystem::path opened = dir.path / "opened.json";
+    saveText("a much longer old text than the new one", opened.string());
+    const int fd = ::open(opened.c_str(), O_RDONLY);
+    const struct stat beforeProc = inode(opened);
+    saveText("new", "/proc/self/fd/" + std::to_string(fd));
+    ::close(fd);
+    EXPECT_EQ("new", fileText(opened));
+    EXPECT_EQ(beforeProc.st_ino, inode(opened).st_ino);
+    // A name without a folder is replaced in the current one.
+    const std::filesystem::path current = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path);
+    saveText(text, "here.json");
+    std::filesystem::current_path(current);
+    EXPECT_EQ(text, fileText(dir.path / "here.json"));
     // No temporary file is left behind.
     std::size_t entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path)) {
         ++entries;
     }
-    EXPECT_EQ(std::filesystem::exists(device) ? 7u : 6u, entries);
+    EXPECT_EQ(std::filesystem::exists(device) ? 10u : 9u, entries);
+}
+
+TEST(AnimationJson, NamesWithEveryEscape)
+{
+    const std::string name = std::string("q\"b\\s\bf\fn\nr\rt\tc\x01") + "\x1f" + "/\xC3\xA9";
+    const LayerMap timeline{{name, {}}};
+    const std::string text = timelineToJson(timeline);
+    EXPECT_NE(std::string::npos,
+              text.find(R"("q\"b\\s\bf\fn\nr\rt\tc\u0001\u001f/)"
+                        "\xC3\xA9"
+                        R"(")"));
+    EXPECT_EQ(timeline, timelineFromJson(text));
+    EXPECT_EQ(R"("q\"b\\s\bf\fn\nr\rt\tc\u0001\u001f/)"
+              "\xC3\xA9"
+              R"(")",
+              jsonString(name));
+    EXPECT_THROW_MSG(jsonString("\xff"), std::invalid_argument,
+                     "Could not write \"\xff\" as JSON: it is not valid UTF-8");
+    // An empty file is read as an empty text, and refused as an empty document.
+    const TempDir dir;
+    const std::filesystem::path empty = dir.path / "empty.json";
+    std::ofstream(empty).close();
+    EXPECT_EQ("", readText(empty.string()));
+    EXPECT_THROW_MSG(loadDocument(empty.string()), AnimationJsonError, "1:1: The document is empty.");
 }

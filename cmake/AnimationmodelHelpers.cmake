@@ -47,6 +47,20 @@ function(animationmodel_library target)
     animationmodel_warnings(${target})
 endfunction()
 
+# animationmodel_install_library(TARGET HEADERS_DIR)
+#
+# Installs a library of the project into the export set, its public headers
+# (the folder HEADERS_DIR/animationmodel) and its generated export header.
+function(animationmodel_install_library target headers)
+    install(TARGETS ${target} EXPORT animationmodelTargets
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+    install(DIRECTORY ${headers}/animationmodel DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+    install(FILES ${PROJECT_BINARY_DIR}/include/animationmodel/${target}_export.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/animationmodel)
+endfunction()
+
 # animationmodel_program(TARGET SOURCES ... LIBRARIES ...)
 #
 # A program of the project (example, test, benchmark) with its warnings.

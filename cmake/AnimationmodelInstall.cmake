@@ -4,13 +4,8 @@
 # core and json, and pkg-config files.
 set(ANIMATIONMODEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/animationmodel)
 
-install(TARGETS animationmodel animationmodel_compat EXPORT animationmodelTargets
-    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
-    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/animationmodel DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_BINARY_DIR}/include/animationmodel/animationmodel_export.h
-    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/animationmodel)
+animationmodel_install_library(animationmodel ${PROJECT_SOURCE_DIR}/include)
+install(TARGETS animationmodel_compat EXPORT animationmodelTargets)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/compat/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/animationmodel/compat)
 
 install(EXPORT animationmodelTargets

@@ -111,21 +111,6 @@ std::string pageData(const AnimationDocument& document, const std::string& title
     return out;
 }
 
-std::string htmlEscaped(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 const char* const controls = R"html(<div class="controls" role="toolbar" aria-label="Playback">
 <button type="button" id="start" aria-label="Start (Home)" title="Start (Home)">&#x23EE;</button>
 <button type="button" id="back-second" aria-label="Back one second (Shift+Left)" title="Back one second (Shift+Left)">&#x2212;1 s</button>
@@ -178,9 +163,9 @@ std::string playerPage(const AnimationDocument& document, const std::string& tit
             "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; script-src 'unsafe-inline'; "
             "style-src 'unsafe-inline'; img-src data:; base-uri 'none'; form-action 'none'\">\n"
             "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
-    page += htmlEscaped(title) + " \xE2\x80\x94 animationmodel player</title>\n<style>\n";
+    page += xmlEscaped(title) + " \xE2\x80\x94 animationmodel player</title>\n<style>\n";
     page += player::style;
-    page += "</style>\n</head>\n<body>\n<main>\n<h1>" + htmlEscaped(title) + "</h1>\n<div id=\"picture\">\n";
+    page += "</style>\n</head>\n<body>\n<main>\n<h1>" + xmlEscaped(title) + "</h1>\n<div id=\"picture\">\n";
     page += svg;
     page += "</div>\n" + controlsOf(document);
     page += "<p id=\"counter\"></p>\n<table id=\"readout\">\n<caption>Layers at the current frame</caption>\n"

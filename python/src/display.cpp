@@ -21,29 +21,14 @@ unsigned int checkedWidth(unsigned int width)
     return width;
 }
 
-std::string attributeEscaped(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    for (const char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 // The player in an isolated frame, for a notebook: its script runs in the
 // frame, sandboxed, and its policy keeps it off the network.
 std::string playerFrame(const AnimationDocument& document, const std::string& title)
 {
     const SvgPlot plot = svgPlot(document, defaultWidth);
     const auto height = static_cast<unsigned int>(plot.bottom) + 420;
-    return "<iframe title=\"" + attributeEscaped(title)
-        + " player\" sandbox=\"allow-scripts\" style=\"width:100%;height:" + std::to_string(height)
-        + "px;border:0\" srcdoc=\"" + attributeEscaped(playerPage(document, title)) + "\"></iframe>";
+    return "<iframe title=\"" + xmlEscaped(title) + " player\" sandbox=\"allow-scripts\" style=\"width:100%;height:"
+        + std::to_string(height) + "px;border:0\" srcdoc=\"" + xmlEscaped(playerPage(document, title)) + "\"></iframe>";
 }
 
 template <class T>

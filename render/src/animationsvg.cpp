@@ -49,25 +49,6 @@ std::string number(double value)
     return out;
 }
 
-std::string escaped(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default:
-            // Control characters cannot appear in XML 1.0; show them as '?'.
-            out += static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' ? '?' : c;
-        }
-    }
-    return out;
-}
-
 // One layer's keys placed on the whole document's frame axis.
 struct PlacedKey {
     const AnimationKey* key;
@@ -146,8 +127,8 @@ public:
 
     void row(const Row& row, double top)
     {
-        _out += "<g class=\"layer\">\n<text x=\"8\" y=\"" + number(top + 13) + "\" class=\"name\">" + escaped(row.name)
-            + "</text>\n";
+        _out += "<g class=\"layer\">\n<text x=\"8\" y=\"" + number(top + 13) + "\" class=\"name\">"
+            + xmlEscaped(row.name) + "</text>\n";
         if (row.low) {
             _out += "<text x=\"8\" y=\"" + number(top + 25) + "\" class=\"range\">" + floatText(*row.low) + " to "
                 + floatText(*row.high) + "</text>\n";
@@ -222,7 +203,7 @@ private:
         const AnimationKeyCommand& command = placed.key->command();
         _out += "<rect x=\"" + number(left) + "\" y=\"" + number(top + 3) + "\" width=\"" + number(right - left)
             + "\" height=\"" + number(rowHeight - 6) + "\" fill=\"" + effectColour(command.effect())
-            + "\" class=\"key\"><title>" + escaped(row.name) + ", " + std::string(placed.phase) + " key "
+            + "\" class=\"key\"><title>" + xmlEscaped(row.name) + ", " + std::string(placed.phase) + " key "
             + std::to_string(placed.index) + ": " + effectText(command.effect());
         if (!command.args().empty()) {
             _out += " [";
@@ -253,7 +234,7 @@ private:
         _out += "<rect x=\"" + number(left) + "\" y=\"" + number(top + 3) + "\" width=\"" + number(right - left)
             + "\" height=\"" + number(rowHeight - 6) + "\" fill=\""
             + (group.mixed ? mixedColour : effectColour(group.effect)) + "\" class=\"merged\"><title>"
-            + escaped(row.name) + ", " + std::to_string(group.count) + " keys (" + std::string(group.first.phase)
+            + xmlEscaped(row.name) + ", " + std::to_string(group.count) + " keys (" + std::string(group.first.phase)
             + " key " + std::to_string(group.first.index) + " on), frames " + std::to_string(group.first.start) + " to "
             + std::to_string(end) + "</title></rect>\n";
         const AnimationKeyCommand& first = group.first.key->command();
@@ -313,6 +294,25 @@ Layout layoutOf(const AnimationDocument& document)
 
 } // namespace
 
+std::string xmlEscaped(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        default:
+            // Control characters cannot appear in XML 1.0; show them as '?'.
+            out += static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' ? '?' : c;
+        }
+    }
+    return out;
+}
+
 SvgPlot svgPlot(const AnimationDocument& document, unsigned int width)
 {
     const Layout layout = layoutOf(document);
@@ -351,7 +351,7 @@ std::string renderSvg(const AnimationDocument& document, const std::string& titl
           ".value{stroke:#fff;stroke-width:1.5}.axis line{stroke:#333}.band{fill:#eee}.band2{fill:#f8f8f8}"
           ".key{stroke:#fff;stroke-width:0.5}.boundary{stroke:#888;stroke-dasharray:3 3}</style>\n"
           "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
-    out += "<text x=\"8\" y=\"20\" font-size=\"15\" class=\"name\">" + escaped(title)
+    out += "<text x=\"8\" y=\"20\" font-size=\"15\" class=\"name\">" + xmlEscaped(title)
         + "</text>\n<text x=\"8\" y=\"38\">" + kind + ", " + std::to_string(rows.size())
         + (rows.size() == 1 ? " layer, " : " layers, ") + std::to_string(frames)
         + " frames = " + floatText(static_cast<float>(static_cast<double>(frames) / fps)) + " s at " + floatText(fps)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include <animationmodel/animationdocument.h>
 #include <animationmodel/animationmodel_render_export.h>
@@ -40,6 +41,10 @@ ANIMATIONMODEL_RENDER_EXPORT std::string renderSvg(const AnimationDocument& docu
 /// above), so a picture of many short keys holds fewer elements.
 ANIMATIONMODEL_RENDER_EXPORT std::string renderSvg(const AnimationDocument& document, const std::string& title,
                                                    unsigned int width, unsigned int mergeWidth);
+
+/// `text` as XML (and HTML) character data or attribute value: &, <, >, "
+/// and ' escaped, control characters other than tab and line feed shown as '?'.
+ANIMATIONMODEL_RENDER_EXPORT std::string xmlEscaped(std::string_view text);
 
 /// The geometry of the picture that `renderSvg(document, title, width)` draws.
 ANIMATIONMODEL_RENDER_EXPORT SvgPlot svgPlot(const AnimationDocument& document, unsigned int width);

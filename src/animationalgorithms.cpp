@@ -122,6 +122,29 @@ std::uint64_t splitEveryKeyCount(const Animation& animation, unsigned int length
     return count;
 }
 
+std::vector<CutOverrun> cutOverruns(const LayerMap& timeline, unsigned int introEnd, unsigned int outroStart)
+{
+    std::vector<CutOverrun> overruns;
+    for (const auto& [name, keys] : timeline) {
+        // The key that holds frame introEnd - 1 is the one cut at the intro end
+        // when it also reaches past it (64-bit: a layer may pass 2^32 frames).
+        std::uint64_t position = 0;
+        std::size_t index = 0;
+        while (index < keys.size() && position + keys[index].duration() <= introEnd) {
+            position += keys[index].duration();
+            ++index;
+        }
+        if (index == keys.size() || position >= introEnd) {
+            continue;
+        }
+        const std::uint64_t end = position + keys[index].duration();
+        if (end > outroStart) {
+            overruns.push_back({name, index, end - outroStart});
+        }
+    }
+    return overruns;
+}
+
 void sampleRange(AnimationSampler& sampler, std::uint64_t first, std::uint64_t last, const LayerSelection& layers,
                  const std::function<void(const SampledRow&)>& row)
 {

@@ -130,3 +130,54 @@ TEST(SampleRange, LayerSelection)
     EXPECT_THROW_MSG(rowsOf(sampler, 0, UINT64_MAX, std::vector<std::string>{"a", "nope"}), std::invalid_argument,
                      "no layer named \"nope\"");
 }
+
+TEST(CutOverruns, AgreeWithTheCut)
+{
+    // a: 10 + 10 frames; b: one key of 30; c: 5 frames; d: no keys.
+    const LayerMap timeline{{"a", {held(10), ramp(0.0f, 1.0f, 10)}}, {"b", {held(30)}}, {"c", {held(5)}}, {"d", {}}};
+    struct Case {
+        unsigned int introEnd;
+        unsigned int outroStart;
+        std::vector<std::string> expected; // "layer@key+frames"
+    };
+    const Case cases[] = {
+        {5, 25, {"b@0+5"}},             // b spans both positions
+        {5, 29, {"b@0+1"}},             // one frame past
+        {5, 30, {}},                    // b ends at the outro start
+        {10, 15, {"b@0+15"}},           // a's first key ends at the intro end: not cut
+        {12, 15, {"a@1+5", "b@0+15"}},  // a's second key spans 12 and 15
+        {15, 5, {"a@1+15", "b@0+25"}},  // outro before intro: every cut body runs past
+        {0, 0, {}},                     // nothing is cut at frame 0
+        {40, 45, {}},                   // past every layer
+        {4, 3, {"a@0+7", "b@0+27", "c@0+2"}}, // c is cut at 4, its body ends at 5
+        {4294967295u, 0, {}},           // no layer reaches that far
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> found;
+        for (const CutOverrun& overrun : cutOverruns(timeline, c.introEnd, c.outroStart)) {
+            found.push_back(overrun.layer + "@" + std::to_string(overrun.keyIndex) + "+"
+                            + std::to_string(overrun.frames));
+        }
+        EXPECT_EQ(c.expected, found) << c.introEnd << " " << c.outroStart;
+        // Each reported layer's body indeed ends that far past the outro start.
+        const Animation cut(timeline, c.introEnd, c.outroStart);
+        for (const CutOverrun& overrun : cutOverruns(timeline, c.introEnd, c.outroStart)) {
+            EXPECT_EQ(std::uint64_t{c.introEnd} + frameCountOf(cut.body().at(overrun.layer)),
+                      std::uint64_t{c.outroStart} + overrun.frames);
+        }
+    }
+}
+
+TEST(CutOverruns, LayersPastTwoToThe32Frames)
+{
+    const LayerMap timeline{{"a", {held(UINT_MAX), held(UINT_MAX)}}};
+    const std::vector<CutOverrun> overruns = cutOverruns(timeline, UINT_MAX - 1, 10);
+    ASSERT_EQ(1u, overruns.size());
+    EXPECT_EQ(0u, overruns[0].keyIndex);
+    EXPECT_EQ(std::uint64_t{UINT_MAX} - 10, overruns[0].frames);
+    // The key cut at the intro end ends past 2^32: no wrap-around.
+    const std::vector<CutOverrun> second = cutOverruns({{"b", {held(10), held(UINT_MAX)}}}, UINT_MAX, UINT_MAX);
+    ASSERT_EQ(1u, second.size());
+    EXPECT_EQ(1u, second[0].keyIndex);
+    EXPECT_EQ(10u, second[0].frames);
+}

@@ -5,6 +5,7 @@
 // command-line tool, the Python module and any other front end, so that they
 // all give the same answers and the same refusals.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -35,6 +36,26 @@ ANIMATIONMODEL_EXPORT Animation splitEveryKey(const Animation& animation, unsign
 ANIMATIONMODEL_EXPORT std::uint64_t splitEveryKeyCount(const LayerMap& layers, unsigned int length);
 /// The number of keys `splitEveryKey(animation, length)` makes.
 ANIMATIONMODEL_EXPORT std::uint64_t splitEveryKeyCount(const Animation& animation, unsigned int length);
+
+/// A layer whose body, once a timeline is cut, runs past the outro start: the
+/// key that the intro end falls inside also reaches past the outro start, so
+/// its whole second piece goes to the body (the cut keeps every frame, and
+/// the animation comes out longer than the timeline).
+struct CutOverrun {
+    /// The layer's name.
+    std::string layer;
+    /// The index, in the timeline layer, of the key cut at the intro end.
+    std::size_t keyIndex = 0;
+    /// How many frames the body runs past the outro start: the key's end
+    /// minus the outro start.
+    std::uint64_t frames = 0;
+};
+
+/// Every layer of `timeline` that `Animation(timeline, introEnd, outroStart)`
+/// gives a body running past `outroStart`, in layer name order. Found
+/// without cutting anything; never throws but for lack of memory.
+ANIMATIONMODEL_EXPORT std::vector<CutOverrun> cutOverruns(const LayerMap& timeline, unsigned int introEnd,
+                                                          unsigned int outroStart);
 
 /// One row of a sampled frame range: what one layer plays at one frame.
 struct SampledRow {

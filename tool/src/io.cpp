@@ -92,6 +92,12 @@ void writeStdout(const std::string& text)
     }
 }
 
+void warn(const std::string& text)
+{
+    std::fflush(stdout);
+    std::fprintf(stderr, "animationmodel: warning: %s\n", text.c_str());
+}
+
 void writeOutput(const std::string& text, const std::string& out)
 {
     if (out.empty() || out == "-") {
@@ -99,9 +105,7 @@ void writeOutput(const std::string& text, const std::string& out)
         return;
     }
     try {
-        saveText(text, out, [](const std::string& warning) {
-            std::fprintf(stderr, "animationmodel: warning: %s\n", warning.c_str());
-        });
+        saveText(text, out, warn);
     } catch (const std::system_error& error) {
         throw InputError(error.what());
     }

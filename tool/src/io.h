@@ -35,6 +35,10 @@ void writeStdout(const std::string& text);
 /// Throws the InputError "stdout: REASON" of the errno `error`.
 [[noreturn]] void failedStdout(int error);
 
+/// Prints "animationmodel: warning: TEXT" on standard error, after what
+/// standard output holds so far.
+void warn(const std::string& text);
+
 /// Writes `text` to `out` (saveText: nothing is ever destroyed, warnings go
 /// to standard error), or to standard output when `out` is empty or "-".
 void writeOutput(const std::string& text, const std::string& out);

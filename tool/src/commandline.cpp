@@ -1,0 +1,62 @@
+#include "commandline.h"
+
+#include <animationmodel/animationjson.h>
+
+#include <cmath>
+#include <utility>
+#include <variant>
+
+namespace Korva::tool {
+
+float parseSeconds(const std::string& text)
+{
+    float value = 0.0f;
+    const char* const end = text.data() + text.size();
+    const std::from_chars_result read = std::from_chars(text.data(), end, value);
+    if (text.empty() || read.ec != std::errc() || read.ptr != end) {
+        throw UsageError("--seconds: \"" + text + "\" is not a number");
+    }
+    // Written so that NaN fails too.
+    if (!(value > 0.0f) || !std::isfinite(value)) {
+        throw UsageError("--seconds: \"" + text + "\" is not a finite number of seconds greater than 0");
+    }
+    return value;
+}
+
+std::string readDocumentText(const Options& o, const std::string& file)
+{
+    return readInput(file, parseNumber<std::uint64_t>(o.maxBytes, "--max-bytes"));
+}
+
+AnimationDocument parseDocument(const std::string& file, const std::string& text)
+{
+    try {
+        return documentFromJson(text);
+    } catch (const AnimationJsonError& error) {
+        throw InputError(shownName(file) + ":" + error.what());
+    }
+}
+
+AnimationDocument loadDocument(const Options& o, const std::string& file)
+{
+    return parseDocument(file, readDocumentText(o, file));
+}
+
+Animation loadAnimationDocument(const Options& o, const std::string& file)
+{
+    AnimationDocument document = loadDocument(o, file);
+    if (auto* animation = std::get_if<Animation>(&document)) {
+        return std::move(*animation);
+    }
+    throw InputError(shownName(file) + ": this is a timeline, not an animation: cut it first (animationmodel cut)");
+}
+
+std::string canonicalText(const AnimationDocument& document)
+{
+    if (const auto* animation = std::get_if<Animation>(&document)) {
+        return animationToJson(*animation);
+    }
+    return timelineToJson(std::get<LayerMap>(document));
+}
+
+} // namespace Korva::tool

@@ -1,0 +1,192 @@
+// info and check: what a document holds, and whether it loads.
+#include "commandline.h"
+
+#include <animationmodel/animationjson.h>
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace Korva::tool {
+
+namespace {
+
+std::string plural(std::uint64_t count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// The first keys of a layer, as "Linear x10 0 -> 1, Held1 x5, ... (N more)".
+std::string keySummary(const std::vector<AnimationKey>& keys)
+{
+    constexpr std::size_t shown = 3;
+    std::string text;
+    for (std::size_t i = 0; i < keys.size() && i < shown; ++i) {
+        const AnimationKeyCommand& command = keys[i].command();
+        text += (i == 0 ? "" : ", ") + effectText(command.effect()) + " x" + std::to_string(keys[i].duration());
+        if (command.effect() == Linear) {
+            text += " " + floatText(command.args()[0]) + " -> " + floatText(command.args()[1]);
+        }
+    }
+    if (keys.size() > shown) {
+        text += ", ... (" + std::to_string(keys.size() - shown) + " more)";
+    }
+    return text;
+}
+
+std::size_t widestName(const LayerMap& phase, std::size_t widest)
+{
+    for (const auto& layer : phase) {
+        widest = std::max(widest, layer.first.size());
+    }
+    return widest;
+}
+
+// One table row per layer; `phase` is empty for a timeline.
+void printLayers(const std::string& phase, const LayerMap& layers, std::size_t nameWidth)
+{
+    for (const auto& [name, keys] : layers) {
+        // The phase column is 6 wide ("intro ", "body  ", "outro ").
+        const std::string column = phase.empty() ? "" : phase + std::string(7 - phase.size(), ' ');
+        std::printf("  %s%-*s %6zu %10llu  %s\n", column.c_str(), static_cast<int>(nameWidth), name.c_str(),
+                    keys.size(), static_cast<unsigned long long>(frameCountOf(keys)), keySummary(keys).c_str());
+    }
+}
+
+void printTimeline(const std::string& file, const LayerMap& timeline)
+{
+    const std::size_t width = widestName(timeline, 5);
+    std::printf("%s: timeline of %s\n", shownName(file).c_str(), plural(timeline.size(), "layer", "layers").c_str());
+    std::printf("  %-*s %6s %10s  %s\n", static_cast<int>(width), "layer", "keys", "frames", "keys in order");
+    printLayers("", timeline, width);
+    std::uint64_t longest = 0;
+    for (const auto& layer : timeline) {
+        longest = std::max(longest, frameCountOf(layer.second));
+    }
+    std::printf("  longest layer: %s\n", plural(longest, "frame", "frames").c_str());
+}
+
+void printAnimation(const std::string& file, const Animation& animation)
+{
+    std::size_t width = 5;
+    for (const AnimationPhase phase : animationPhases) {
+        width = widestName(animation.phase(phase), width);
+    }
+    std::printf("%s: animation at %s fps\n", shownName(file).c_str(), floatText(animation.fps()).c_str());
+    std::printf("  %-6s %-*s %6s %10s  %s\n", "phase", static_cast<int>(width), "layer", "keys", "frames",
+                "keys in order");
+    for (const AnimationPhase phase : animationPhases) {
+        printLayers(std::string(animationPhaseName(phase)), animation.phase(phase), width);
+    }
+    std::uint64_t start = 0;
+    for (const AnimationPhase phase : animationPhases) {
+        const std::uint64_t length = animation.phaseFrameCount(phase);
+        std::printf("  %-5s %s, from frame %llu\n", std::string(animationPhaseName(phase)).c_str(),
+                    plural(length, "frame", "frames").c_str(), static_cast<unsigned long long>(start));
+        start += length;
+    }
+    std::printf("  total %s = %s s at %s fps\n", plural(animation.frameCount(), "frame", "frames").c_str(),
+                floatText(animation.durationInSeconds()).c_str(), floatText(animation.fps()).c_str());
+}
+
+// --- info --json: the same summary for programs (documented in the README).
+
+// A float as strict JSON: null when it is not finite.
+std::string jsonNumber(float value)
+{
+    return std::isfinite(value) ? floatText(value) : "null";
+}
+
+std::string jsonLayers(const LayerMap& layers)
+{
+    std::string text = "[";
+    for (const auto& [name, keys] : layers) {
+        text += std::string(text.size() > 1 ? "," : "") + "{\"name\":" + jsonString(name)
+            + ",\"keys\":" + std::to_string(keys.size()) + ",\"frames\":" + std::to_string(frameCountOf(keys)) + "}";
+    }
+    return text + "]";
+}
+
+std::string jsonSummary(const std::string& file, const AnimationDocument& document)
+{
+    // File names need not be UTF-8; a name that is not is given as null.
+    std::string name = "null";
+    try {
+        name = jsonString(shownName(file));
+    } catch (const std::invalid_argument&) {
+    }
+    if (const auto* timeline = std::get_if<LayerMap>(&document)) {
+        std::uint64_t longest = 0;
+        for (const auto& layer : *timeline) {
+            longest = std::max(longest, frameCountOf(layer.second));
+        }
+        return "{\"file\":" + name + ",\"kind\":\"timeline\",\"frames\":" + std::to_string(longest)
+            + ",\"layers\":" + jsonLayers(*timeline) + "}\n";
+    }
+    const Animation& animation = std::get<Animation>(document);
+    std::string phases;
+    std::uint64_t start = 0;
+    for (const AnimationPhase phase : animationPhases) {
+        const std::uint64_t length = animation.phaseFrameCount(phase);
+        phases += std::string(phases.empty() ? "" : ",") + "{\"phase\":\"" + std::string(animationPhaseName(phase))
+            + "\",\"start\":" + std::to_string(start) + ",\"frames\":" + std::to_string(length)
+            + ",\"layers\":" + jsonLayers(animation.phase(phase)) + "}";
+        start += length;
+    }
+    return "{\"file\":" + name + ",\"kind\":\"animation\",\"fps\":" + jsonNumber(animation.fps())
+        + ",\"frames\":" + std::to_string(animation.frameCount())
+        + ",\"seconds\":" + jsonNumber(animation.durationInSeconds()) + ",\"phases\":[" + phases + "]}\n";
+}
+
+int info(const Options& o)
+{
+    const AnimationDocument document = loadDocument(o, o.file);
+    if (o.json) {
+        writeStdout(jsonSummary(o.file, document));
+    } else if (const auto* timeline = std::get_if<LayerMap>(&document)) {
+        printTimeline(o.file, *timeline);
+    } else {
+        printAnimation(o.file, std::get<Animation>(document));
+    }
+    return 0;
+}
+
+int check(const Options& o)
+{
+    int status = 0;
+    for (const std::string& file : o.files) {
+        try {
+            loadDocument(o, file);
+            if (!o.quiet) {
+                std::printf("%s: ok\n", shownName(file).c_str());
+            }
+        } catch (const InputError& error) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "animationmodel: %s\n", error.what());
+            status = 1;
+        }
+    }
+    return status;
+}
+
+} // namespace
+
+void declareInfo(CLI::App& app, Options& o, int& status)
+{
+    CLI::App* command = app.add_subcommand("info", "Phases, layers and lengths of a document.");
+    command->add_option("FILE", o.file, "animation or timeline document")->required();
+    command->add_flag("--json", o.json, "the summary as one line of JSON, for programs");
+    command->callback([&] { status = info(o); });
+}
+
+void declareCheck(CLI::App& app, Options& o, int& status)
+{
+    CLI::App* command = app.add_subcommand("check", "Load every file; print FILE: ok or its located error.");
+    command->add_option("FILE", o.files, "documents")->required();
+    command->add_flag("-q,--quiet", o.quiet, "print only the failures");
+    command->callback([&] { status = check(o); });
+}
+
+} // namespace Korva::tool

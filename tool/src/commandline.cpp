@@ -2,6 +2,8 @@
 
 #include <animationmodel/animationjson.h>
 
+#include <CLI/CLI.hpp>
+
 #include <cmath>
 #include <utility>
 #include <variant>
@@ -21,6 +23,11 @@ float parseSeconds(const std::string& text)
         throw UsageError("--seconds: \"" + text + "\" is not a finite number of seconds greater than 0");
     }
     return value;
+}
+
+CLI::Option* addOutputOption(CLI::App& command, std::string& out, const char* help)
+{
+    return command.add_option("-o,--output", out, help)->type_name("FILE");
 }
 
 std::string readDocumentText(const Options& o, const std::string& file)

@@ -16,7 +16,8 @@
 
 namespace CLI {
 class App;
-}
+class Option;
+} // namespace CLI
 
 namespace Korva::tool {
 
@@ -50,8 +51,9 @@ struct Options {
     std::string width = "1200";
 };
 
-/// The help text of -o.
-inline const char* const outputHelp = "where to write (default: standard output; - for it too)";
+/// Declares -o,--output FILE on `command`, into `out`.
+CLI::Option* addOutputOption(CLI::App& command, std::string& out,
+                             const char* help = "where to write (default: standard output; - for it too)");
 
 /// An unsigned number of the command line, checked in full: digits only, no
 /// sign, nothing after them, at most `limit`; else a UsageError naming `option`.

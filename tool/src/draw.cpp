@@ -35,8 +35,8 @@ std::string csvField(const std::string& text)
 std::string csvRow(const SampledRow& row)
 {
     const LayerSample& sample = *row.sample;
-    return std::to_string(row.frame) + ',' + std::string(animationPhaseName(row.phase)) + ','
-        + csvField(*sample.layer) + ',' + std::to_string(sample.keyIndex) + ',' + std::to_string(sample.offset) + ','
+    return std::to_string(row.frame) + ',' + std::string(animationPhaseName(row.phase)) + ',' + csvField(*sample.layer)
+        + ',' + std::to_string(sample.keyIndex) + ',' + std::to_string(sample.offset) + ','
         + effectText(sample.key->command().effect()) + ',' + (sample.value ? floatText(*sample.value) : "") + "\r\n";
 }
 
@@ -109,14 +109,15 @@ int play(const Options& o, unsigned int width)
 void declareSample(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("sample", "What every layer plays at every frame, as CSV.");
-    command->add_option("FILE", o.file, "animation document")->required();
+    command->add_option("FILE", o.file, "animation document")->type_name("FILE")->required();
     command->add_option("--layer", o.layers, "only this layer (repeatable, one name per use)")
+        ->type_name("NAME")
         ->expected(1)
         ->take_all()
         ->allow_extra_args(false);
     command->add_option("--from", o.from, "first frame (default 0)")->type_name("UINT64");
     command->add_option("--to", o.to, "frame after the last (default: the end)")->type_name("UINT64");
-    command->add_option("-o,--output", o.out, outputHelp);
+    addOutputOption(*command, o.out);
     command->callback([&] {
         const std::uint64_t first = parseNumber<std::uint64_t>(o.from, "--from");
         std::optional<std::uint64_t> last;
@@ -130,8 +131,8 @@ void declareSample(CLI::App& app, Options& o, int& status)
 void declareRender(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("render", "Draw a document as an SVG picture.");
-    command->add_option("FILE", o.file, "animation or timeline document")->required();
-    command->add_option("-o,--output", o.out, "the SVG file to write (- for standard output)")->required();
+    command->add_option("FILE", o.file, "animation or timeline document")->type_name("FILE")->required();
+    addOutputOption(*command, o.out, "the SVG file to write (- for standard output)")->required();
     command->add_option("--width", o.width, "width of the picture in pixels, 300 to 100000 (default 1200)")
         ->type_name("UINT");
     command->callback([&] { status = render(o, pictureWidth(o)); });
@@ -140,8 +141,8 @@ void declareRender(CLI::App& app, Options& o, int& status)
 void declarePlay(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("play", "Write a self-contained HTML page that plays the document.");
-    command->add_option("FILE", o.file, "animation or timeline document")->required();
-    command->add_option("-o,--output", o.out, "the HTML file to write (default: standard output)");
+    command->add_option("FILE", o.file, "animation or timeline document")->type_name("FILE")->required();
+    addOutputOption(*command, o.out, "the HTML file to write (default: standard output)");
     command->add_option("--width", o.width, "width of the picture in pixels, 300 to 100000 (default 1200)")
         ->type_name("UINT");
     command->callback([&] { status = play(o, pictureWidth(o)); });

@@ -27,14 +27,14 @@ void warnAboutCut(const std::string& file, const std::vector<CutOverrun>& overru
 {
     if (outroStart < introEnd) {
         warn(shownName(file) + ": --outro-start " + std::to_string(outroStart) + " is before --intro-end "
-             + std::to_string(introEnd) + ": the body holds only what the keys cut at frame "
-             + std::to_string(introEnd) + " leave over");
+             + std::to_string(introEnd) + ": the body holds only what the keys cut at frame " + std::to_string(introEnd)
+             + " leave over");
     }
     for (const CutOverrun& overrun : overruns) {
         warn(shownName(file) + ": layer " + jsonString(overrun.layer) + ": key " + std::to_string(overrun.keyIndex)
              + " is cut at frame " + std::to_string(introEnd) + " and ends at frame "
-             + std::to_string(std::uint64_t{outroStart} + overrun.frames) + ": the body runs "
-             + frames(overrun.frames) + " past --outro-start " + std::to_string(outroStart));
+             + std::to_string(std::uint64_t{outroStart} + overrun.frames) + ": the body runs " + frames(overrun.frames)
+             + " past --outro-start " + std::to_string(outroStart));
     }
 }
 
@@ -45,8 +45,8 @@ int cut(const Options& o, unsigned int introEnd, unsigned int outroStart)
     if (timeline == nullptr) {
         throw InputError(shownName(o.file) + ": this is an animation already: cut takes a timeline");
     }
-    const std::vector<CutOverrun> overruns = o.quiet ? std::vector<CutOverrun>()
-                                                     : cutOverruns(*timeline, introEnd, outroStart);
+    const std::vector<CutOverrun> overruns =
+        o.quiet ? std::vector<CutOverrun>() : cutOverruns(*timeline, introEnd, outroStart);
     std::string text;
     try {
         text = animationToJson(Animation(std::move(*timeline), introEnd, outroStart));
@@ -111,12 +111,12 @@ int split(const Options& o, unsigned int length, std::uint64_t maxKeys)
 void declareCut(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("cut", "Cut a timeline into intro, body and outro.");
-    command->add_option("TIMELINE", o.file, "timeline document")->required();
+    command->add_option("TIMELINE", o.file, "timeline document")->type_name("FILE")->required();
     command->add_option("--intro-end", o.introEnd, "frame at which the intro ends")->type_name("UINT")->required();
     command->add_option("--outro-start", o.outroStart, "frame at which the outro starts")
         ->type_name("UINT")
         ->required();
-    command->add_option("-o,--output", o.out, outputHelp);
+    addOutputOption(*command, o.out);
     command->add_flag("-q,--quiet", o.quiet, "no warnings about surprising cuts");
     command->callback([&] {
         status = cut(o, parseNumber<unsigned int>(o.introEnd, "--intro-end"),
@@ -127,23 +127,23 @@ void declareCut(CLI::App& app, Options& o, int& status)
 void declareFit(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("fit", "Set an animation's rate so that it lasts S seconds.");
-    command->add_option("FILE", o.file, "animation document")->required();
+    command->add_option("FILE", o.file, "animation document")->type_name("FILE")->required();
     command->add_option("--seconds", o.seconds, "the length wanted, in seconds")->type_name("FLOAT")->required();
-    command->add_option("-o,--output", o.out, outputHelp);
+    addOutputOption(*command, o.out);
     command->callback([&] { status = fit(o, parseSeconds(o.seconds)); });
 }
 
 void declareSplit(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("split", "Split every key into pieces of at most L frames.");
-    command->add_option("FILE", o.file, "animation or timeline document")->required();
+    command->add_option("FILE", o.file, "animation or timeline document")->type_name("FILE")->required();
     command->add_option("--max-keys", o.maxKeys, "refuse to make more keys than this (default 10000000)")
         ->type_name("UINT64");
     command->add_option("--each", o.each, "the length of the pieces, in frames")->type_name("UINT")->required();
-    command->add_option("-o,--output", o.out, outputHelp);
+    addOutputOption(*command, o.out);
     command->callback([&] {
-        status = split(o, parseNumber<unsigned int>(o.each, "--each"),
-                       parseNumber<std::uint64_t>(o.maxKeys, "--max-keys"));
+        status =
+            split(o, parseNumber<unsigned int>(o.each, "--each"), parseNumber<std::uint64_t>(o.maxKeys, "--max-keys"));
     });
 }
 

@@ -35,7 +35,10 @@ void checkModes(const Options& o)
         throw UsageError("format: -i does not go with --check or --diff");
     }
     if ((o.inPlace || o.checkOnly || o.diff) && !o.out.empty()) {
-        throw UsageError(std::string("format ") + (o.inPlace ? "-i" : o.diff ? "--diff" : "--check")
+        throw UsageError(std::string("format ")
+                         + (o.inPlace    ? "-i"
+                                : o.diff ? "--diff"
+                                         : "--check")
                          + (o.inPlace ? " writes each file in place" : " writes nothing") + ": -o does not go with it");
     }
     if (!o.inPlace && !o.checkOnly && !o.diff && o.files.size() != 1) {
@@ -83,8 +86,10 @@ int format(const Options& o)
 void declareFormat(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("format", "Rewrite documents in the canonical layout.");
-    command->add_option("FILE", o.files, "document (several with -i, --check or --diff)")->required();
-    command->add_option("-o,--output", o.out, outputHelp);
+    command->add_option("FILE", o.files, "document (several with -i, --check or --diff)")
+        ->type_name("FILE")
+        ->required();
+    addOutputOption(*command, o.out);
     command->add_flag("-i,--in-place", o.inPlace,
                       "rewrite each FILE that is not canonical in place, atomically; the others are left untouched");
     command->add_flag("--check", o.checkOnly, "write nothing; exit 1 naming every file that is not canonical");

@@ -115,8 +115,7 @@ std::string jsonSummary(const std::string& file, const AnimationDocument& docume
     std::string name = "null";
     try {
         name = jsonString(shownName(file));
-    } catch (const std::invalid_argument&) {
-    }
+    } catch (const std::invalid_argument&) { }
     if (const auto* timeline = std::get_if<LayerMap>(&document)) {
         std::uint64_t longest = 0;
         for (const auto& layer : *timeline) {
@@ -176,7 +175,7 @@ int check(const Options& o)
 void declareInfo(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("info", "Phases, layers and lengths of a document.");
-    command->add_option("FILE", o.file, "animation or timeline document")->required();
+    command->add_option("FILE", o.file, "animation or timeline document")->type_name("FILE")->required();
     command->add_flag("--json", o.json, "the summary as one line of JSON, for programs");
     command->callback([&] { status = info(o); });
 }
@@ -184,7 +183,7 @@ void declareInfo(CLI::App& app, Options& o, int& status)
 void declareCheck(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("check", "Load every file; print FILE: ok or its located error.");
-    command->add_option("FILE", o.files, "documents")->required();
+    command->add_option("FILE", o.files, "documents")->type_name("FILE")->required();
     command->add_flag("-q,--quiet", o.quiet, "print only the failures");
     command->callback([&] { status = check(o); });
 }

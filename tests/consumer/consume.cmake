@@ -11,6 +11,19 @@ endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
+# The tool comes with its man page (every subcommand in it) and its bash completion.
+if(EXISTS ${BUILD_DIR}/tool)
+    file(READ ${prefix}/share/man/man1/animationmodel.1 manpage)
+    foreach(name info check format cut fit split sample render play)
+        if(NOT manpage MATCHES "\n\\.SS ${name}\n")
+            message(FATAL_ERROR "the man page has no section for ${name}")
+        endif()
+    endforeach()
+    if(NOT EXISTS ${prefix}/share/bash-completion/completions/animationmodel)
+        message(FATAL_ERROR "no bash completion installed")
+    endif()
+endif()
+
 # 1. CMake package.
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/cmake-build -G ${GENERATOR}
     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}")

@@ -2,6 +2,9 @@
 
 #include <animationmodel/animationjson.h>
 
+#include "svgheader.h"
+#include "svgparts.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -16,38 +19,7 @@ namespace Korva {
 
 namespace {
 
-constexpr double labelWidth = 170.0; // left of the plot: layer names and ranges
-constexpr double rightMargin = 24.0;
-constexpr double headerHeight = 74.0; // title and legend
-constexpr double bandLabelHeight = 18.0;
-constexpr double rowHeight = 30.0;
-constexpr double axisHeight = 44.0;
-constexpr double narrowKey = 3.0; // keys narrower than this many pixels are merged
-
-// Okabe and Ito's palette, which stays distinct for colour-blind readers.
-const char* effectColour(AnimationKeyCommandEffect effect) noexcept
-{
-    switch (effect) {
-    case Linear: return "#0072B2";
-    case Held1: return "#E69F00";
-    case Held2: return "#009E73";
-    case Held3: return "#CC79A7";
-    }
-    return "#7F7F7F";
-}
-
-constexpr const char* mixedColour = "#444444";
-
-std::string number(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    std::string out(text);
-    if (out.size() > 2 && out.compare(out.size() - 2, 2, ".0") == 0) {
-        out.resize(out.size() - 2);
-    }
-    return out;
-}
+using namespace svg;
 
 // One layer's keys placed on the whole document's frame axis.
 struct PlacedKey {
@@ -57,11 +29,18 @@ struct PlacedKey {
     std::string_view phase;
 };
 
+// A layer's row; the value range is that of its Linear commands: `low` and
+// `high` span the finite values (the scale of the value lines), the flags
+// say which other values occur.
 struct Row {
     std::string name;
     std::vector<PlacedKey> keys;
+    bool hasValues = false;
     std::optional<float> low;
     std::optional<float> high;
+    bool nan = false;
+    bool negativeInfinity = false;
+    bool positiveInfinity = false;
 };
 
 struct Band {
@@ -70,18 +49,38 @@ struct Band {
     std::uint64_t length;
 };
 
-// Widens the value range of `row` to the finite values of a Linear command.
+// Widens the value range of `row` to the values of a Linear command.
 void widenRange(Row& row, const AnimationKeyCommand& command)
 {
     if (command.effect() != Linear) {
         return;
     }
+    row.hasValues = true;
     for (const float value : command.args()) {
-        if (std::isfinite(value)) {
+        if (std::isnan(value)) {
+            row.nan = true;
+        } else if (std::isinf(value)) {
+            (value > 0 ? row.positiveInfinity : row.negativeInfinity) = true;
+        } else {
             row.low = row.low ? std::min(*row.low, value) : value;
             row.high = row.high ? std::max(*row.high, value) : value;
         }
     }
+}
+
+// "LOW to HIGH" of a row's values, infinities as ∞, and ", NaN" when one occurs.
+std::string rangeText(const Row& row)
+{
+    std::string text;
+    if (row.low || row.negativeInfinity || row.positiveInfinity) {
+        const std::string low = row.negativeInfinity ? "−∞" : row.low ? floatText(*row.low) : "∞";
+        const std::string high = row.positiveInfinity ? "∞" : row.high ? floatText(*row.high) : "−∞";
+        text = low + " to " + high;
+    }
+    if (row.nan) {
+        text += text.empty() ? "NaN" : ", NaN";
+    }
+    return text;
 }
 
 void place(std::map<std::string, Row>& rows, const LayerMap& phase, std::uint64_t start, std::string_view phaseName)
@@ -116,7 +115,8 @@ std::uint64_t tickStep(std::uint64_t span, double most)
 
 class SvgWriter {
 public:
-    SvgWriter(std::uint64_t frames, unsigned int width, float fps, unsigned int mergeWidth)
+    // `fps` is empty for a timeline, which has no rate and so no seconds.
+    SvgWriter(std::uint64_t frames, unsigned int width, std::optional<float> fps, unsigned int mergeWidth)
         : _frames(std::max<std::uint64_t>(frames, 1)), _width(width), _fps(fps), _mergeWidth(mergeWidth),
           _scale((width - labelWidth - rightMargin) / static_cast<double>(_frames))
     { }
@@ -127,11 +127,12 @@ public:
 
     void row(const Row& row, double top)
     {
-        _out += "<g class=\"layer\">\n<text x=\"8\" y=\"" + number(top + 13) + "\" class=\"name\">"
-            + xmlEscaped(row.name) + "</text>\n";
-        if (row.low) {
-            _out += "<text x=\"8\" y=\"" + number(top + 25) + "\" class=\"range\">" + floatText(*row.low) + " to "
-                + floatText(*row.high) + "</text>\n";
+        // The label column holds the name and the range, shortened to fit it.
+        constexpr double room = labelWidth - 14;
+        _out += "<g class=\"layer\">\n"
+            + fittedText("x=\"8\" y=\"" + number(top + 13) + "\" class=\"name\"", row.name, room, 12, true);
+        if (row.hasValues) {
+            _out += fittedText("x=\"8\" y=\"" + number(top + 25) + "\" class=\"range\"", rangeText(row), room, 10);
         }
         Group group;
         for (const PlacedKey& placed : row.keys) {
@@ -160,24 +161,28 @@ public:
         _out += "</g>\n";
     }
 
+    // Ticks at "nice" steps, and always at both ends; a step too close to
+    // the end gives way to it.
     void axis(double top)
     {
-        const std::uint64_t step = tickStep(_frames, (_width - labelWidth) / 90.0);
+        const double plotWidth = static_cast<double>(_width) - labelWidth - rightMargin;
+        const std::uint64_t step = tickStep(_frames, std::max(1.0, plotWidth / 90.0));
+        const double endGap = textWidth(std::to_string(_frames), 12) + 12;
         _out += "<g class=\"axis\">\n<line x1=\"" + number(x(0)) + "\" y1=\"" + number(top) + "\" x2=\""
             + number(x(_frames)) + "\" y2=\"" + number(top) + "\"/>\n";
-        for (std::uint64_t frame = 0; frame <= _frames; frame += step) {
-            const double at = x(frame);
-            _out += "<line x1=\"" + number(at) + "\" y1=\"" + number(top) + "\" x2=\"" + number(at) + "\" y2=\""
-                + number(top + 5) + "\"/>\n<text x=\"" + number(at) + "\" y=\"" + number(top + 17)
-                + "\" text-anchor=\"middle\">" + std::to_string(frame) + "</text>\n<text x=\"" + number(at) + "\" y=\""
-                + number(top + 31) + "\" text-anchor=\"middle\" class=\"seconds\">"
-                + floatText(static_cast<float>(static_cast<double>(frame) / _fps)) + " s</text>\n";
-            if (_frames - frame < step) {
-                break;
-            }
+        tick(0, top, "middle");
+        for (std::uint64_t frame = step; frame < _frames && x(_frames) - x(frame) >= endGap; frame += step) {
+            tick(frame, top, "middle");
         }
-        _out += "<text x=\"8\" y=\"" + number(top + 17) + "\">frame</text>\n<text x=\"8\" y=\"" + number(top + 31)
-            + "\" class=\"seconds\">seconds at " + floatText(_fps) + " fps</text>\n</g>\n";
+        // The end's label stays inside the picture.
+        const double half = textWidth(std::to_string(_frames), 12) / 2;
+        tick(_frames, top, x(_frames) + half > static_cast<double>(_width) - 2 ? "end" : "middle");
+        _out += "<text x=\"8\" y=\"" + number(top + 17) + "\">frame</text>\n";
+        if (_fps) {
+            _out += "<text x=\"8\" y=\"" + number(top + 31) + "\" class=\"seconds\">seconds at " + floatText(*_fps)
+                + " fps</text>\n";
+        }
+        _out += "</g>\n";
     }
 
 private:
@@ -190,12 +195,40 @@ private:
         bool mixed = false;
     };
 
+    void tick(std::uint64_t frame, double top, const char* anchor)
+    {
+        const double at = x(frame);
+        _out += "<line x1=\"" + number(at) + "\" y1=\"" + number(top) + "\" x2=\"" + number(at) + "\" y2=\""
+            + number(top + 5) + "\"/>\n<text x=\"" + number(at) + "\" y=\"" + number(top + 17) + "\" text-anchor=\""
+            + anchor + "\">" + std::to_string(frame) + "</text>\n";
+        if (_fps) {
+            _out += "<text x=\"" + number(at) + "\" y=\"" + number(top + 31) + "\" text-anchor=\"" + anchor
+                + "\" class=\"seconds\">" + floatText(static_cast<float>(static_cast<double>(frame) / *_fps))
+                + " s</text>\n";
+        }
+    }
+
+    // The height of `value` in a row: finite values on the row's finite
+    // range, infinities at its top and bottom edges, NaN in the middle.
     double valueY(const Row& row, float value, double top) const
     {
-        const double low = *row.low;
-        const double high = *row.high;
-        const double share = high > low ? (static_cast<double>(value) - low) / (high - low) : 0.5;
+        double share = 0.5;
+        if (std::isinf(value)) {
+            share = value > 0 ? 1.0 : 0.0;
+        } else if (!std::isnan(value) && row.low && *row.high > *row.low) {
+            share = (static_cast<double>(value) - *row.low) / (static_cast<double>(*row.high) - *row.low);
+        }
         return top + rowHeight - 6 - share * (rowHeight - 12);
+    }
+
+    // The value line of a Linear key (or of merged ones) from `from` to `to`;
+    // dashed when an end is not finite, so that it reads as off the scale.
+    void valueLine(const Row& row, double left, float from, double right, float to, double top)
+    {
+        const bool offScale = !std::isfinite(from) || !std::isfinite(to);
+        _out += "<line x1=\"" + number(left) + "\" y1=\"" + number(valueY(row, from, top)) + "\" x2=\"" + number(right)
+            + "\" y2=\"" + number(valueY(row, to, top)) + "\" class=\"" + (offScale ? "value offscale" : "value")
+            + "\"/>\n";
     }
 
     void box(const Row& row, const PlacedKey& placed, double left, double right, double top)
@@ -217,9 +250,8 @@ private:
         _out += ", frames " + std::to_string(placed.start) + " to "
             + std::to_string(placed.start + placed.key->duration()) + " (" + std::to_string(placed.key->duration())
             + ")</title></rect>\n";
-        if (command.effect() == Linear && row.low && std::isfinite(command.args()[0])
-            && std::isfinite(command.args()[1])) {
-            line(left, valueY(row, command.args()[0], top), right, valueY(row, command.args()[1], top));
+        if (command.effect() == Linear) {
+            valueLine(row, left, command.args()[0], right, command.args()[1], top);
         }
     }
 
@@ -234,37 +266,30 @@ private:
         _out += "<rect x=\"" + number(left) + "\" y=\"" + number(top + 3) + "\" width=\"" + number(right - left)
             + "\" height=\"" + number(rowHeight - 6) + "\" fill=\""
             + (group.mixed ? mixedColour : effectColour(group.effect)) + "\" class=\"merged\"><title>"
-            + xmlEscaped(row.name) + ", " + std::to_string(group.count) + " keys (" + std::string(group.first.phase)
+            + xmlEscaped(row.name) + ", " + counted(group.count, "key") + " (" + std::string(group.first.phase)
             + " key " + std::to_string(group.first.index) + " on), frames " + std::to_string(group.first.start) + " to "
             + std::to_string(end) + "</title></rect>\n";
         const AnimationKeyCommand& first = group.first.key->command();
         const AnimationKeyCommand& last = group.last.key->command();
-        if (!group.mixed && group.effect == Linear && row.low && std::isfinite(first.args()[0])
-            && std::isfinite(last.args()[1])) {
-            line(left, valueY(row, first.args()[0], top), right, valueY(row, last.args()[1], top));
+        if (!group.mixed && group.effect == Linear) {
+            valueLine(row, left, first.args()[0], right, last.args()[1], top);
         }
         group.count = 0;
     }
 
-    void line(double x1, double y1, double x2, double y2)
-    {
-        _out += "<line x1=\"" + number(x1) + "\" y1=\"" + number(y1) + "\" x2=\"" + number(x2) + "\" y2=\"" + number(y2)
-            + "\" class=\"value\"/>\n";
-    }
-
     std::uint64_t _frames;
     unsigned int _width;
-    float _fps;
+    std::optional<float> _fps;
     double _mergeWidth;
     double _scale;
     std::string _out;
 };
 
-// The rows and phase bands of a document, and its rate.
+// The rows and phase bands of a document, and its rate (none for a timeline).
 struct Layout {
     std::map<std::string, Row> rows;
     std::vector<Band> bands;
-    float fps = 25.0f;
+    std::optional<float> fps;
     std::string kind;
 
     std::uint64_t frames() const { return bands.back().start + bands.back().length; }
@@ -290,6 +315,25 @@ Layout layoutOf(const AnimationDocument& document)
         layout.kind = "timeline";
     }
     return layout;
+}
+
+// The phase bands, each named when its name fits inside it, so that names
+// never overlap.
+void writeBands(std::string& out, const SvgWriter& svg, const std::vector<Band>& bands, double top, double bottom)
+{
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        const Band& band = bands[i];
+        const double left = svg.x(band.start);
+        const double right = svg.x(band.start + band.length);
+        out += "<rect x=\"" + number(left) + "\" y=\"" + number(top) + "\" width=\"" + number(right - left)
+            + "\" height=\"" + number(bottom - top) + "\" class=\"" + (i % 2 == 0 ? "band" : "band2") + "\"><title>"
+            + std::string(band.name) + ": frames " + std::to_string(band.start) + " to "
+            + std::to_string(band.start + band.length) + "</title></rect>\n";
+        if (textWidth(band.name, 12) + 4 <= right - left) {
+            out += "<text x=\"" + number((left + right) / 2) + "\" y=\"" + number(top + 13)
+                + "\" text-anchor=\"middle\">" + std::string(band.name) + "</text>\n";
+        }
+    }
 }
 
 } // namespace
@@ -320,8 +364,8 @@ SvgPlot svgPlot(const AnimationDocument& document, unsigned int width)
     plot.frames = std::max<std::uint64_t>(layout.frames(), 1);
     plot.plotLeft = labelWidth;
     plot.plotRight = static_cast<double>(width) - rightMargin;
-    plot.top = headerHeight;
-    plot.bottom = headerHeight + bandLabelHeight + static_cast<double>(layout.rows.size()) * rowHeight;
+    plot.top = headerOf(layout.kind, layout.rows.size(), layout.frames(), layout.fps, width).height;
+    plot.bottom = plot.top + bandLabelHeight + static_cast<double>(layout.rows.size()) * rowHeight;
     return plot;
 }
 
@@ -334,63 +378,32 @@ std::string renderSvg(const AnimationDocument& document, const std::string& titl
                       unsigned int mergeWidth)
 {
     const Layout layout = layoutOf(document);
-    const std::map<std::string, Row>& rows = layout.rows;
-    const std::vector<Band>& bands = layout.bands;
-    const float fps = layout.fps;
-    const std::string& kind = layout.kind;
-    const std::uint64_t frames = layout.frames();
-    SvgWriter svg(frames, width, fps, std::max(mergeWidth, 1u));
-    const double plotTop = headerHeight + bandLabelHeight;
-    const double height = plotTop + static_cast<double>(rows.size()) * rowHeight + axisHeight + 8;
+    const Header header = headerOf(layout.kind, layout.rows.size(), layout.frames(), layout.fps, width);
+    SvgWriter svg(layout.frames(), width, layout.fps, std::max(mergeWidth, 1u));
+    const double bandTop = header.height;
+    const double plotTop = bandTop + bandLabelHeight;
+    const double bandBottom = plotTop + static_cast<double>(layout.rows.size()) * rowHeight;
+    const double height = bandBottom + axisHeight + 8;
     std::string& out = svg.out();
-    out.reserve(4096 + rows.size() * static_cast<std::size_t>(width) * 8);
+    out.reserve(4096 + layout.rows.size() * static_cast<std::size_t>(width) * 8);
     out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(width) + "\" height=\""
         + number(height) + "\" viewBox=\"0 0 " + std::to_string(width) + " " + number(height)
         + "\" font-family=\"sans-serif\" font-size=\"12\">\n"
           "<style>.name{font-weight:bold}.range,.seconds{fill:#555;font-size:10px}"
-          ".value{stroke:#fff;stroke-width:1.5}.axis line{stroke:#333}.band{fill:#eee}.band2{fill:#f8f8f8}"
-          ".key{stroke:#fff;stroke-width:0.5}.boundary{stroke:#888;stroke-dasharray:3 3}</style>\n"
+          ".value{stroke:#fff;stroke-width:1.5}.offscale{stroke-dasharray:3 2}.axis line{stroke:#333}"
+          ".band{fill:#eee}.band2{fill:#f8f8f8}.key{stroke:#fff;stroke-width:0.5}"
+          ".boundary{stroke:#888;stroke-dasharray:3 3}</style>\n"
           "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
-    out += "<text x=\"8\" y=\"20\" font-size=\"15\" class=\"name\">" + xmlEscaped(title)
-        + "</text>\n<text x=\"8\" y=\"38\">" + kind + ", " + std::to_string(rows.size())
-        + (rows.size() == 1 ? " layer, " : " layers, ") + std::to_string(frames)
-        + " frames = " + floatText(static_cast<float>(static_cast<double>(frames) / fps)) + " s at " + floatText(fps)
-        + " fps</text>\n";
-    // Legend.
-    double legendX = 8;
-    for (const AnimationKeyCommandEffect effect : {Linear, Held1, Held2, Held3}) {
-        out += "<rect x=\"" + number(legendX) + "\" y=\"50\" width=\"14\" height=\"12\" fill=\"" + effectColour(effect)
-            + "\"/><text x=\"" + number(legendX + 18) + "\" y=\"60\">" + effectText(effect)
-            + (effect == Linear ? " (line: value)" : "") + "</text>\n";
-        legendX += effect == Linear ? 150 : 80;
-    }
-    out += "<rect x=\"" + number(legendX) + "\" y=\"50\" width=\"14\" height=\"12\" fill=\"#7F7F7F\"/><text x=\""
-        + number(legendX + 18) + "\" y=\"60\">other effect</text>\n<rect x=\"" + number(legendX + 110)
-        + "\" y=\"50\" width=\"14\" height=\"12\" fill=\"" + mixedColour + "\"/><text x=\"" + number(legendX + 128)
-        + "\" y=\"60\">merged keys of several effects</text>\n";
-    // Phase bands.
-    const double bandBottom = plotTop + static_cast<double>(rows.size()) * rowHeight;
-    for (std::size_t i = 0; i < bands.size(); ++i) {
-        const Band& band = bands[i];
-        const double left = svg.x(band.start);
-        const double right = svg.x(band.start + band.length);
-        out += "<rect x=\"" + number(left) + "\" y=\"" + number(headerHeight) + "\" width=\"" + number(right - left)
-            + "\" height=\"" + number(bandBottom - headerHeight) + "\" class=\"" + (i % 2 == 0 ? "band" : "band2")
-            + "\"><title>" + std::string(band.name) + ": frames " + std::to_string(band.start) + " to "
-            + std::to_string(band.start + band.length) + "</title></rect>\n";
-        if (band.length != 0) {
-            out += "<text x=\"" + number((left + right) / 2) + "\" y=\"" + number(headerHeight + 13)
-                + "\" text-anchor=\"middle\">" + std::string(band.name) + "</text>\n";
-        }
-    }
+    writeHeader(out, header, title, width);
+    writeBands(out, svg, layout.bands, bandTop, bandBottom);
     double top = plotTop;
-    for (const auto& entry : rows) {
+    for (const auto& entry : layout.rows) {
         svg.row(entry.second, top);
         top += rowHeight;
     }
-    for (std::size_t i = 1; i < bands.size(); ++i) {
-        const double at = svg.x(bands[i].start);
-        out += "<line x1=\"" + number(at) + "\" y1=\"" + number(headerHeight) + "\" x2=\"" + number(at) + "\" y2=\""
+    for (std::size_t i = 1; i < layout.bands.size(); ++i) {
+        const double at = svg.x(layout.bands[i].start);
+        out += "<line x1=\"" + number(at) + "\" y1=\"" + number(bandTop) + "\" x2=\"" + number(at) + "\" y2=\""
             + number(bandBottom) + "\" class=\"boundary\"/>\n";
     }
     svg.axis(bandBottom + 4);

@@ -43,6 +43,8 @@ from ._animationmodel import (
     phase_name,
     split_every_key,
     split_every_key_count,
+    CutOverrun,
+    cut_overruns,
     timeline_from_json,
     timeline_to_json,
 )
@@ -83,6 +85,8 @@ __all__ = [
     "phase_name",
     "split_every_key",
     "split_every_key_count",
+    "CutOverrun",
+    "cut_overruns",
     "timeline_from_json",
     "timeline_to_json",
 ]

@@ -111,6 +111,17 @@ void bindAlgorithms(py::module_& m)
         "split_every_key_count",
         [](const Animation& animation, unsigned int length) { return splitEveryKeyCount(animation, length); },
         py::arg("animation"), py::arg("length"), "How many keys split_every_key would make, without making them.");
+    py::class_<CutOverrun>(m, "CutOverrun", "A layer whose body, once the timeline is cut, runs past the outro start.")
+        .def_readonly("layer", &CutOverrun::layer, "The layer's name.")
+        .def_readonly("key_index", &CutOverrun::keyIndex, "The index of the key cut at the intro end.")
+        .def_readonly("frames", &CutOverrun::frames, "How many frames the body runs past the outro start.")
+        .def("__repr__", [](const CutOverrun& o) {
+            return "CutOverrun(layer=" + py::repr(py::str(o.layer)).cast<std::string>()
+                + ", key_index=" + std::to_string(o.keyIndex) + ", frames=" + std::to_string(o.frames) + ")";
+        });
+    m.def("cut_overruns", &cutOverruns, py::arg("timeline"), py::arg("intro_end"), py::arg("outro_start"),
+          "The layers whose body runs past outro_start once Animation(timeline, intro_end, outro_start) cuts them "
+          "(a key cut at the intro end that reaches past the outro start goes whole into the body).");
 }
 
 } // namespace

@@ -111,3 +111,15 @@ def test_lengths_and_splitting_come_from_the_core():
     assert am.split_every_key_count(animation, 2**31) == 4
     with pytest.raises(ValueError, match='^key 0 of layer "y" in the timeline cannot be split: command 7'):
         am.split_every_key({"y": [AnimationKey(AnimationKeyCommand(am.AnimationKeyCommandEffect(7)), 2)]}, 1)
+
+
+def test_cut_overruns_name_the_bodies_past_the_outro_start() -> None:
+    held = AnimationKey(AnimationKeyCommand(am.Held1), 30)
+    timeline = {"a": [held], "b": [AnimationKey(AnimationKeyCommand(am.Held1), 5)]}
+    (overrun,) = am.cut_overruns(timeline, 5, 25)
+    assert (overrun.layer, overrun.key_index, overrun.frames) == ("a", 0, 5)
+    assert repr(overrun) == "CutOverrun(layer='a', key_index=0, frames=5)"
+    assert am.Animation(timeline, 5, 25).phase_frame_count(AnimationPhase.Body) == 25
+    assert am.cut_overruns(timeline, 5, 30) == []
+    with pytest.raises(TypeError):
+        am.cut_overruns(timeline, -1, 0)

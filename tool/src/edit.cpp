@@ -15,11 +15,6 @@ namespace Korva::tool {
 
 namespace {
 
-std::string frames(std::uint64_t count)
-{
-    return std::to_string(count) + (count == 1 ? " frame" : " frames");
-}
-
 // The surprises of a valid cut: the outro starting before the intro ends,
 // and each layer whose body runs past the outro start.
 void warnAboutCut(const std::string& file, const std::vector<CutOverrun>& overruns, unsigned int introEnd,
@@ -33,8 +28,8 @@ void warnAboutCut(const std::string& file, const std::vector<CutOverrun>& overru
     for (const CutOverrun& overrun : overruns) {
         warn(shownName(file) + ": layer " + jsonString(overrun.layer) + ": key " + std::to_string(overrun.keyIndex)
              + " is cut at frame " + std::to_string(introEnd) + " and ends at frame "
-             + std::to_string(std::uint64_t{outroStart} + overrun.frames) + ": the body runs " + frames(overrun.frames)
-             + " past --outro-start " + std::to_string(outroStart));
+             + std::to_string(std::uint64_t{outroStart} + overrun.frames) + ": the body runs "
+             + counted(overrun.frames, "frame", "frames") + " past --outro-start " + std::to_string(outroStart));
     }
 }
 
@@ -65,8 +60,8 @@ int fit(const Options& o, float seconds)
     Animation animation = loadAnimationDocument(o, o.file);
     const float rate = static_cast<float>(static_cast<double>(animation.frameCount()) / seconds);
     if (std::isinf(rate)) {
-        throw UsageError("--seconds: " + floatText(seconds) + " s for " + std::to_string(animation.frameCount())
-                         + " frames gives a rate past the float range");
+        throw UsageError("--seconds: " + floatText(seconds) + " s for "
+                         + counted(animation.frameCount(), "frame", "frames") + " gives a rate past the float range");
     }
     try {
         animation.setFPSToFitDurationInSeconds(seconds);
@@ -90,9 +85,9 @@ int split(const Options& o, unsigned int length, std::uint64_t maxKeys)
             ? splitEveryKeyCount(std::get<LayerMap>(document), length)
             : splitEveryKeyCount(std::get<Animation>(document), length);
         if (count > maxKeys) {
-            throw InputError(shownName(o.file) + ": splitting every key into pieces of at most " + frames(length)
-                             + " would make " + std::to_string(count) + " keys, more than the limit of "
-                             + std::to_string(maxKeys) + " (--max-keys)");
+            throw InputError(shownName(o.file) + ": splitting every key into pieces of at most "
+                             + counted(length, "frame", "frames") + " would make " + counted(count, "key", "keys")
+                             + ", more than the limit of " + std::to_string(maxKeys) + " (--max-keys)");
         }
         if (const auto* timeline = std::get_if<LayerMap>(&document)) {
             text = timelineToJson(splitEveryKey(*timeline, length));

@@ -13,11 +13,6 @@ namespace Korva::tool {
 
 namespace {
 
-std::string plural(std::uint64_t count, const char* one, const char* many)
-{
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 // The first keys of a layer, as "Linear x10 0 -> 1, Held1 x5, ... (N more)".
 std::string keySummary(const std::vector<AnimationKey>& keys)
 {
@@ -58,14 +53,14 @@ void printLayers(const std::string& phase, const LayerMap& layers, std::size_t n
 void printTimeline(const std::string& file, const LayerMap& timeline)
 {
     const std::size_t width = widestName(timeline, 5);
-    std::printf("%s: timeline of %s\n", shownName(file).c_str(), plural(timeline.size(), "layer", "layers").c_str());
+    std::printf("%s: timeline of %s\n", shownName(file).c_str(), counted(timeline.size(), "layer", "layers").c_str());
     std::printf("  %-*s %6s %10s  %s\n", static_cast<int>(width), "layer", "keys", "frames", "keys in order");
     printLayers("", timeline, width);
     std::uint64_t longest = 0;
     for (const auto& layer : timeline) {
         longest = std::max(longest, frameCountOf(layer.second));
     }
-    std::printf("  longest layer: %s\n", plural(longest, "frame", "frames").c_str());
+    std::printf("  longest layer: %s\n", counted(longest, "frame", "frames").c_str());
 }
 
 void printAnimation(const std::string& file, const Animation& animation)
@@ -84,10 +79,10 @@ void printAnimation(const std::string& file, const Animation& animation)
     for (const AnimationPhase phase : animationPhases) {
         const std::uint64_t length = animation.phaseFrameCount(phase);
         std::printf("  %-5s %s, from frame %llu\n", std::string(animationPhaseName(phase)).c_str(),
-                    plural(length, "frame", "frames").c_str(), static_cast<unsigned long long>(start));
+                    counted(length, "frame", "frames").c_str(), static_cast<unsigned long long>(start));
         start += length;
     }
-    std::printf("  total %s = %s s at %s fps\n", plural(animation.frameCount(), "frame", "frames").c_str(),
+    std::printf("  total %s = %s s at %s fps\n", counted(animation.frameCount(), "frame", "frames").c_str(),
                 floatText(animation.durationInSeconds()).c_str(), floatText(animation.fps()).c_str());
 }
 

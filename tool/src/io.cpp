@@ -33,6 +33,11 @@ std::string locationOf(const std::string& text, std::size_t offset)
 
 } // namespace
 
+std::string counted(std::uint64_t count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 std::string shownName(const std::string& file)
 {
     return file == "-" ? "<stdin>" : file;
@@ -74,8 +79,8 @@ std::string readInput(const std::string& file, std::uint64_t maxBytes)
                 throw InputError(shownName(file) + ":" + locationOf(text, text.size())
                                  + ": a NUL character is not allowed here");
             }
-            throw InputError(shownName(file) + ": larger than the limit of " + std::to_string(maxBytes)
-                             + " bytes (--max-bytes)");
+            throw InputError(shownName(file) + ": larger than the limit of " + counted(maxBytes, "byte", "bytes")
+                             + " (--max-bytes)");
         }
     }
 }

@@ -21,6 +21,9 @@ struct InputError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+/// "1 ONE" or "N MANY", for messages.
+std::string counted(std::uint64_t count, const char* one, const char* many);
+
 /// The name of `file` in messages: "<stdin>" for "-".
 std::string shownName(const std::string& file);
 

@@ -609,3 +609,25 @@ TEST(AnimationJson, NamesWithEveryEscape)
     EXPECT_EQ("", readText(empty.string()));
     EXPECT_THROW_MSG(loadDocument(empty.string()), AnimationJsonError, "1:1: The document is empty.");
 }
+
+TEST(AnimationJson, Utf8Repaired)
+{
+    const std::string bad = "\xEF\xBF\xBD";
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain \xC3\xA9 \xE2\x88\x9E \xF0\x9F\x8E\xAC", "plain \xC3\xA9 \xE2\x88\x9E \xF0\x9F\x8E\xAC"},
+        {"a\xFF"
+         "b",
+         "a" + bad + "b"},
+        {"\xC0\x80", bad + bad},                     // overlong
+        {"\xED\xA0\x80", bad + bad + bad},           // surrogate
+        {"\xF4\x90\x80\x80", bad + bad + bad + bad}, // past U+10FFFF
+        {"x\xE2\x82", "x" + bad + bad},              // cut short at the end
+        {"\xE2\x82"
+         "A",
+         bad + bad + "A"}, // cut short before a letter
+        {"", ""},
+    };
+    for (const auto& [text, repaired] : cases) {
+        EXPECT_EQ(repaired, utf8Repaired(text)) << text;
+    }
+}

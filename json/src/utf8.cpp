@@ -1,5 +1,7 @@
 #include "utf8.h"
 
+#include <animationmodel/animationjson.h>
+
 namespace Korva::jsonformat {
 
 std::size_t utf8SequenceLength(std::string_view text, std::size_t i) noexcept
@@ -49,3 +51,24 @@ bool isValidUtf8(std::string_view text) noexcept
 }
 
 } // namespace Korva::jsonformat
+
+namespace Korva {
+
+std::string utf8Repaired(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = jsonformat::utf8SequenceLength(text, i);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(text, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
+} // namespace Korva

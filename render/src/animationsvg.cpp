@@ -338,8 +338,9 @@ void writeBands(std::string& out, const SvgWriter& svg, const std::vector<Band>&
 
 } // namespace
 
-std::string xmlEscaped(std::string_view text)
+std::string xmlEscaped(std::string_view raw)
 {
+    const std::string text = utf8Repaired(raw);
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {

@@ -81,6 +81,10 @@ ANIMATIONMODEL_JSON_EXPORT std::string effectText(AnimationKeyCommandEffect effe
 /// included, escaping only what JSON requires; throws `std::invalid_argument`
 /// when `text` is not valid UTF-8.
 ANIMATIONMODEL_JSON_EXPORT std::string jsonString(std::string_view text);
+/// `text` with every byte that does not begin a well-formed UTF-8 sequence
+/// replaced by U+FFFD (the replacement character): fit for text formats
+/// that must be UTF-8, such as names of files shown in a picture or a page.
+ANIMATIONMODEL_JSON_EXPORT std::string utf8Repaired(std::string_view text);
 /// The text the format gives a float: the shortest that reads back to the same
 /// float (what `std::to_chars` writes), or NaN, Infinity or -Infinity.
 ANIMATIONMODEL_JSON_EXPORT std::string floatText(float value);

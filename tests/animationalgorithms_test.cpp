@@ -141,16 +141,16 @@ TEST(CutOverruns, AgreeWithTheCut)
         std::vector<std::string> expected; // "layer@key+frames"
     };
     const Case cases[] = {
-        {5, 25, {"b@0+5"}},             // b spans both positions
-        {5, 29, {"b@0+1"}},             // one frame past
-        {5, 30, {}},                    // b ends at the outro start
-        {10, 15, {"b@0+15"}},           // a's first key ends at the intro end: not cut
-        {12, 15, {"a@1+5", "b@0+15"}},  // a's second key spans 12 and 15
-        {15, 5, {"a@1+15", "b@0+25"}},  // outro before intro: every cut body runs past
-        {0, 0, {}},                     // nothing is cut at frame 0
-        {40, 45, {}},                   // past every layer
+        {5, 25, {"b@0+5"}},                   // b spans both positions
+        {5, 29, {"b@0+1"}},                   // one frame past
+        {5, 30, {}},                          // b ends at the outro start
+        {10, 15, {"b@0+15"}},                 // a's first key ends at the intro end: not cut
+        {12, 15, {"a@1+5", "b@0+15"}},        // a's second key spans 12 and 15
+        {15, 5, {"a@1+15", "b@0+25"}},        // outro before intro: every cut body runs past
+        {0, 0, {}},                           // nothing is cut at frame 0
+        {40, 45, {}},                         // past every layer
         {4, 3, {"a@0+7", "b@0+27", "c@0+2"}}, // c is cut at 4, its body ends at 5
-        {4294967295u, 0, {}},           // no layer reaches that far
+        {4294967295u, 0, {}},                 // no layer reaches that far
     };
     for (const Case& c : cases) {
         std::vector<std::string> found;

@@ -1,8 +1,10 @@
 """Builds the extension module of the Python package (see pyproject.toml).
 
 The version is the CMake project's, read from CMakeLists.txt; the sources are
-those of the CMake targets animationmodel, animationmodel_json and the
-bindings, compiled into the one module, static, so the package depends on no
+every C++ source of the folders of the CMake targets animationmodel,
+animationmodel_json, animationmodel_render, animationmodel_player and the
+bindings (each folder holds its target's sources and nothing else), compiled
+into the one module, static, so the package depends on no
 installed library. The export headers that CMake generates are written, for
 a static build, into build/python-package/.
 """
@@ -30,8 +32,8 @@ def export_header(base):
         path.write_text(text)
 
 
-def sources(folder, names):
-    return [str(pathlib.Path(folder) / f"{name}.cpp") for name in names]
+def sources(folder):
+    return sorted(str(path.relative_to(ROOT)) for path in (ROOT / folder).glob("*.cpp"))
 
 
 # Compiles the sources in parallel (one job per processor).
@@ -56,13 +58,8 @@ def player_assets():
     return str(path.relative_to(ROOT))
 
 SOURCES = (
-    sources("src", ["animationkeycommand", "animationkey", "animation", "animationsampler", "animationalgorithms"])
-    + sources("json/src", ["jsonwriter", "jsonreader", "documentbuilder", "jsonnumbers", "utf8", "jsonfiles"])
-    + sources("render/src", ["animationsvg"])
-    + sources("player/src", ["animationplayer"])
-    + [player_assets()]
-    + sources("python/src", ["module", "errors", "reprs", "values", "containers", "animation", "sampler", "format",
-                             "display"])
+    sources("src") + sources("json/src") + sources("render/src") + sources("player/src") + [player_assets()]
+    + sources("python/src")
 )
 
 extension = Pybind11Extension(

@@ -631,3 +631,38 @@ TEST(AnimationJson, Utf8Repaired)
         EXPECT_EQ(repaired, utf8Repaired(text)) << text;
     }
 }
+
+TEST(AnimationJson, SavingAStream)
+{
+    const TempDir dir;
+    const std::string file = (dir.path / "table.csv").string();
+    // Pieces make one file.
+    saveStream(
+        [](const TextWriter& write) {
+            write("a,");
+            write("");
+            write("b\n");
+        },
+        file, SaveWarning());
+    EXPECT_EQ("a,b\n", readText(file));
+    // A producer that throws leaves the file as it was, and no new file beside it.
+    EXPECT_THROW(saveStream(
+                     [](const TextWriter& write) {
+                         write("partial");
+                         throw std::invalid_argument("refused");
+                     },
+                     file, SaveWarning()),
+                 std::invalid_argument);
+    EXPECT_EQ("a,b\n", readText(file));
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()));
+    // A failed write stops the producer and is reported for the path.
+    int piecesAfterFailure = 0;
+    EXPECT_THROW_MSG(saveStream(
+                         [&](const TextWriter& write) {
+                             write("x");
+                             ++piecesAfterFailure;
+                         },
+                         "/dev/full", SaveWarning()),
+                     std::system_error, "/dev/full: No space left on device");
+    EXPECT_EQ(0, piecesAfterFailure);
+}

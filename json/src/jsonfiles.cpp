@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -46,7 +47,7 @@ private:
 };
 
 // Writes all of `text` to `fd`; the errno of a failure, or 0.
-int writeAll(int fd, const std::string& text) noexcept
+int writeAll(int fd, std::string_view text) noexcept
 {
     for (std::size_t written = 0; written < text.size();) {
         const ssize_t put = ::write(fd, text.data() + written, text.size() - written);
@@ -74,15 +75,35 @@ std::string resolvedPath(int fd, const std::string& path)
     return target;
 }
 
-// Writes `text` into the existing file `path` itself (a FIFO, a device, a
+// Runs `produce` with a writer into `fd`; the errno of the first failed
+// write, which stops the producer, or 0.
+int produceInto(int fd, const TextProducer& produce)
+{
+    // Thrown by the writer through the producer, and caught here.
+    struct WriteFailure {
+        int error;
+    };
+    try {
+        produce([fd](std::string_view piece) {
+            if (const int error = writeAll(fd, piece)) {
+                throw WriteFailure{error};
+            }
+        });
+    } catch (const WriteFailure& failure) {
+        return failure.error;
+    }
+    return 0;
+}
+
+// Writes the text into the existing file `path` itself (a FIFO, a device, a
 // socket, or a standard stream under /dev or /proc): nothing is renamed.
-void writeInPlace(const std::string& text, const std::string& path, bool truncate)
+void writeInPlace(const TextProducer& produce, const std::string& path, bool truncate)
 {
     Descriptor file(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (truncate ? O_TRUNC : 0)));
     if (file.get() < 0) { // GCOVR_EXCL_BR_LINE
         throwFileError(errno, path);
     }
-    if (const int error = writeAll(file.get(), text)) {
+    if (const int error = produceInto(file.get(), produce)) {
         throwFileError(error, path);
     }
     if (::close(file.release()) != 0) { // GCOVR_EXCL_BR_LINE
@@ -122,11 +143,12 @@ int keepOwnerAndMode(int fd, const struct stat& old, const std::string& path, co
                                                                                             : 0; // GCOVR_EXCL_BR_LINE
 }
 
-// Replaces the regular file `target` (or creates it) with `text`: a new file
-// beside it, with a short name that fits any folder, flushed to disk, then
-// renamed over it.
-void replaceFile(const std::string& text, const std::string& target, const struct stat* old, const std::string& path,
-                 const SaveWarning& warn)
+// Replaces the regular file `target` (or creates it) with the text: a new
+// file beside it, with a short name that fits any folder, flushed to disk,
+// then renamed over it. The new file is removed when anything fails,
+// `produce` throwing included.
+void replaceFile(const TextProducer& produce, const std::string& target, const struct stat* old,
+                 const std::string& path, const SaveWarning& warn)
 {
     const std::string folder = target.find('/') == std::string::npos ? "." : target.substr(0, target.rfind('/') + 1);
     std::string temporary = (folder == "." ? "" : folder) + ".am-XXXXXX";
@@ -147,7 +169,12 @@ void replaceFile(const std::string& text, const std::string& target, const struc
         error = ::fchmod(file.get(), 0666 & ~mask) != 0 ? errno : 0; // GCOVR_EXCL_BR_LINE
     }
     if (error == 0) { // GCOVR_EXCL_BR_LINE
-        error = writeAll(file.get(), text);
+        try {
+            error = produceInto(file.get(), produce);
+        } catch (...) {
+            ::unlink(temporary.c_str());
+            throw;
+        }
     }
     if (error == 0 && ::fsync(file.get()) != 0) { // GCOVR_EXCL_BR_LINE
         error = errno;
@@ -204,6 +231,11 @@ void saveText(const std::string& text, const std::string& path)
 
 void saveText(const std::string& text, const std::string& path, const SaveWarning& warn)
 {
+    saveStream([&text](const TextWriter& write) { write(text); }, path, warn);
+}
+
+void saveStream(const TextProducer& produce, const std::string& path, const SaveWarning& warn)
+{
     // The kernel follows symbolic links, with its protections (such as those
     // of sticky world-writable folders); O_PATH opens without reading,
     // writing or any side effect of the file.
@@ -221,14 +253,14 @@ void saveText(const std::string& text, const std::string& path, const SaveWarnin
             }
             const std::string target = resolvedPath(created.get(), path);
             try {
-                replaceFile(text, target, nullptr, path, warn);
+                replaceFile(produce, target, nullptr, path, warn);
             } catch (...) {
                 ::unlink(target.c_str());
                 throw;
             }
             return;
         }
-        replaceFile(text, path, nullptr, path, warn);
+        replaceFile(produce, path, nullptr, path, warn);
         return;
     }
     struct stat existing { };
@@ -239,7 +271,7 @@ void saveText(const std::string& text, const std::string& path, const SaveWarnin
         throwFileError(EISDIR, path);
     }
     if (!S_ISREG(existing.st_mode) || isStandardStream(path)) {
-        writeInPlace(text, path, S_ISREG(existing.st_mode));
+        writeInPlace(produce, path, S_ISREG(existing.st_mode));
         return;
     }
     if (existing.st_nlink > 1) {
@@ -247,7 +279,7 @@ void saveText(const std::string& text, const std::string& path, const SaveWarnin
                                 path + " has " + std::to_string(existing.st_nlink)
                                     + " hard links; it was not replaced, to keep them");
     }
-    replaceFile(text, resolvedPath(probe.get(), path), &existing, path, warn);
+    replaceFile(produce, resolvedPath(probe.get(), path), &existing, path, warn);
 }
 
 void saveAnimation(const Animation& animation, const std::string& path)

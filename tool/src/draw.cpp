@@ -10,8 +10,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cerrno>
-#include <cstdio>
 #include <optional>
 #include <stdexcept>
 
@@ -40,8 +38,8 @@ std::string csvRow(const SampledRow& row)
         + effectText(sample.key->command().effect()) + ',' + (sample.value ? floatText(*sample.value) : "") + "\r\n";
 }
 
-// Standard output gets the rows a megabyte at a time; a file gets them all at
-// once, so that it is replaced only by a complete table.
+// The rows go out a megabyte at a time, to standard output or into the new
+// file that replaces OUT once the table is complete.
 int sample(const Options& o, std::uint64_t from, std::optional<std::uint64_t> to)
 {
     const Animation animation = loadAnimationDocument(o, o.file);
@@ -49,29 +47,23 @@ int sample(const Options& o, std::uint64_t from, std::optional<std::uint64_t> to
     if (!o.layers.empty()) {
         selection = o.layers;
     }
-    const bool toStdout = o.out.empty() || o.out == "-";
     AnimationSampler sampler(animation);
-    std::string out = "frame,phase,layer,key,offset,effect,value\r\n";
-    const auto flush = [&] {
-        if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) {
-            failedStdout(errno);
-        }
-        out.clear();
-    };
     try {
-        sampleRange(sampler, from, to.value_or(UINT64_MAX), selection, [&](const SampledRow& row) {
-            out += csvRow(row);
-            if (toStdout && out.size() > (1u << 20)) {
-                flush();
-            }
-        });
+        writeOutputStream(
+            [&](const TextWriter& write) {
+                std::string rows = "frame,phase,layer,key,offset,effect,value\r\n";
+                sampleRange(sampler, from, to.value_or(UINT64_MAX), selection, [&](const SampledRow& row) {
+                    rows += csvRow(row);
+                    if (rows.size() > (1u << 20)) {
+                        write(rows);
+                        rows.clear();
+                    }
+                });
+                write(rows);
+            },
+            o.out);
     } catch (const std::invalid_argument& refusal) {
         throw InputError(shownName(o.file) + ": " + refusal.what());
-    }
-    if (toStdout) {
-        flush();
-    } else {
-        writeOutput(out, o.out);
     }
     return 0;
 }

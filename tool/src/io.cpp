@@ -103,6 +103,26 @@ void warn(const std::string& text)
     std::fprintf(stderr, "animationmodel: warning: %s\n", text.c_str());
 }
 
+void writeOutputStream(const TextProducer& produce, const std::string& out)
+{
+    if (out.empty() || out == "-") {
+        produce([](std::string_view piece) {
+            if (std::fwrite(piece.data(), 1, piece.size(), stdout) != piece.size()) {
+                failedStdout(errno);
+            }
+        });
+        if (std::fflush(stdout) != 0) {
+            failedStdout(errno);
+        }
+        return;
+    }
+    try {
+        saveStream(produce, out, warn);
+    } catch (const std::system_error& error) {
+        throw InputError(error.what());
+    }
+}
+
 void writeOutput(const std::string& text, const std::string& out)
 {
     if (out.empty() || out == "-") {

@@ -4,6 +4,8 @@
 // The tool's input and output: bounded reading, checked writing, and the
 // errors that decide the exit status.
 
+#include <animationmodel/animationjson.h>
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -41,6 +43,11 @@ void writeStdout(const std::string& text);
 /// Prints "animationmodel: warning: TEXT" on standard error, after what
 /// standard output holds so far.
 void warn(const std::string& text);
+
+/// Writes the text that `produce` makes, piece by piece, to `out` (saveStream:
+/// a file is replaced only by the whole text), or to standard output when
+/// `out` is empty or "-"; an exception of `produce` passes on.
+void writeOutputStream(const TextProducer& produce, const std::string& out);
 
 /// Writes `text` to `out` (saveText: nothing is ever destroyed, warnings go
 /// to standard error), or to standard output when `out` is empty or "-".

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <string_view>
 #include <animationmodel/animation.h>
 #include <animationmodel/animationdocument.h>
 #include <animationmodel/animationmodel_json_export.h>
@@ -112,6 +113,21 @@ using SaveWarning = std::function<void(const std::string&)>;
 ANIMATIONMODEL_JSON_EXPORT void saveText(const std::string& text, const std::string& path, const SaveWarning& warn);
 /// `saveText(text, path, warn)` without warnings.
 ANIMATIONMODEL_JSON_EXPORT void saveText(const std::string& text, const std::string& path);
+
+/// Writes one piece of the text of `saveStream`.
+using TextWriter = std::function<void(std::string_view piece)>;
+/// Makes the text of `saveStream`, piece by piece, through the writer it is given.
+using TextProducer = std::function<void(const TextWriter& write)>;
+
+/// `saveText` of a text made piece by piece, so that it is never whole in
+/// memory: `produce` is called once and hands each piece to its writer. The
+/// rules of `saveText` hold: a regular file is replaced only once the whole
+/// text is written and flushed. When `produce` throws, its exception passes
+/// on and a regular file is left as it was (what went into a FIFO or a device
+/// stays there). A failed write throws std::system_error ("PATH: reason")
+/// out of the writer; `produce` must let it pass.
+ANIMATIONMODEL_JSON_EXPORT void saveStream(const TextProducer& produce, const std::string& path,
+                                           const SaveWarning& warn);
 
 } // namespace Korva
 

@@ -16,6 +16,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 using namespace Korva::tool;
 
@@ -79,6 +80,13 @@ std::optional<int> parseCommandLine(CLI::App& app, int argc, char** argv, std::s
         }
         for (const CLI::App* parsed : app.get_subcommands()) {
             subcommand = parsed->get_name();
+        }
+        const std::vector<std::string> extras = app.remaining(true);
+        if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr && !extras.empty()) {
+            // One wording for what is left over, at any place on the line.
+            const std::string& extra = extras.front();
+            throw UsageError((extra.size() > 1 && extra[0] == '-' ? "unknown option \"" : "unexpected argument \"")
+                             + extra + "\"");
         }
         throw UsageError(error.what());
     }

@@ -666,3 +666,14 @@ TEST(AnimationJson, SavingAStream)
                      std::system_error, "/dev/full: No space left on device");
     EXPECT_EQ(0, piecesAfterFailure);
 }
+
+TEST(AnimationJson, TextLocation)
+{
+    const std::string text = "ab\n\xC3\xA9x\n\n";
+    EXPECT_EQ("1:1", textLocation(text, 0));
+    EXPECT_EQ("1:3", textLocation(text, 2)); // the line feed itself
+    EXPECT_EQ("2:1", textLocation(text, 3));
+    EXPECT_EQ("2:2", textLocation(text, 5));    // after é, two bytes, one character
+    EXPECT_EQ("4:1", textLocation(text, 8));    // the end
+    EXPECT_EQ("4:1", textLocation(text, 1000)); // past the end: the end
+}

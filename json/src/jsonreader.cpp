@@ -166,4 +166,10 @@ AnimationDocument documentFromJson(std::string_view text)
     return parseDocument(text, Kind::Any);
 }
 
+std::string textLocation(std::string_view text, std::size_t offset)
+{
+    const auto [line, column] = lineAndColumn(text, offset);
+    return std::to_string(line) + ":" + std::to_string(column);
+}
+
 } // namespace Korva

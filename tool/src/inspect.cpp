@@ -56,11 +56,7 @@ void printTimeline(const std::string& file, const LayerMap& timeline)
     std::printf("%s: timeline of %s\n", shownName(file).c_str(), counted(timeline.size(), "layer", "layers").c_str());
     std::printf("  %-*s %6s %10s  %s\n", static_cast<int>(width), "layer", "keys", "frames", "keys in order");
     printLayers("", timeline, width);
-    std::uint64_t longest = 0;
-    for (const auto& layer : timeline) {
-        longest = std::max(longest, frameCountOf(layer.second));
-    }
-    std::printf("  longest layer: %s\n", counted(longest, "frame", "frames").c_str());
+    std::printf("  longest layer: %s\n", counted(frameCountOf(timeline), "frame", "frames").c_str());
 }
 
 void printAnimation(const std::string& file, const Animation& animation)
@@ -112,11 +108,7 @@ std::string jsonSummary(const std::string& file, const AnimationDocument& docume
         name = jsonString(shownName(file));
     } catch (const std::invalid_argument&) { }
     if (const auto* timeline = std::get_if<LayerMap>(&document)) {
-        std::uint64_t longest = 0;
-        for (const auto& layer : *timeline) {
-            longest = std::max(longest, frameCountOf(layer.second));
-        }
-        return "{\"file\":" + name + ",\"kind\":\"timeline\",\"frames\":" + std::to_string(longest)
+        return "{\"file\":" + name + ",\"kind\":\"timeline\",\"frames\":" + std::to_string(frameCountOf(*timeline))
             + ",\"layers\":" + jsonLayers(*timeline) + "}\n";
     }
     const Animation& animation = std::get<Animation>(document);

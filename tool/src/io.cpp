@@ -12,27 +12,6 @@
 
 namespace Korva::tool {
 
-namespace {
-
-// Line and column (from 1, the column in characters) of byte `offset` of `text`.
-std::string locationOf(const std::string& text, std::size_t offset)
-{
-    std::size_t line = 1;
-    std::size_t column = 1;
-    for (std::size_t i = 0; i < offset; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == '\n') {
-            ++line;
-            column = 1;
-        } else if ((byte & 0xC0) != 0x80) {
-            ++column;
-        }
-    }
-    return std::to_string(line) + ":" + std::to_string(column);
-}
-
-} // namespace
-
 std::string counted(std::uint64_t count, const char* one, const char* many)
 {
     return std::to_string(count) + " " + (count == 1 ? one : many);
@@ -76,7 +55,7 @@ std::string readInput(const std::string& file, std::uint64_t maxBytes)
                 ::close(fd);
             }
             if (nul != nullptr) {
-                throw InputError(shownName(file) + ":" + locationOf(text, text.size())
+                throw InputError(shownName(file) + ":" + textLocation(text, text.size())
                                  + ": a NUL character is not allowed here");
             }
             throw InputError(shownName(file) + ": larger than the limit of " + counted(maxBytes, "byte", "bytes")
@@ -92,9 +71,7 @@ void failedStdout(int error)
 
 void writeStdout(const std::string& text)
 {
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-        failedStdout(errno);
-    }
+    writeOutput(text, "");
 }
 
 void warn(const std::string& text)
@@ -125,15 +102,7 @@ void writeOutputStream(const TextProducer& produce, const std::string& out)
 
 void writeOutput(const std::string& text, const std::string& out)
 {
-    if (out.empty() || out == "-") {
-        writeStdout(text);
-        return;
-    }
-    try {
-        saveText(text, out, warn);
-    } catch (const std::system_error& error) {
-        throw InputError(error.what());
-    }
+    writeOutputStream([&text](const TextWriter& write) { write(text); }, out);
 }
 
 } // namespace Korva::tool

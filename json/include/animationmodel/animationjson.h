@@ -76,6 +76,11 @@ ANIMATIONMODEL_JSON_EXPORT LayerMap loadTimeline(const std::string& path);
 /// Loads the animation or timeline of the file `path`.
 ANIMATIONMODEL_JSON_EXPORT AnimationDocument loadDocument(const std::string& path);
 
+/// "LINE:COLUMN" of byte `offset` of `text` (from 1, the column counted in
+/// characters), as the errors of the reader locate a problem; for readers
+/// that refuse a text before it is parsed.
+ANIMATIONMODEL_JSON_EXPORT std::string textLocation(std::string_view text, std::size_t offset);
+
 /// The text the format gives an effect: "Linear", "Held1", "Held2", "Held3", or its integer value.
 ANIMATIONMODEL_JSON_EXPORT std::string effectText(AnimationKeyCommandEffect effect);
 /// The text the format gives a string: a JSON string literal, quotes

@@ -17,6 +17,7 @@
 //  4. Layer names are str; bytes are refused at the point of entry.
 
 #include <animationmodel/animation.h>
+#include <animationmodel/animationalgorithms.h>
 #include <animationmodel/animationsampler.h>
 
 #include <pybind11/pybind11.h>
@@ -97,6 +98,8 @@ template <>
 struct type_caster<Korva::Animation> : checked_caster<Korva::Animation> { };
 template <>
 struct type_caster<Korva::AnimationSampler> : checked_caster<Korva::AnimationSampler> { };
+template <>
+struct type_caster<Korva::CutOverrun> : checked_caster<Korva::CutOverrun> { };
 
 } // namespace pybind11::detail
 

@@ -20,8 +20,6 @@
 
 namespace Korva::python {
 
-namespace {
-
 // Python's side of a sample: copies, valid after the sampler moves on.
 struct PySample {
     std::string layer;
@@ -30,6 +28,16 @@ struct PySample {
     unsigned int offset;
     std::optional<float> value;
 };
+
+} // namespace Korva::python
+
+// A LayerSample made by __new__ is refused like every other class's.
+template <>
+struct pybind11::detail::type_caster<Korva::python::PySample> : checked_caster<Korva::python::PySample> { };
+
+namespace Korva::python {
+
+namespace {
 
 std::vector<PySample> toPython(FrameSamples samples)
 {

@@ -139,6 +139,10 @@ UNINITIALISED = [
     "AnimationSampler.__new__(AnimationSampler).seek(3)",
     "KeyList([AnimationKey.__new__(AnimationKey)])",
     "LayerMap({'x': KeyList.__new__(KeyList)})",
+    "am.LayerSample.__new__(am.LayerSample).layer",
+    "repr(am.LayerSample.__new__(am.LayerSample))",
+    "am.CutOverrun.__new__(am.CutOverrun).layer",
+    "repr(am.CutOverrun.__new__(am.CutOverrun))",
 ]
 
 

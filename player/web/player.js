@@ -47,7 +47,12 @@
 
   // --- what plays at a frame ---------------------------------------------
 
+  // The phase playing at `frame`, or null past the end, before the start or
+  // at a frame that is not a whole number.
   function phaseOf(frame) {
+    if (!Number.isInteger(frame) || frame < 0) {
+      return null;
+    }
     for (const phase of phases) {
       if (frame < phase.start + phase.length) {
         return phase;
@@ -56,36 +61,54 @@
     return null;
   }
 
-  // The rows of `frame`: arrays of the CSV columns of `animationmodel sample`.
+  // The index of the key of `layer` that plays at `local` frames into its
+  // phase, or the number of keys when the layer has ended.
+  function keyIndexAt(ends, local) {
+    let low = 0;
+    let high = ends.length;
+    while (low < high) {
+      const middle = (low + high) >>> 1;
+      if (ends[middle] <= local) {
+        low = middle + 1;
+      } else {
+        high = middle;
+      }
+    }
+    return low;
+  }
+
+  // The layers with a key at `frame`, each with its key's index and offset:
+  // cheap for any number of layers, no text made.
+  function activeAt(frame) {
+    const active = { frame, phase: phaseOf(frame), layers: [], keys: [], offsets: [] };
+    if (active.phase === null) {
+      return active;
+    }
+    const local = frame - active.phase.start;
+    for (const layer of active.phase.layers) {
+      const index = keyIndexAt(layer.ends, local);
+      if (index < layer.ends.length) {
+        active.layers.push(layer);
+        active.keys.push(index);
+        active.offsets.push(local - (index === 0 ? 0 : layer.ends[index - 1]));
+      }
+    }
+    return active;
+  }
+
+  // Row `i` of `active`: the CSV columns of `animationmodel sample`.
+  function rowOf(active, i) {
+    const key = active.layers[i].keys[active.keys[i]];
+    const offset = active.offsets[i];
+    const value = key.effect === 0 ? floatText(rampValueAt(key.start, key.end, offset, key.duration)) : "";
+    const effect = key.effect >= 0 && key.effect <= 3 ? effectNames[key.effect] : String(key.effect);
+    return [String(active.frame), active.phase.name, active.layers[i].name, String(active.keys[i]), String(offset),
+      effect, value];
+  }
+
   function rowsAt(frame) {
-    const phase = phaseOf(frame);
-    if (phase === null) {
-      return [];
-    }
-    const local = frame - phase.start;
-    const rows = [];
-    for (const layer of phase.layers) {
-      const ends = layer.ends;
-      let low = 0;
-      let high = ends.length;
-      while (low < high) {
-        const middle = (low + high) >>> 1;
-        if (ends[middle] <= local) {
-          low = middle + 1;
-        } else {
-          high = middle;
-        }
-      }
-      if (low === ends.length) {
-        continue;
-      }
-      const key = layer.keys[low];
-      const offset = local - (low === 0 ? 0 : ends[low - 1]);
-      const value = key.effect === 0 ? floatText(rampValueAt(key.start, key.end, offset, key.duration)) : "";
-      const effect = key.effect >= 0 && key.effect <= 3 ? effectNames[key.effect] : String(key.effect);
-      rows.push([String(frame), phase.name, layer.name, String(low), String(offset), effect, value]);
-    }
-    return rows;
+    const active = activeAt(frame);
+    return active.layers.map((_, i) => rowOf(active, i));
   }
 
   // Every frame at which some layer's key starts, and the end.
@@ -111,8 +134,11 @@
   playhead.setAttribute("y1", String(plot.top));
   playhead.setAttribute("y2", String(plot.bottom));
   svg.appendChild(playhead);
+  const picture = document.getElementById("picture");
   const counter = document.getElementById("counter");
-  const tbody = document.querySelector("#readout tbody");
+  const readoutBox = document.getElementById("readout-box");
+  const table = document.getElementById("readout");
+  const tbody = table.tBodies[0];
   const playButton = document.getElementById("play");
   const speedSelect = document.getElementById("speed");
   const loopSelect = document.getElementById("loop");
@@ -123,43 +149,124 @@
 
   const state = { frame: 0, playing: false, playStart: 0, anchorTime: 0, anchorFrame: 0 };
 
-  function show() {
-    const rows = rowsAt(state.frame);
-    while (tbody.rows.length > rows.length) {
-      tbody.deleteRow(-1);
+  // The readout is a window on the rows of the frame shown: only the rows in
+  // view of its scrolled box are made, between two spacer rows that stand for
+  // the others, so a frame of 100,000 layers costs no more than one of 50.
+  const readout = { active: activeAt(0), rowHeight: 0, rows: [] };
+  const topSpacer = spacerRow();
+  const bottomSpacer = spacerRow();
+  tbody.append(topSpacer, bottomSpacer);
+
+  function spacerRow() {
+    const row = document.createElement("tr");
+    row.className = "spacer";
+    row.setAttribute("aria-hidden", "true");
+    row.insertCell(-1).colSpan = 6;
+    return row;
+  }
+
+  function dataRow() {
+    const row = document.createElement("tr");
+    for (let c = 0; c < 6; c++) {
+      row.insertCell(-1);
     }
-    while (tbody.rows.length < rows.length) {
-      const row = tbody.insertRow(-1);
-      for (let c = 0; c < 6; c++) {
-        row.insertCell(-1);
-      }
+    return row;
+  }
+
+  // The rows [first, last) of the readout's frame in view, a few more on each side.
+  function rowsInView(count, rowHeight) {
+    const bodyTop = tbody.getBoundingClientRect().top - readoutBox.getBoundingClientRect().top
+      + readoutBox.scrollTop;
+    const first = Math.min(Math.max(Math.floor((readoutBox.scrollTop - bodyTop) / rowHeight) - 8, 0), count);
+    const last = Math.min(first + Math.ceil(readoutBox.clientHeight / rowHeight) + 16, count);
+    return [first, last];
+  }
+
+  function showReadout() {
+    const active = readout.active;
+    const count = active.layers.length;
+    const rowHeight = readout.rowHeight || 24;
+    const [first, last] = rowsInView(count, rowHeight);
+    while (readout.rows.length > last - first) {
+      readout.rows.pop().remove();
     }
-    for (let r = 0; r < rows.length; r++) {
-      const cells = tbody.rows[r].cells;
+    while (readout.rows.length < last - first) {
+      const row = dataRow();
+      bottomSpacer.before(row);
+      readout.rows.push(row);
+    }
+    for (let r = first; r < last; r++) {
+      const row = readout.rows[r - first];
+      const text = rowOf(active, r);
+      row.setAttribute("aria-rowindex", String(r + 2));
       for (let c = 0; c < 6; c++) {
-        const text = rows[r][c + 1];
-        if (cells[c].textContent !== text) {
-          cells[c].textContent = text;
+        if (row.cells[c].textContent !== text[c + 1]) {
+          row.cells[c].textContent = text[c + 1];
         }
       }
     }
-    const x = String(xOf(state.frame));
-    playhead.setAttribute("x1", x);
-    playhead.setAttribute("x2", x);
-    const seconds = floatText(Math.fround(state.frame / fps));
-    counter.textContent = "frame " + state.frame + " of " + frameCount + " \u00b7 " + seconds + " s at "
-      + floatText(fps) + " fps";
-    if (!state.playing && location.hash !== "#frame=" + state.frame) {
-      try {
-        history.replaceState(null, "", "#frame=" + state.frame);
-      } catch (error) {
-        // A sandboxed frame (a notebook's) may not change its address.
+    table.setAttribute("aria-rowcount", String(count + 1));
+    topSpacer.hidden = first === 0;
+    topSpacer.cells[0].style.height = first * rowHeight + "px";
+    bottomSpacer.hidden = last === count;
+    bottomSpacer.cells[0].style.height = (count - last) * rowHeight + "px";
+    if (readout.rowHeight === 0 && readout.rows.length > 0) {
+      readout.rowHeight = readout.rows[0].getBoundingClientRect().height;
+      if (readout.rowHeight !== rowHeight) {
+        showReadout();
       }
     }
   }
+  readoutBox.addEventListener("scroll", showReadout);
 
+  // The picture keeps its own size (its text stays readable) and scrolls
+  // sideways in a narrow window, following the playhead.
+  function keepPlayheadInView() {
+    if (picture.scrollWidth <= picture.clientWidth) {
+      return;
+    }
+    const box = svg.getBoundingClientRect();
+    const x = box.left - picture.getBoundingClientRect().left + picture.scrollLeft
+      + (xOf(state.frame) * box.width) / svg.viewBox.baseVal.width;
+    if (x < picture.scrollLeft + 24 || x > picture.scrollLeft + picture.clientWidth - 24) {
+      picture.scrollLeft = x - picture.clientWidth / 2;
+    }
+  }
+
+  // The address follows the paused frame, written once seeking settles (a
+  // browser throttles a page that changes its address too often).
+  let addressTimer = null;
+  function updateAddress() {
+    clearTimeout(addressTimer);
+    addressTimer = setTimeout(() => {
+      if (!state.playing && location.hash !== "#frame=" + state.frame) {
+        try {
+          history.replaceState(null, "", "#frame=" + state.frame);
+        } catch (error) {
+          // A sandboxed frame (a notebook's) may not change its address.
+        }
+      }
+    }, 200);
+  }
+
+  function show() {
+    readout.active = activeAt(state.frame);
+    showReadout();
+    const x = String(xOf(state.frame));
+    playhead.setAttribute("x1", x);
+    playhead.setAttribute("x2", x);
+    keepPlayheadInView();
+    const seconds = floatText(Math.fround(state.frame / fps));
+    counter.textContent = "frame " + state.frame + " of " + frameCount + " \u00b7 " + seconds + " s at "
+      + floatText(fps) + " fps";
+    updateAddress();
+  }
+
+  // The nearest frame of the animation: NaN and anything below 0 give 0,
+  // anything past the end the last frame.
   function clamp(frame) {
-    return Math.min(Math.max(Math.round(frame), 0), Math.max(frameCount - 1, 0));
+    const rounded = Math.round(Number(frame));
+    return rounded > 0 ? Math.min(rounded, Math.max(frameCount - 1, 0)) : 0;
   }
 
   function seek(frame) {
@@ -195,6 +302,13 @@
     scheduled = { frame: requestAnimationFrame(run), timer: setTimeout(run, 16) };
   }
 
+  // `frame` brought back into [start, start + length) by whole lengths: a
+  // remainder, so that any rate, however large, costs one step.
+  function wrapped(frame, start, length) {
+    const within = (frame - start) % length;
+    return Number.isFinite(within) ? start + within : start;
+  }
+
   // The frame that real time has reached since the anchor: frames are
   // skipped, never time stretched, when the browser is slow.
   function tick(now) {
@@ -203,19 +317,15 @@
     }
     let frame = state.anchorFrame + Math.floor(((now - state.anchorTime) * fps * speed()) / 1000);
     const loop = loopSelect.value;
-    if (loop === "body" && body.length > 0 && state.anchorFrame < body.start + body.length) {
-      const bodyEnd = body.start + body.length;
-      while (frame >= bodyEnd) {
-        frame -= body.length;
-        state.anchorFrame -= body.length;
+    const bodyEnd = body.start + body.length;
+    if (loop === "body" && body.length > 0 && state.anchorFrame < bodyEnd) {
+      if (frame >= bodyEnd) {
+        frame = wrapped(frame, body.start, body.length);
       }
-    } else if (loop === "all" && frameCount > 0) {
-      while (frame >= frameCount) {
-        frame -= frameCount;
-        state.anchorFrame -= frameCount;
-      }
+    } else if (loop === "all" && frameCount > 0 && frame >= frameCount) {
+      frame = wrapped(frame, 0, frameCount);
     }
-    if (frame >= frameCount) {
+    if (!(frame < frameCount)) {
       state.frame = Math.max(frameCount - 1, 0);
       pause();
       return;
@@ -238,7 +348,6 @@
     state.playStart = state.frame;
     anchor();
     playButton.textContent = "pause";
-    playButton.setAttribute("aria-pressed", "true");
     show();
     schedule();
   }
@@ -246,7 +355,6 @@
   function pause() {
     state.playing = false;
     playButton.textContent = "play";
-    playButton.setAttribute("aria-pressed", "false");
     show();
   }
 
@@ -256,13 +364,23 @@
     seek(start);
   }
 
+  // The first boundary past the frame shown, or the last one before it.
   function boundary(direction) {
+    let low = 0;
+    let high = boundaries.length;
+    while (low < high) {
+      const middle = (low + high) >>> 1;
+      if (boundaries[middle] <= state.frame) {
+        low = middle + 1;
+      } else {
+        high = middle;
+      }
+    }
     if (direction > 0) {
-      const next = boundaries.find((b) => b > state.frame);
-      seek(next === undefined ? frameCount - 1 : next);
+      seek(low < boundaries.length ? boundaries[low] : frameCount - 1);
     } else {
-      const previous = boundaries.filter((b) => b < state.frame).pop();
-      seek(previous === undefined ? 0 : previous);
+      const before = boundaries[low - 1] === state.frame ? low - 2 : low - 1;
+      seek(before >= 0 ? boundaries[before] : 0);
     }
   }
 
@@ -290,8 +408,22 @@
   speedSelect.addEventListener("change", () => state.playing && anchor());
   loopSelect.addEventListener("change", () => state.playing && anchor());
 
+  // The keyboard shortcuts' list, shown and hidden by its button or `?`.
+  const shortcutsButton = document.getElementById("shortcuts-button");
+  const shortcuts = document.getElementById("shortcuts");
+  function toggleShortcuts(open) {
+    shortcuts.hidden = !open;
+    shortcutsButton.setAttribute("aria-expanded", String(open));
+  }
+  shortcutsButton.addEventListener("click", () => toggleShortcuts(shortcuts.hidden));
+
+  // A focused select keeps every key (it changes its value with them); a
+  // focused button keeps Space and Enter, which press it.
   document.addEventListener("keydown", (event) => {
     if (event.ctrlKey || event.metaKey || event.altKey || event.target instanceof HTMLSelectElement) {
+      return;
+    }
+    if ((event.key === " " || event.key === "Enter") && event.target instanceof HTMLButtonElement) {
       return;
     }
     const keys = {
@@ -308,9 +440,11 @@
       "3": actions["phase-2"],
       "l": () => cycleLoop(),
       "L": () => cycleLoop(),
+      "?": () => toggleShortcuts(shortcuts.hidden),
+      "Escape": () => toggleShortcuts(false),
     };
     const action = keys[event.key];
-    if (action && !(event.key === " " && event.target instanceof HTMLButtonElement)) {
+    if (action) {
       event.preventDefault();
       action();
     }

@@ -226,16 +226,19 @@ def test_hostile_names(browser):
 def test_many_layers(browser):
     count = 3000
     path = os.path.join(WORK, "layers.animation.json")
-    layers = ", ".join(f'"layer {i:05d}": [{{"effect": "Linear", "args": [0, {i}], "duration": {1 + i % 50}}}]'
-                       for i in range(count))
+    # The last layer by name is the longest: the picture must draw it too.
+    layers = ", ".join(f'"layer {i:05d}": [{{"effect": "Linear", "args": [0, {i}], "duration": '
+                       f'{60 if i == count - 1 else 1 + i % 50}}}]' for i in range(count))
     with open(path, "w") as out:
         out.write('{"format": "animationmodel", "version": 1, "body": {' + layers + "}}")
     page = page_of(path, "layers.html")
     browser.open(f"file://{page}#frame=20")
     check(browser.evaluate("document.getElementById('picture-note').textContent").startswith(
-        "The picture shows 1000 of the 3000 layers"), "the picture says which layers it shows")
-    check(browser.evaluate("JSON.parse(document.getElementById('animation-data').textContent).plot.frames") == 50,
+        "The picture shows 1001 of the 3000 layers"), "the picture says which layers it shows")
+    check(browser.evaluate("JSON.parse(document.getElementById('animation-data').textContent).plot.frames") == 60,
           "the picture keeps every frame")
+    check(browser.evaluate("[...document.querySelectorAll('#picture .layer')].length") == 1001,
+          "the picture draws the first 1000 layers and the longest")
     expected = sample_lines(path, 20)
     check(browser.evaluate("document.getElementById('readout').getAttribute('aria-rowcount')") == str(len(expected) + 1),
           "the table counts every row")

@@ -61,14 +61,15 @@
     return null;
   }
 
-  // The index of the key of `layer` that plays at `local` frames into its
-  // phase, or the number of keys when the layer has ended.
-  function keyIndexAt(ends, local) {
+  // The index of the first of the ascending `values` above `value`, or their
+  // number: of a layer's key ends, the key playing `value` frames into its
+  // phase (the number of keys when the layer has ended).
+  function firstAbove(values, value) {
     let low = 0;
-    let high = ends.length;
+    let high = values.length;
     while (low < high) {
       const middle = (low + high) >>> 1;
-      if (ends[middle] <= local) {
+      if (values[middle] <= value) {
         low = middle + 1;
       } else {
         high = middle;
@@ -86,7 +87,7 @@
     }
     const local = frame - active.phase.start;
     for (const layer of active.phase.layers) {
-      const index = keyIndexAt(layer.ends, local);
+      const index = firstAbove(layer.ends, local);
       if (index < layer.ends.length) {
         active.layers.push(layer);
         active.keys.push(index);
@@ -366,16 +367,7 @@
 
   // The first boundary past the frame shown, or the last one before it.
   function boundary(direction) {
-    let low = 0;
-    let high = boundaries.length;
-    while (low < high) {
-      const middle = (low + high) >>> 1;
-      if (boundaries[middle] <= state.frame) {
-        low = middle + 1;
-      } else {
-        high = middle;
-      }
-    }
+    const low = firstAbove(boundaries, state.frame);
     if (direction > 0) {
       seek(low < boundaries.length ? boundaries[low] : frameCount - 1);
     } else {

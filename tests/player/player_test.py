@@ -210,9 +210,8 @@ def test_picture(browser, page):
     x, top, bottom = browser.evaluate(
         "(() => { const p = document.querySelector('.playhead').getBoundingClientRect();"
         " return [p.left + p.width / 2, p.top, p.bottom]; })()")
-    plot = browser.evaluate("JSON.parse(document.getElementById('animation-data').textContent).plot")
     expected = browser.evaluate("(() => { const r = document.querySelector('#picture svg').getBoundingClientRect();"
-                                f" return r.left + animationPlayer.xOf(48) * r.width / 1200; }})()")
+                                " return r.left + animationPlayer.xOf(48) * r.width / 1200; })()")
     check(abs(x - expected) < 1.5, f"the playhead stands at frame 48 ({x} against {expected})")
     red = sum(1 for y in range(int(top) + 2, int(bottom) - 2)
               for dx in (-1, 0, 1) if image.getpixel((int(x) + dx, y))[0] > 180

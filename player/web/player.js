@@ -153,10 +153,42 @@
   // The readout is a window on the rows of the frame shown: only the rows in
   // view of its scrolled box are made, between two spacer rows that stand for
   // the others, so a frame of 100,000 layers costs no more than one of 50.
-  const readout = { active: activeAt(0), rowHeight: 0, rows: [] };
+  const readout = { active: activeAt(0), rows: [] };
   const topSpacer = spacerRow();
   const bottomSpacer = spacerRow();
   tbody.append(topSpacer, bottomSpacer);
+
+  // The geometry that seeking needs, kept from scroll and resize events: a
+  // seek reads no layout, so it never makes the browser lay out the page
+  // (with its picture) before its time.
+  const view = {
+    readoutTop: 0, readoutHeight: window.innerHeight, bodyTop: 0, rowHeight: 24,
+    pictureLeft: 0, pictureWidth: Infinity, pictureScale: 1, pictureScrolls: false,
+  };
+  function measure() {
+    view.readoutTop = readoutBox.scrollTop;
+    view.readoutHeight = readoutBox.clientHeight;
+    view.bodyTop = tbody.getBoundingClientRect().top - readoutBox.getBoundingClientRect().top + readoutBox.scrollTop;
+    if (readout.rows.length > 0) {
+      view.rowHeight = readout.rows[0].getBoundingClientRect().height || view.rowHeight;
+    }
+    view.pictureLeft = picture.scrollLeft;
+    view.pictureWidth = picture.clientWidth;
+    view.pictureScrolls = picture.scrollWidth > picture.clientWidth;
+    view.pictureScale = svg.getBoundingClientRect().width / svg.viewBox.baseVal.width;
+  }
+  const resized = new ResizeObserver(() => {
+    measure();
+    showReadout();
+  });
+  resized.observe(readoutBox);
+  resized.observe(picture);
+  readoutBox.addEventListener("scroll", () => {
+    view.readoutTop = readoutBox.scrollTop;
+    showReadout();
+  });
+  picture.addEventListener("scroll", () => (view.pictureLeft = picture.scrollLeft));
+  window.addEventListener("resize", measure);
 
   function spacerRow() {
     const row = document.createElement("tr");
@@ -175,19 +207,16 @@
   }
 
   // The rows [first, last) of the readout's frame in view, a few more on each side.
-  function rowsInView(count, rowHeight) {
-    const bodyTop = tbody.getBoundingClientRect().top - readoutBox.getBoundingClientRect().top
-      + readoutBox.scrollTop;
-    const first = Math.min(Math.max(Math.floor((readoutBox.scrollTop - bodyTop) / rowHeight) - 8, 0), count);
-    const last = Math.min(first + Math.ceil(readoutBox.clientHeight / rowHeight) + 16, count);
-    return [first, last];
+  function rowsInView(count) {
+    const first = Math.floor((view.readoutTop - view.bodyTop) / view.rowHeight) - 8;
+    const shown = Math.min(Math.max(first, 0), count);
+    return [shown, Math.min(shown + Math.ceil(view.readoutHeight / view.rowHeight) + 16, count)];
   }
 
   function showReadout() {
     const active = readout.active;
     const count = active.layers.length;
-    const rowHeight = readout.rowHeight || 24;
-    const [first, last] = rowsInView(count, rowHeight);
+    const [first, last] = rowsInView(count);
     while (readout.rows.length > last - first) {
       readout.rows.pop().remove();
     }
@@ -208,29 +237,18 @@
     }
     table.setAttribute("aria-rowcount", String(count + 1));
     topSpacer.hidden = first === 0;
-    topSpacer.cells[0].style.height = first * rowHeight + "px";
+    topSpacer.cells[0].style.height = first * view.rowHeight + "px";
     bottomSpacer.hidden = last === count;
-    bottomSpacer.cells[0].style.height = (count - last) * rowHeight + "px";
-    if (readout.rowHeight === 0 && readout.rows.length > 0) {
-      readout.rowHeight = readout.rows[0].getBoundingClientRect().height;
-      if (readout.rowHeight !== rowHeight) {
-        showReadout();
-      }
-    }
+    bottomSpacer.cells[0].style.height = (count - last) * view.rowHeight + "px";
   }
-  readoutBox.addEventListener("scroll", showReadout);
 
   // The picture keeps its own size (its text stays readable) and scrolls
   // sideways in a narrow window, following the playhead.
   function keepPlayheadInView() {
-    if (picture.scrollWidth <= picture.clientWidth) {
-      return;
-    }
-    const box = svg.getBoundingClientRect();
-    const x = box.left - picture.getBoundingClientRect().left + picture.scrollLeft
-      + (xOf(state.frame) * box.width) / svg.viewBox.baseVal.width;
-    if (x < picture.scrollLeft + 24 || x > picture.scrollLeft + picture.clientWidth - 24) {
-      picture.scrollLeft = x - picture.clientWidth / 2;
+    const x = xOf(state.frame) * view.pictureScale;
+    if (view.pictureScrolls && (x < view.pictureLeft + 24 || x > view.pictureLeft + view.pictureWidth - 24)) {
+      picture.scrollLeft = Math.max(x - view.pictureWidth / 2, 0);
+      view.pictureLeft = picture.scrollLeft;
     }
   }
 

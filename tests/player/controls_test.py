@@ -248,6 +248,12 @@ def test_many_layers(browser):
           "the table counts every row")
     made = browser.evaluate("document.querySelectorAll('#readout tbody tr:not(.spacer)').length")
     check(0 < made < 200, f"only the rows in view are made ({made})")
+    browser.evaluate("document.getElementById('readout-box').focus()")
+    for kind in ("rawKeyDown", "keyUp"):
+        browser.call("Input.dispatchKeyEvent", type=kind, key="PageDown", code="PageDown", windowsVirtualKeyCode=34)
+    check(browser.evaluate("new Promise((done) => setTimeout(() => done([animationPlayer.frame,"
+                           " document.getElementById('readout-box').scrollTop > 100]), 300))") == [20, True],
+          "Page Down scrolls the focused table and leaves the frame")
     for scroll in (0, 20000, 10 ** 7):
         rows = browser.evaluate(f"""new Promise((done) => {{
             document.getElementById('readout-box').scrollTop = {scroll};

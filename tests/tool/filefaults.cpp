@@ -1,0 +1,66 @@
+// Loaded with LD_PRELOAD into the tool: file-system faults that tests cannot
+// otherwise provoke.
+//   FAULT_NO_TMPFILE=1   open with O_TMPFILE fails with EOPNOTSUPP, as on a
+//                        file system without unnamed files;
+//   FAULT_RENAME=1       rename fails with EIO, after the new file is complete.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+
+namespace {
+
+template <class Function>
+Function next(const char* name)
+{
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+bool faulty(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] == '1';
+}
+
+int openWith(const char* function, const char* path, int flags, mode_t mode)
+{
+    if ((flags & O_TMPFILE) == O_TMPFILE && faulty("FAULT_NO_TMPFILE")) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return next<int (*)(const char*, int, ...)>(function)(path, flags, mode);
+}
+
+} // namespace
+
+extern "C" int open(const char* path, int flags, ...)
+{
+    va_list rest;
+    va_start(rest, flags);
+    const mode_t mode =
+        (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE ? static_cast<mode_t>(va_arg(rest, int)) : 0;
+    va_end(rest);
+    return openWith("open", path, flags, mode);
+}
+
+extern "C" int open64(const char* path, int flags, ...)
+{
+    va_list rest;
+    va_start(rest, flags);
+    const mode_t mode =
+        (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE ? static_cast<mode_t>(va_arg(rest, int)) : 0;
+    va_end(rest);
+    return openWith("open64", path, flags, mode);
+}
+
+extern "C" int rename(const char* from, const char* to)
+{
+    if (faulty("FAULT_RENAME")) {
+        errno = EIO;
+        return -1;
+    }
+    return next<int (*)(const char*, const char*)>("rename")(from, to);
+}

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <climits>
 #include <cmath>
 #include <stdexcept>
 #include <utility>
@@ -74,9 +75,6 @@ int fit(const Options& o, float seconds)
 
 int split(const Options& o, unsigned int length, std::uint64_t maxKeys)
 {
-    if (length == 0) {
-        throw UsageError("--each: the length must be at least 1 frame");
-    }
     const AnimationDocument document = loadDocument(o, o.file);
     std::string text;
     try {
@@ -147,8 +145,8 @@ void declareSplit(CLI::App& app, Options& o, int& status)
                       "shorter last piece changes pace)");
     addOutputOption(*command, o.out);
     command->callback([&] {
-        status =
-            split(o, parseNumber<unsigned int>(o.each, "--each"), parseNumber<std::uint64_t>(o.maxKeys, "--max-keys"));
+        status = split(o, parseNumber<unsigned int>(o.each, "--each", UINT_MAX, 1),
+                       parseNumber<std::uint64_t>(o.maxKeys, "--max-keys"));
     });
 }
 

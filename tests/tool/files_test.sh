@@ -88,6 +88,13 @@ quoted_names)
     fi
     printf '%s\n' "animationmodel: 'it'\\''s'\$'\\033''[2J'\$'\\377': No such file or directory" | cmp - err.txt ||
         fail "message: $(cat err.txt)"
+    # C1 controls (U+009B is a CSI) are quoted, other characters are not.
+    c1=$(printf 'c\302\233.json')
+    cp "$timeline" "$c1"
+    cp "$timeline" "$(printf '\303\251t\303\251 \342\202\254.json')"
+    "$tool" check "$c1" "$(printf '\303\251t\303\251 \342\202\254.json')" > out.txt || fail "check of C1"
+    printf '%s\n' "'c'\$'\\302\\233''.json': ok" "$(printf '\303\251t\303\251 \342\202\254.json'): ok" |
+        cmp - out.txt || fail "C1: $(cat out.txt)"
     # The title of a page takes any name, bytes that are not UTF-8 as U+FFFD.
     bad=$(printf 'b\377.json')
     cp "$timeline" "$bad"

@@ -52,6 +52,7 @@ cp "$example" show.json
 printf '%s' '{"format": "animationmodel-timeline", "version": 1, "layers": {"$(touch ran)": [], "p`touch ran`": [], "p q": []}}' > odd.json
 expect "glow" "$tool" sample show.json --layer g
 expect "pose position\\ x" "$tool" sample --from 2 show.json --to 9 --layer po
+expect "pose position\\ x" "$tool" sample --to 9 -o out.csv --layer glow show.json --layer po
 expect "position\\ x" "$tool" sample show.json --layer position\\ 
 expect "glow opacity pose position\\ x scale" "$tool" sample -o x.csv show.json --layer glow --layer ""
 expect "" "$tool" sample none.json --layer ""

@@ -88,6 +88,12 @@ quoted_names)
     fi
     printf '%s\n' "animationmodel: 'it'\\''s'\$'\\033''[2J'\$'\\377': No such file or directory" | cmp - err.txt ||
         fail "message: $(cat err.txt)"
+    # Tab, vertical tab and DEL by their letters or octal digits.
+    if "$tool" check "$(printf 't\tv\vd\177')" 2> err.txt; then
+        fail "check of a missing file"
+    fi
+    printf '%s\n' "animationmodel: 't'\$'\\t''v'\$'\\v''d'\$'\\177': No such file or directory" | cmp - err.txt ||
+        fail "message: $(cat err.txt)"
     # C1 controls (U+009B is a CSI) are quoted, other characters are not.
     c1=$(printf 'c\302\233.json')
     cp "$timeline" "$c1"

@@ -135,7 +135,7 @@ void declareSplit(CLI::App& app, Options& o, int& status)
         ->type_name("UINT64");
     command
         ->add_option("--each", o.each,
-                     "the length of the pieces, in frames: every longer key is cut at each multiple of L from "
+                     "the length of the pieces, in frames: every longer key is cut at each multiple of it from "
                      "its start, each ramp piece running between the key's own values there (what plays is "
                      "unchanged)")
         ->type_name("UINT")

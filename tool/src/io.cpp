@@ -192,10 +192,7 @@ void writeOutputStream(const TextProducer& produce, const std::string& out)
         }
         return;
     }
-    // What standard output holds comes first, should OUT name it.
-    if (std::fflush(stdout) != 0) {
-        failedStdout(errno);
-    }
+    // saveStream flushes standard output itself before writing to it.
     try {
         saveStream(produce, out, [&out](const std::string& text) {
             // The library names the file as given; messages quote it.

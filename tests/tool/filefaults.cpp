@@ -2,10 +2,13 @@
 // otherwise provoke.
 //   FAULT_NO_TMPFILE=1   open with O_TMPFILE fails with EOPNOTSUPP, as on a
 //                        file system without unnamed files;
-//   FAULT_RENAME=1       rename fails with EIO, after the new file is complete.
+//   FAULT_RENAME=1       rename fails with EIO, after the new file is complete;
+//   FAULT_SLOW_RENAME=1  rename waits 10 s first, so that a test can signal
+//                        the process while the new file has its short name.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -61,6 +64,9 @@ extern "C" int rename(const char* from, const char* to)
     if (faulty("FAULT_RENAME")) {
         errno = EIO;
         return -1;
+    }
+    if (faulty("FAULT_SLOW_RENAME")) {
+        sleep(10);
     }
     return next<int (*)(const char*, const char*)>("rename")(from, to);
 }

@@ -140,6 +140,13 @@ signal_unnamed)
     [ "$(entries)" = "long.json " ] || fail "a name appeared while writing: $(entries)"
     kill_and_check TERM
     [ "$(entries)" = "long.json " ] || fail "left: $(entries)"
+    # Complete, it gets a short name and is renamed at once; a signal in
+    # between removes that name too.
+    LD_PRELOAD=$faults FAULT_SLOW_RENAME=1 env --default-signal=TERM "$tool" format "$timeline" -o out.json &
+    pid=$!
+    wait_for '^\.am-'
+    kill_and_check TERM
+    [ "$(entries)" = "long.json " ] || fail "left after the link: $(entries)"
     ;;
 signal_named)
     # Elsewhere the named temporary is removed by SIGINT, SIGTERM, SIGHUP and

@@ -13,6 +13,10 @@ faults=$5
 rm -rf "work-$case_name"
 mkdir "work-$case_name" && cd "work-$case_name" || exit 1
 
+# A run left in the background by a failing check is ended with the test.
+pid=""
+trap 'if [ -n "$pid" ]; then kill -9 $pid 2> /dev/null; fi' EXIT
+
 fail()
 {
     echo "FAIL: $*"

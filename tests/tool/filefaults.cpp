@@ -28,13 +28,16 @@ bool faulty(const char* name)
     return value != nullptr && value[0] == '1';
 }
 
-int openWith(const char* function, const char* path, int flags, mode_t mode)
+// The system's open, with the mode that the variadic arguments hold.
+int openWith(const char* path, int flags, va_list rest)
 {
+    const bool hasMode = (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
+    const mode_t mode = hasMode ? static_cast<mode_t>(va_arg(rest, int)) : 0;
     if ((flags & O_TMPFILE) == O_TMPFILE && faulty("FAULT_NO_TMPFILE")) {
         errno = EOPNOTSUPP;
         return -1;
     }
-    return next<int (*)(const char*, int, ...)>(function)(path, flags, mode);
+    return next<int (*)(const char*, int, ...)>("open")(path, flags, mode);
 }
 
 } // namespace
@@ -43,21 +46,13 @@ extern "C" int open(const char* path, int flags, ...)
 {
     va_list rest;
     va_start(rest, flags);
-    const mode_t mode =
-        (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE ? static_cast<mode_t>(va_arg(rest, int)) : 0;
+    const int fd = openWith(path, flags, rest);
     va_end(rest);
-    return openWith("open", path, flags, mode);
+    return fd;
 }
 
-extern "C" int open64(const char* path, int flags, ...)
-{
-    va_list rest;
-    va_start(rest, flags);
-    const mode_t mode =
-        (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE ? static_cast<mode_t>(va_arg(rest, int)) : 0;
-    va_end(rest);
-    return openWith("open64", path, flags, mode);
-}
+// The same function under its large-file name (one and the same on 64-bit systems).
+extern "C" int open64(const char* path, int flags, ...) __attribute__((alias("open")));
 
 extern "C" int rename(const char* from, const char* to)
 {

@@ -58,7 +58,7 @@ std::uint64_t countPieces(const LayerMap& layers, unsigned int length, std::stri
     return count;
 }
 
-LayerMap splitLayers(const LayerMap& layers, unsigned int length, std::string_view where)
+LayerMap splitLayers(const LayerMap& layers, unsigned int length, KeySplitting rule, std::string_view where)
 {
     checkLength(length);
     LayerMap split;
@@ -73,7 +73,7 @@ LayerMap splitLayers(const LayerMap& layers, unsigned int length, std::string_vi
             if (key.duration() <= length) {
                 pieces.push_back(key);
             } else {
-                Keys parts = key.splitEach(length);
+                Keys parts = rule == KeySplitting::AtFrames ? splitAtEvery(key, length) : key.splitEach(length);
                 pieces.insert(pieces.end(), std::make_move_iterator(parts.begin()),
                               std::make_move_iterator(parts.end()));
             }
@@ -91,19 +91,46 @@ std::string phaseLabel(AnimationPhase phase)
 
 } // namespace
 
-LayerMap splitEveryKey(const LayerMap& layers, unsigned int length)
+std::vector<AnimationKey> splitAtEvery(const AnimationKey& key, unsigned int length)
 {
-    return splitLayers(layers, length, "the timeline");
+    checkLength(length);
+    const unsigned int duration = key.duration();
+    if (duration <= length) {
+        return {key};
+    }
+    const AnimationKeyCommandEffect effect = key.command().effect();
+    if (effect < Linear || effect > Held3) {
+        return {};
+    }
+    Keys pieces;
+    pieces.reserve((duration - 1) / length + 1);
+    // 64-bit, so that the frame after the last piece never wraps.
+    for (std::uint64_t from = 0; from < duration; from += length) {
+        const auto to = static_cast<unsigned int>(std::min<std::uint64_t>(from + length, duration));
+        const auto size = static_cast<unsigned int>(to - from);
+        if (effect == Linear) {
+            pieces.emplace_back(
+                AnimationKeyCommand(Linear, {*key.valueAt(static_cast<unsigned int>(from)), *key.valueAt(to)}), size);
+        } else {
+            pieces.emplace_back(key.command(), size);
+        }
+    }
+    return pieces;
 }
 
-Animation splitEveryKey(const Animation& animation, unsigned int length)
+LayerMap splitEveryKey(const LayerMap& layers, unsigned int length, KeySplitting rule)
+{
+    return splitLayers(layers, length, rule, "the timeline");
+}
+
+Animation splitEveryKey(const Animation& animation, unsigned int length, KeySplitting rule)
 {
     // Every phase is checked before any is split, so the first refusal is
     // the one a count reports.
     (void)splitEveryKeyCount(animation, length);
-    Animation split(splitLayers(animation.intro(), length, phaseLabel(AnimationPhase::Intro)),
-                    splitLayers(animation.body(), length, phaseLabel(AnimationPhase::Body)),
-                    splitLayers(animation.outro(), length, phaseLabel(AnimationPhase::Outro)));
+    Animation split(splitLayers(animation.intro(), length, rule, phaseLabel(AnimationPhase::Intro)),
+                    splitLayers(animation.body(), length, rule, phaseLabel(AnimationPhase::Body)),
+                    splitLayers(animation.outro(), length, rule, phaseLabel(AnimationPhase::Outro)));
     split.setFPS(animation.fps());
     return split;
 }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <random>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -56,12 +58,17 @@ TEST(SplitEveryKey, TimelineAndAnimation)
     const LayerMap split = splitEveryKey(timeline, 4);
     ASSERT_EQ(2u, split.size());
     EXPECT_TRUE(split.at("b").empty());
-    const std::vector<AnimationKey> expected{ramp(0.0f, 4.0f, 4), ramp(4.0f, 8.0f, 4), ramp(8.0f, 12.0f, 2), held(3)};
+    // Cut at frames 4 and 8: the key's own values there, 4.8 and 9.6.
+    const std::vector<AnimationKey> expected{ramp(0.0f, 4.8f, 4), ramp(4.8f, 9.6f, 4), ramp(9.6f, 12.0f, 2), held(3)};
     EXPECT_TRUE(sameBits(expected, split.at("a")));
     EXPECT_EQ(4u, splitEveryKeyCount(timeline, 4));
+    // The even rule of splitEach stays available: [0, 4], [4, 8], [8, 12].
+    const std::vector<AnimationKey> even{ramp(0.0f, 4.0f, 4), ramp(4.0f, 8.0f, 4), ramp(8.0f, 12.0f, 2), held(3)};
+    EXPECT_TRUE(sameBits(even, splitEveryKey(timeline, 4, KeySplitting::EvenValues).at("a")));
 
     Animation animation(LayerMap{{"x", {held(5)}}}, timeline, LayerMap{{"y", {held(1)}}});
     animation.setFPS(12.5f);
+    EXPECT_TRUE(sameBits(even, splitEveryKey(animation, 4, KeySplitting::EvenValues).body().at("a")));
     const Animation pieces = splitEveryKey(animation, 4);
     EXPECT_EQ(12.5f, pieces.fps());
     EXPECT_EQ(2u, pieces.intro().at("x").size());
@@ -180,4 +187,86 @@ TEST(CutOverruns, LayersPastTwoToThe32Frames)
     ASSERT_EQ(1u, second.size());
     EXPECT_EQ(1u, second[0].keyIndex);
     EXPECT_EQ(10u, second[0].frames);
+}
+
+TEST(SplitAtEvery, CutsWhereSplitAtCuts)
+{
+    const AnimationKey key = ramp(-1.0f, 7.3f, 10);
+    const std::vector<AnimationKey> pieces = splitAtEvery(key, 3);
+    ASSERT_EQ(4u, pieces.size());
+    const unsigned int cuts[] = {0, 3, 6, 9, 10};
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        EXPECT_EQ(cuts[i + 1] - cuts[i], pieces[i].duration());
+        // Each end is the key's value at the cut, which is splitAt's cut value.
+        EXPECT_TRUE(sameBits(*key.valueAt(cuts[i]), pieces[i].command().args()[0])) << i;
+        EXPECT_TRUE(sameBits(*key.valueAt(cuts[i + 1]), pieces[i].command().args()[1])) << i;
+        if (i > 0) {
+            EXPECT_TRUE(sameBits(key.splitAt(cuts[i])[0].command().args()[1], pieces[i].command().args()[0])) << i;
+        }
+    }
+    EXPECT_TRUE(sameBits(-1.0f, pieces.front().command().args()[0]));
+    EXPECT_TRUE(sameBits(7.3f, pieces.back().command().args()[1]));
+    // Held keys keep their command; a key that fits comes back whole, bit for bit.
+    EXPECT_TRUE(sameBits(std::vector<AnimationKey>{held(3, Held3), held(2, Held3)}, splitAtEvery(held(5, Held3), 3)));
+    const AnimationKey odd = ramp(1.0f, std::nanf(""), 3);
+    EXPECT_TRUE(sameBits(std::vector<AnimationKey>{odd}, splitAtEvery(odd, 3)));
+    EXPECT_TRUE(sameBits(std::vector<AnimationKey>{odd}, splitAtEvery(odd, UINT_MAX)));
+    EXPECT_EQ(2u, splitAtEvery(odd, 2).size());
+}
+
+TEST(SplitAtEvery, LongestKeyAndRefusals)
+{
+    // The frame after the last piece is 2^32 - 1 + ... : counted in 64 bits.
+    const std::vector<AnimationKey> two = splitAtEvery(ramp(0.0f, 1.0f, UINT_MAX), UINT_MAX - 1);
+    ASSERT_EQ(2u, two.size());
+    EXPECT_EQ(UINT_MAX - 1, two[0].duration());
+    EXPECT_EQ(1u, two[1].duration());
+    EXPECT_TRUE(sameBits(1.0f, two[1].command().args()[1]));
+    EXPECT_EQ(3u, splitAtEvery(held(UINT_MAX), UINT_MAX / 2).size());
+    EXPECT_TRUE(splitAtEvery(held(4, Effect7), 3).empty());
+    EXPECT_EQ(1u, splitAtEvery(held(3, Effect7), 3).size());
+    const std::string zero = "Could not split AnimationKey each 0 frame: This number should be strictly higher than 0";
+    EXPECT_THROW_MSG(splitAtEvery(held(1), 0), std::invalid_argument, zero);
+}
+
+// Random timelines split by frames play what they played, within the bound
+// of a cut, at every frame; split evenly they do not (frame 4 of [0, 12]
+// over 10 frames by 4 plays 4, not 4.8).
+TEST(SplitEveryKey, SamplingAgreesWithinTheBound)
+{
+    std::mt19937 random(20261208);
+    std::uniform_real_distribution<float> value(-1000.0f, 1000.0f);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    for (int round = 0; round < 200; ++round) {
+        LayerMap timeline;
+        std::vector<std::uint64_t> probes;
+        std::uint64_t longest = 0;
+        for (int layer = 0; layer < 3; ++layer) {
+            std::vector<AnimationKey> keys;
+            std::uint64_t length = 0;
+            for (unsigned int k = random() % 4; k > 0; --k) {
+                const auto duration = static_cast<unsigned int>(1 + random() % (random() % 8 == 0 ? 100000 : 40));
+                const float scale = std::ldexp(1.0f, exponent(random));
+                keys.push_back(random() % 4 == 0
+                                   ? held(duration, static_cast<AnimationKeyCommandEffect>(1 + random() % 3))
+                                   : ramp(value(random) * scale, value(random) * scale, duration));
+                length += duration;
+            }
+            longest = std::max(longest, length);
+            timeline.emplace("layer " + std::to_string(layer), std::move(keys));
+        }
+        for (std::uint64_t t = 0; t < longest; t += 1 + random() % 7) {
+            probes.push_back(t);
+        }
+        const auto length = static_cast<unsigned int>(1 + random() % 50);
+        const Animation split(LayerMap{}, splitEveryKey(timeline, length), LayerMap{});
+        ASSERT_EQ("", playbackFault(timeline, split, probes)) << "round " << round << ", pieces of " << length;
+    }
+    const LayerMap example{{"a", {ramp(0.0f, 12.0f, 10)}}};
+    const std::vector<std::uint64_t> frame4{4};
+    EXPECT_EQ("", playbackFault(example, Animation(LayerMap{}, splitEveryKey(example, 4), LayerMap{}), frame4));
+    EXPECT_EQ("layer \"a\" frame 4: value of the piece is off by more than the bound",
+              playbackFault(example,
+                            Animation(LayerMap{}, splitEveryKey(example, 4, KeySplitting::EvenValues), LayerMap{}),
+                            frame4));
 }

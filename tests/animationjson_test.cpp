@@ -209,6 +209,18 @@ TEST(AnimationJson, RefusalsAreLocated)
          "1:41: /version: version 2 is newer than this library reads (version 1)"},
         {"{\"format\": \"animationmodel\", \"version\": 1.0}",
          "1:41: /version: unsupported version 1.0: this library reads version 1"},
+        // A leading zero is not JSON, wherever the number stands; "0", "-0",
+        // "0.5" and "0e1" are.
+        {"{\"format\": \"animationmodel\", \"version\": 01}",
+         "1:41: /version: invalid JSON: a number must not start with 0 followed by a digit"},
+        {document("\"fps\": -00.5"), "1:51: /fps: invalid JSON: a number must not start with 0 followed by a digit"},
+        {bodyKey("{\"effect\": 00, \"duration\": 1}"),
+         "1:70: /body/a/0/effect: invalid JSON: a number must not start with 0 followed by a digit"},
+        {bodyKey("{\"effect\": \"Linear\", \"args\": [0, 0.5, 007], \"duration\": 1}"),
+         "1:97: /body/a/0/args/2: invalid JSON: a number must not start with 0 followed by a digit"},
+        {document("\"$schema\": 1"), "1:55: /$schema: \"$schema\" must be a string"},
+        {document("\"$schema\": {}"), "1:55: /$schema: \"$schema\" must be a string"},
+        {document("\"$schema\": \"a\", \"$schema\": \"b\""), "1:60: /$schema: duplicate member \"$schema\""},
         {document("\"durration\": 3"), "1:44: /durration: unknown member \"durration\""},
         {document("\"version\": 1"), "1:44: /version: duplicate member \"version\""},
         {document("\"layers\": {}"), "1:44: /layers: member \"layers\" does not belong in an animation document"},
@@ -331,6 +343,29 @@ TEST(AnimationJson, RefusalsAreLocated)
     }
     EXPECT_THROW_MSG(timelineFromJson(canonicalAnimation), AnimationJsonError,
                      "2:13: /format: expected a timeline document, not an animation");
+}
+
+TEST(AnimationJson, SchemaMemberIsIgnored)
+{
+    const Animation animation = animationFromJson(
+        document(R"("$schema": "https://animationmodel.invalid/schema/animationmodel-1.json", "fps": 0.5)"));
+    EXPECT_EQ(0.5f, animation.fps());
+    EXPECT_EQ(animationToJson(animation), animationToJson(animationFromJson(document("\"fps\": 0.5"))));
+    EXPECT_EQ(LayerMap{}, timelineFromJson(R"({"$schema": "", "format": "animationmodel-timeline", "version": 1})"));
+    // Zeros that are JSON.
+    EXPECT_EQ(0.0f,
+              animationFromJson(bodyKey(R"({"effect": "Linear", "args": [0, -0], "duration": 1})"))
+                  .body()
+                  .at("a")[0]
+                  .command()
+                  .args()[0]);
+    EXPECT_EQ(0.5f, animationFromJson(document("\"fps\": 0.5e0")).fps());
+    EXPECT_EQ(Linear,
+              animationFromJson(bodyKey(R"({"effect": 0, "args": [0, 1], "duration": 1})"))
+                  .body()
+                  .at("a")[0]
+                  .command()
+                  .effect());
 }
 
 TEST(AnimationJson, Files)
@@ -563,7 +598,8 @@ TEST(AnimationJson, SavingNeverDestroys)
     std::filesystem::create_symlink("missing/target.json", dir.path / "nowhere.json");
     EXPECT_THROW_MSG(saveText(text, (dir.path / "nowhere.json").string()), std::system_error,
                      (dir.path / "nowhere.json").string() + ": No such file or directory");
-    // A path under /proc is written in place: here, an open file's descriptor.
+    // A regular file is replaced atomically wherever its name lies: here,
+    // through an open file's descriptor under /proc.
     const std::filesystem::path opened = dir.path / "opened.json";
     saveText("a much longer old text than the new one", opened.string());
     const int fd = ::open(opened.c_str(), O_RDONLY);
@@ -571,7 +607,7 @@ TEST(AnimationJson, SavingNeverDestroys)
     saveText("new", "/proc/self/fd/" + std::to_string(fd));
     ::close(fd);
     EXPECT_EQ("new", fileText(opened));
-    EXPECT_EQ(beforeProc.st_ino, inode(opened).st_ino);
+    EXPECT_NE(beforeProc.st_ino, inode(opened).st_ino);
     // A name without a folder is replaced in the current one.
     const std::filesystem::path current = std::filesystem::current_path();
     std::filesystem::current_path(dir.path);

@@ -18,21 +18,47 @@
 
 namespace Korva {
 
+/// How `splitEveryKey` cuts a key longer than the length of the pieces.
+enum class KeySplitting {
+    /// At every multiple of the length from the key's start, by the rule of
+    /// `AnimationKey::splitAt`: each `Linear` piece runs from the key's value
+    /// at its first frame to the key's value at the frame after its last
+    /// (`valueAt`), so the pieces play what the key plays, within the bound of
+    /// a cut (docs/playback.md). See `splitAtEvery`.
+    AtFrames,
+    /// By `AnimationKey::splitEach`: the value range shared evenly by the
+    /// pieces, the shorter last one included, whatever their lengths.
+    EvenValues,
+};
+
+/// `key` cut at every multiple of `length` frames from its start: ceil(D /
+/// length) pieces of `length` frames, the last holding the remaining 1 to
+/// `length`; piece i of a `Linear` key runs from `valueAt(i * length)` to
+/// `valueAt(min((i + 1) * length, D))` (so [0, 12] over 10 frames by 4 gives
+/// [0, 4.8], [4.8, 9.6], [9.6, 12]); held pieces carry the command; a key of
+/// at most `length` frames comes back whole. Returns no piece when a cut is
+/// needed but the effect has no splitting rule. Throws
+/// `std::invalid_argument` if `length` is 0 (the text of `splitEach`).
+ANIMATIONMODEL_EXPORT std::vector<AnimationKey> splitAtEvery(const AnimationKey& key, unsigned int length);
+
 /// Every key of `layers` (a timeline) in pieces of at most `length` frames:
 /// a key of at most `length` frames is copied whole, a longer one is replaced
-/// by its `splitEach(length)` pieces. Throws `std::invalid_argument` when
-/// `length` is 0 (the text of `AnimationKey::splitEach`), or naming the first
-/// longer key whose effect has no splitting rule: "key I of layer "NAME" in
-/// the timeline cannot be split: command E has no splitting rule". Nothing is
-/// returned then; `layers` is never modified.
-ANIMATIONMODEL_EXPORT LayerMap splitEveryKey(const LayerMap& layers, unsigned int length);
+/// by its pieces by `rule` (`splitAtEvery`, or `splitEach`). Throws
+/// `std::invalid_argument` when `length` is 0 (the text of
+/// `AnimationKey::splitEach`), or naming the first longer key whose effect has
+/// no splitting rule: "key I of layer "NAME" in the timeline cannot be split:
+/// command E has no splitting rule". Nothing is returned then; `layers` is
+/// never modified.
+ANIMATIONMODEL_EXPORT LayerMap splitEveryKey(const LayerMap& layers, unsigned int length,
+                                             KeySplitting rule = KeySplitting::AtFrames);
 /// The same for the three phases of `animation` ("in the intro", "in the body",
 /// "in the outro"); the result keeps the animation's frame rate.
-ANIMATIONMODEL_EXPORT Animation splitEveryKey(const Animation& animation, unsigned int length);
+ANIMATIONMODEL_EXPORT Animation splitEveryKey(const Animation& animation, unsigned int length,
+                                              KeySplitting rule = KeySplitting::AtFrames);
 
 /// The number of keys `splitEveryKey(layers, length)` makes, found without
-/// making any: each key of D frames counts ceil(D / length). Refuses exactly
-/// what `splitEveryKey` refuses, with the same texts.
+/// making any: each key of D frames counts ceil(D / length), by either rule.
+/// Refuses exactly what `splitEveryKey` refuses, with the same texts.
 ANIMATIONMODEL_EXPORT std::uint64_t splitEveryKeyCount(const LayerMap& layers, unsigned int length);
 /// The number of keys `splitEveryKey(animation, length)` makes.
 ANIMATIONMODEL_EXPORT std::uint64_t splitEveryKeyCount(const Animation& animation, unsigned int length);

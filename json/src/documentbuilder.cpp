@@ -15,6 +15,9 @@ bool DocumentBuilder::RawNumber(const char* text, rapidjson::SizeType length, bo
     std::string_view number(text, length);
     if (!_masked.empty() && std::binary_search(_masked.begin(), _masked.end(), _tokenAt)) {
         number = numberAt(std::string_view(_text, _textSize), _tokenAt);
+    } else if (_tokenAt + length < _textSize && _text[_tokenAt + length] >= '0' && _text[_tokenAt + length] <= '9') {
+        // The parser ends a number at a digit only after a leading 0 ("01").
+        return fail("invalid JSON: a number must not start with 0 followed by a digit");
     }
     switch (_depth) {
     case InDocument:
@@ -53,6 +56,9 @@ bool DocumentBuilder::String(const char* text, rapidjson::SizeType length, bool)
             _fpsAt = _tokenAt;
             return specialFloat(string, _fps);
         }
+        if (_member == Schema) {
+            return true;
+        }
         break;
     case InKey:
         if (_keyMember == Effect) {
@@ -71,7 +77,7 @@ bool DocumentBuilder::StartObject()
     switch (_depth) {
     case Outside: _depth = InDocument; return true;
     case InDocument:
-        if (_member >= Intro) {
+        if (_member >= Intro && _member <= Layers) {
             _phase = &_phases[_member - Intro];
             _depth = InPhase;
             return true;
@@ -196,6 +202,7 @@ bool DocumentBuilder::typeFault()
         case Version: return fail("\"version\" must be an integer");
         case Fps: return fail("\"fps\" must be a number");
         case Layers: return fail("\"layers\" must be an object of layers");
+        case Schema: return fail("\"$schema\" must be a string");
         default: return fail("a phase must be an object of layers");
         }
     case InPhase: return fail("a layer must be an array of keys");
@@ -383,7 +390,7 @@ bool DocumentBuilder::finishDocument()
     if ((_seenMembers & (1u << Version)) == 0) {
         return fail("missing member \"version\"", 0, "");
     }
-    for (unsigned int m = Fps; m < MemberCount; ++m) {
+    for (unsigned int m = Fps; m <= Layers; ++m) {
         const bool belongs = _kind == Kind::Timeline ? m == Layers : m != Layers;
         if ((_seenMembers & (1u << m)) != 0 && !belongs) {
             return fail("member \"" + std::string(memberNames[m]) + "\" does not belong in "

@@ -58,8 +58,22 @@ constexpr unsigned parseFlags = rapidjson::kParseInsituFlag | rapidjson::kParseN
 enum class Kind { Any, Animation, Timeline };
 
 // Members of the document object.
-enum Member : unsigned { Format, Version, Fps, Intro, Body, Outro, Layers, MemberCount, NoMember = MemberCount };
-constexpr std::string_view memberNames[MemberCount] = {"format", "version", "fps", "intro", "body", "outro", "layers"};
+// "$schema" names the JSON Schema that editors validate with; its value is
+// any string, and the library ignores it.
+enum Member : unsigned {
+    Format,
+    Version,
+    Fps,
+    Intro,
+    Body,
+    Outro,
+    Layers,
+    Schema,
+    MemberCount,
+    NoMember = MemberCount
+};
+constexpr std::string_view memberNames[MemberCount] = {"format", "version", "fps",    "intro",
+                                                       "body",   "outro",   "layers", "$schema"};
 
 // Members of a key object.
 enum KeyMember : unsigned { Effect, Args, Duration, KeyMemberCount, NoKeyMember = KeyMemberCount };

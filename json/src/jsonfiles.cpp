@@ -5,7 +5,12 @@
 // cannot provoke; coverage counts their lines, not those branches.
 #include <animationmodel/animationjson.h>
 
+#include "signalblock.h"
+#include "temporaryfiles.h"
+
 #include <cerrno>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -13,6 +18,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,7 +38,11 @@ public:
     Descriptor(Descriptor&& other) noexcept : _fd(other.release()) { }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor& operator=(Descriptor&&) = delete;
+    Descriptor& operator=(Descriptor&& other) noexcept
+    {
+        Descriptor old(std::exchange(_fd, other.release()));
+        return *this;
+    }
     ~Descriptor()
     {
         if (_fd >= 0) {
@@ -95,11 +105,11 @@ int produceInto(int fd, const TextProducer& produce)
     return 0;
 }
 
-// Writes the text into the existing file `path` itself (a FIFO, a device, a
-// socket, or a standard stream under /dev or /proc): nothing is renamed.
-void writeInPlace(const TextProducer& produce, const std::string& path, bool truncate)
+// Writes the text into the existing file `path` itself (a FIFO, a device or
+// a socket), at its start and without truncating it: nothing is renamed.
+void writeInPlace(const TextProducer& produce, const std::string& path)
 {
-    Descriptor file(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (truncate ? O_TRUNC : 0)));
+    Descriptor file(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0) { // GCOVR_EXCL_BR_LINE
         throwFileError(errno, path);
     }
@@ -108,6 +118,31 @@ void writeInPlace(const TextProducer& produce, const std::string& path, bool tru
     }
     if (::close(file.release()) != 0) { // GCOVR_EXCL_BR_LINE
         throwFileError(errno, path);
+    }
+}
+
+// STDOUT_FILENO or STDERR_FILENO when the file `status` describes is the
+// process's own standard output or error; else -1.
+int standardStreamOf(const struct stat& status)
+{
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat stream { };
+        if (::fstat(fd, &stream) == 0 && stream.st_dev == status.st_dev && stream.st_ino == status.st_ino) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+// Writes the text to the standard stream `fd` where it stands (after what
+// the C stream holds), as the shell opened it: appending, or at its offset.
+void writeToStream(const TextProducer& produce, int fd, const std::string& path)
+{
+    if (std::fflush(fd == STDOUT_FILENO ? stdout : stderr) != 0) {
+        throwFileError(errno, path);
+    }
+    if (const int error = produceInto(fd, produce)) {
+        throwFileError(error, path);
     }
 }
 
@@ -123,9 +158,10 @@ std::string userName(uid_t uid)
 }
 
 // Gives the new file `fd` the owner, group and mode of the replaced file,
-// without its set-user-ID and set-group-ID bits; reports an owner or group
-// that cannot be kept.
-int keepOwnerAndMode(int fd, const struct stat& old, const std::string& path, const SaveWarning& warn)
+// without its set-user-ID and set-group-ID bits. An owner or group that
+// cannot be kept is described in `lost`, for a warning once the file is
+// replaced.
+int keepOwnerAndMode(int fd, const struct stat& old, const std::string& path, std::string& lost)
 {
     struct stat created { };
     if (::fstat(fd, &created) != 0) { // GCOVR_EXCL_BR_LINE
@@ -133,66 +169,156 @@ int keepOwnerAndMode(int fd, const struct stat& old, const std::string& path, co
     }
     if ((created.st_uid != old.st_uid || created.st_gid != old.st_gid)
         && ::fchown(fd, old.st_uid, old.st_gid) != 0) { // GCOVR_EXCL_BR_LINE
-        if (warn) {                                     // GCOVR_EXCL_BR_LINE
-            warn(path + ": replaced, but its owner " + userName(old.st_uid) + " and group " + std::to_string(old.st_gid)
-                 + " could not be kept: the new file belongs to " + userName(created.st_uid) + " and group "
-                 + std::to_string(created.st_gid));
-        }
+        lost = path + ": replaced, but its owner " + userName(old.st_uid) + " and group " + std::to_string(old.st_gid)
+            + " could not be kept: the new file belongs to " + userName(created.st_uid) + " and group "
+            + std::to_string(created.st_gid);
     }
     return ::fchmod(fd, old.st_mode & 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID)) != 0 ? errno
                                                                                             : 0; // GCOVR_EXCL_BR_LINE
 }
 
+// Gives the new file `fd` the mode of a file the process creates: 0666 less the umask.
+int newFileMode(int fd)
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return ::fchmod(fd, 0666 & ~mask) != 0 ? errno : 0; // GCOVR_EXCL_BR_LINE
+}
+
+// The folder part of `target`, for files beside it: empty, or ending in '/'.
+std::string folderOf(const std::string& target)
+{
+    const std::size_t slash = target.rfind('/');
+    return slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+}
+
+// The file about to replace the target: unnamed until its text is complete
+// where the file system allows (O_TMPFILE), else named and registered so
+// that a signal ending the process removes it.
+class NewFile {
+public:
+    // Opens it in `folder` (empty or ending in '/'); throws naming `path`.
+    NewFile(const std::string& folder, const std::string& path) : _folder(folder), _file(openUnnamed(folder))
+    {
+        if (_file.get() >= 0) {
+            return;
+        }
+        std::string name = folder + ".am-XXXXXX";
+        const jsonformat::SignalBlock block;
+        _file = Descriptor(::mkostemp(name.data(), O_CLOEXEC));
+        if (_file.get() < 0) {
+            throwFileError(errno, path);
+        }
+        named(name);
+    }
+
+    int fd() const noexcept { return _file.get(); }
+
+    // Gives an unnamed file a fresh name beside the target, flushes and
+    // closes it; the errno of a failure, or 0.
+    int finish()
+    {
+        int error = ::fsync(_file.get()) != 0 ? errno : 0; // GCOVR_EXCL_BR_LINE
+        if (error == 0 && _name.empty()) {
+            error = link();
+        }
+        if (::close(_file.release()) != 0 && error == 0) { // GCOVR_EXCL_BR_LINE
+            error = errno;
+        }
+        return error;
+    }
+
+    // Renames the finished file to `target`; the errno of a failure, or 0.
+    int renameTo(const std::string& target)
+    {
+        if (::rename(_name.c_str(), target.c_str()) != 0) {
+            return errno;
+        }
+        _name.clear();
+        return 0;
+    }
+
+    // Removes the name, if the file still has one.
+    ~NewFile()
+    {
+        if (!_name.empty()) {
+            ::unlink(_name.c_str());
+        }
+    }
+
+private:
+    static Descriptor openUnnamed(const std::string& folder)
+    {
+        // Linking it later goes through /proc.
+        if (::access("/proc/self/fd", X_OK) != 0) {
+            return Descriptor(-1);
+        }
+        return Descriptor(::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    }
+
+    void named(const std::string& name)
+    {
+        _name = name;
+        _registration = std::make_unique<jsonformat::RegisteredTemporary>(name);
+    }
+
+    int link()
+    {
+        const std::string source = "/proc/self/fd/" + std::to_string(_file.get());
+        constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            unsigned char random[6] = {};
+            if (::getrandom(random, sizeof random, 0) != sizeof random) { // GCOVR_EXCL_BR_LINE
+                return errno != 0 ? errno : EIO;
+            }
+            std::string name = _folder + ".am-";
+            for (const unsigned char byte : random) {
+                name += letters[byte % (sizeof letters - 1)];
+            }
+            const jsonformat::SignalBlock block;
+            if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                named(name);
+                return 0;
+            }
+            if (errno != EEXIST) {
+                return errno;
+            }
+        }
+        return EEXIST; // GCOVR_EXCL_LINE
+    }
+
+    std::string _folder;
+    Descriptor _file;
+    std::string _name;
+    // Declared after the name: unregistered only once the name is gone.
+    std::unique_ptr<jsonformat::RegisteredTemporary> _registration;
+};
+
 // Replaces the regular file `target` (or creates it) with the text: a new
-// file beside it, with a short name that fits any folder, flushed to disk,
-// then renamed over it. The new file is removed when anything fails,
-// `produce` throwing included.
+// file beside it, flushed to disk, then renamed over it. Nothing of the new
+// file is left when anything fails, `produce` throwing included; a warning
+// about the owner comes only once the file is replaced.
 void replaceFile(const TextProducer& produce, const std::string& target, const struct stat* old,
                  const std::string& path, const SaveWarning& warn)
 {
-    const std::string folder = target.find('/') == std::string::npos ? "." : target.substr(0, target.rfind('/') + 1);
-    std::string temporary = (folder == "." ? "" : folder) + ".am-XXXXXX";
-    Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (file.get() < 0) { // GCOVR_EXCL_BR_LINE
-        throwFileError(errno, path);
-    }
-    const auto failWith = [&](int error) {
-        ::unlink(temporary.c_str());
-        throwFileError(error, path);
-    };
-    int error = 0;
-    if (old != nullptr) {
-        error = keepOwnerAndMode(file.get(), *old, path, warn);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        error = ::fchmod(file.get(), 0666 & ~mask) != 0 ? errno : 0; // GCOVR_EXCL_BR_LINE
-    }
+    NewFile file(folderOf(target), path);
+    std::string ownerLost;
+    int error = old != nullptr ? keepOwnerAndMode(file.fd(), *old, path, ownerLost) : newFileMode(file.fd());
     if (error == 0) { // GCOVR_EXCL_BR_LINE
-        try {
-            error = produceInto(file.get(), produce);
-        } catch (...) {
-            ::unlink(temporary.c_str());
-            throw;
-        }
+        error = produceInto(file.fd(), produce);
     }
-    if (error == 0 && ::fsync(file.get()) != 0) { // GCOVR_EXCL_BR_LINE
-        error = errno;
+    if (error == 0) {
+        error = file.finish();
     }
-    if (::close(file.release()) != 0 && error == 0) { // GCOVR_EXCL_BR_LINE
-        error = errno;
+    if (error == 0) {
+        error = file.renameTo(target);
     }
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) { // GCOVR_EXCL_BR_LINE
-        error = errno;
+    if (error != 0) {
+        throwFileError(error, path);
     }
-    if (error != 0) { // GCOVR_EXCL_BR_LINE
-        failWith(error);
+    if (!ownerLost.empty() && warn) {
+        warn(ownerLost);
     }
-}
-
-bool isStandardStream(const std::string& path)
-{
-    return path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0;
 }
 
 } // namespace
@@ -270,8 +396,12 @@ void saveStream(const TextProducer& produce, const std::string& path, const Save
     if (S_ISDIR(existing.st_mode)) {
         throwFileError(EISDIR, path);
     }
-    if (!S_ISREG(existing.st_mode) || isStandardStream(path)) {
-        writeInPlace(produce, path, S_ISREG(existing.st_mode));
+    if (const int stream = standardStreamOf(existing); stream >= 0) {
+        writeToStream(produce, stream, path);
+        return;
+    }
+    if (!S_ISREG(existing.st_mode)) {
+        writeInPlace(produce, path);
         return;
     }
     if (existing.st_nlink > 1) {

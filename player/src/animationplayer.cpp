@@ -168,7 +168,8 @@ std::string pageData(const AnimationDocument& document, const AnimationDocument&
                      unsigned int width)
 {
     std::string out = "{\"title\":";
-    appendScriptSafe(out, jsonString(title));
+    // A title from a file name need not be UTF-8: shown as the picture shows it.
+    appendScriptSafe(out, jsonString(utf8Repaired(title)));
     out += ",\"fps\":";
     const auto* animation = std::get_if<Animation>(&document);
     appendFloat(out, animation != nullptr ? animation->fps() : 25.0f);

@@ -96,13 +96,20 @@ void bindAlgorithms(py::module_& m)
 {
     m.def(
         "split_every_key",
-        [](const LayerMap& timeline, unsigned int length) { return splitEveryKey(timeline, length); },
-        py::arg("timeline"), py::arg("length"),
-        "Every key of a timeline in pieces of at most length frames; ValueError naming a key that cannot be split.");
+        [](const LayerMap& timeline, unsigned int length, bool evenValues) {
+            return splitEveryKey(timeline, length, evenValues ? KeySplitting::EvenValues : KeySplitting::AtFrames);
+        },
+        py::arg("timeline"), py::arg("length"), py::kw_only(), py::arg("even_values") = false,
+        "Every key of a timeline in pieces of at most length frames, cut at every multiple of length with the rule "
+        "of split_at (the pieces play what the key plays); even_values=True shares a ramp's values evenly among the "
+        "pieces instead (split_each). ValueError naming a key that cannot be split.");
     m.def(
         "split_every_key",
-        [](const Animation& animation, unsigned int length) { return splitEveryKey(animation, length); },
-        py::arg("animation"), py::arg("length"), "Every key of an animation in pieces of at most length frames.");
+        [](const Animation& animation, unsigned int length, bool evenValues) {
+            return splitEveryKey(animation, length, evenValues ? KeySplitting::EvenValues : KeySplitting::AtFrames);
+        },
+        py::arg("animation"), py::arg("length"), py::kw_only(), py::arg("even_values") = false,
+        "Every key of an animation in pieces of at most length frames (see the timeline form).");
     m.def(
         "split_every_key_count",
         [](const LayerMap& timeline, unsigned int length) { return splitEveryKeyCount(timeline, length); },

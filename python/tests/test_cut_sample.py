@@ -108,6 +108,12 @@ def test_lengths_and_splitting_come_from_the_core():
     timeline = {"x": [AnimationKey(AnimationKeyCommand(am.Linear, [0.0, 12.0]), 10)]}
     assert am.split_every_key_count(timeline, 4) == 3
     assert [k.duration for k in am.split_every_key(timeline, 4)["x"]] == [4, 4, 2]
+    # Cut where split_at cuts, so frame 4 still plays 4.8; even_values shares the values evenly.
+    ramp = timeline["x"][0]
+    assert [k.command.args for k in am.split_every_key(timeline, 4)["x"]] == [
+        [0.0, ramp.value_at(4)], [ramp.value_at(4), ramp.value_at(8)], [ramp.value_at(8), 12.0]]
+    assert [k.command.args for k in am.split_every_key(timeline, 4, even_values=True)["x"]] == [
+        [0.0, 4.0], [4.0, 8.0], [8.0, 12.0]]
     assert am.split_every_key_count(animation, 2**31) == 4
     with pytest.raises(ValueError, match='^key 0 of layer "y" in the timeline cannot be split: command 7'):
         am.split_every_key({"y": [AnimationKey(AnimationKeyCommand(am.AnimationKeyCommandEffect(7)), 2)]}, 1)

@@ -343,13 +343,24 @@ std::string xmlEscaped(std::string_view raw)
     const std::string text = utf8Repaired(raw);
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
         case '\'': out += "&apos;"; break;
+        case '\xEF':
+            // U+FFFE and U+FFFF (EF BF BE, EF BF BF) cannot appear in XML 1.0 either.
+            if (text.compare(i + 1, 1, "\xBF") == 0 && i + 2 < text.size()
+                && (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+                out += '?';
+                i += 2;
+                break;
+            }
+            out += c;
+            break;
         default:
             // Control characters cannot appear in XML 1.0; show them as '?'.
             out += static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' ? '?' : c;

@@ -30,6 +30,12 @@ CLI::Option* addOutputOption(CLI::App& command, std::string& out, const char* he
     return command.add_option("-o,--output", out, help)->type_name("FILE");
 }
 
+CLI::Option* addFileArgument(CLI::App& command, const char* name, std::string& into, const char* help)
+{
+    // No type name: the help shows "FILE REQUIRED", not "FILE FILE REQUIRED".
+    return command.add_option(name, into, help)->type_name("")->required();
+}
+
 std::string readDocumentText(const Options& o, const std::string& file)
 {
     return readInput(file, parseNumber<std::uint64_t>(o.maxBytes, "--max-bytes"));

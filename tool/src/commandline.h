@@ -36,9 +36,12 @@ struct Options {
     bool checkOnly = false;
     bool inPlace = false;
     bool diff = false;
-    /// --quiet of check and cut; --json of info.
+    /// --quiet of check and cut; --json and --layers of info.
     bool quiet = false;
     bool json = false;
+    bool layerNames = false;
+    /// split --even-values.
+    bool evenValues = false;
     /// The numbers of cut, fit, split, sample, render and play.
     std::string introEnd;
     std::string outroStart;
@@ -56,16 +59,19 @@ CLI::Option* addOutputOption(CLI::App& command, std::string& out,
                              const char* help = "where to write (default: standard output; - for it too)");
 
 /// An unsigned number of the command line, checked in full: digits only, no
-/// sign, nothing after them, at most `limit`; else a UsageError naming `option`.
+/// sign, nothing after them, from `lowest` to `limit`; else a UsageError
+/// naming `option` and that range.
 template <class Number>
-Number parseNumber(const std::string& text, const char* option, Number limit = std::numeric_limits<Number>::max())
+Number parseNumber(const std::string& text, const char* option, Number limit = std::numeric_limits<Number>::max(),
+                   Number lowest = 0)
 {
     Number value = 0;
     const char* const end = text.data() + text.size();
     const std::from_chars_result read = std::from_chars(text.data(), end, value);
-    if (text.empty() || text[0] < '0' || text[0] > '9' || read.ec != std::errc() || read.ptr != end || value > limit) {
-        throw UsageError(std::string(option) + ": \"" + text + "\" is not a whole number from 0 to "
-                         + std::to_string(limit));
+    if (text.empty() || text[0] < '0' || text[0] > '9' || read.ec != std::errc() || read.ptr != end || value > limit
+        || value < lowest) {
+        throw UsageError(std::string(option) + ": \"" + text + "\" is not a whole number from " + std::to_string(lowest)
+                         + " to " + std::to_string(limit));
     }
     return value;
 }
@@ -81,6 +87,8 @@ AnimationDocument parseDocument(const std::string& file, const std::string& text
 AnimationDocument loadDocument(const Options& o, const std::string& file);
 /// The animation of the input `file`; a timeline is refused with "cut it first".
 Animation loadAnimationDocument(const Options& o, const std::string& file);
+/// Declares the positional FILE-like argument `name` on `command`, into `into`, required.
+CLI::Option* addFileArgument(CLI::App& command, const char* name, std::string& into, const char* help);
 /// The canonical text of `document`.
 std::string canonicalText(const AnimationDocument& document);
 

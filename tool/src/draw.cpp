@@ -12,6 +12,9 @@
 
 #include <optional>
 #include <stdexcept>
+#include <string_view>
+#include <utility>
+#include <variant>
 
 namespace Korva::tool {
 
@@ -30,19 +33,24 @@ std::string csvField(const std::string& text)
     return quoted + "\"";
 }
 
-std::string csvRow(const SampledRow& row)
+// `phase` is the phase's name, or "timeline" for a timeline's one phase.
+std::string csvRow(const SampledRow& row, std::string_view phase)
 {
     const LayerSample& sample = *row.sample;
-    return std::to_string(row.frame) + ',' + std::string(animationPhaseName(row.phase)) + ',' + csvField(*sample.layer)
-        + ',' + std::to_string(sample.keyIndex) + ',' + std::to_string(sample.offset) + ','
+    return std::to_string(row.frame) + ',' + std::string(phase) + ',' + csvField(*sample.layer) + ','
+        + std::to_string(sample.keyIndex) + ',' + std::to_string(sample.offset) + ','
         + effectText(sample.key->command().effect()) + ',' + (sample.value ? floatText(*sample.value) : "") + "\r\n";
 }
 
 // The rows go out a megabyte at a time, to standard output or into the new
-// file that replaces OUT once the table is complete.
+// file that replaces OUT once the table is complete. A timeline plays as one
+// phase named "timeline", as the player plays it.
 int sample(const Options& o, std::uint64_t from, std::optional<std::uint64_t> to)
 {
-    const Animation animation = loadAnimationDocument(o, o.file);
+    AnimationDocument document = loadDocument(o, o.file);
+    auto* timeline = std::get_if<LayerMap>(&document);
+    const Animation animation = timeline != nullptr ? Animation(LayerMap(), std::move(*timeline), LayerMap())
+                                                    : std::move(std::get<Animation>(document));
     LayerSelection selection;
     if (!o.layers.empty()) {
         selection = o.layers;
@@ -53,7 +61,7 @@ int sample(const Options& o, std::uint64_t from, std::optional<std::uint64_t> to
             [&](const TextWriter& write) {
                 std::string rows = "frame,phase,layer,key,offset,effect,value\r\n";
                 sampleRange(sampler, from, to.value_or(UINT64_MAX), selection, [&](const SampledRow& row) {
-                    rows += csvRow(row);
+                    rows += csvRow(row, timeline != nullptr ? "timeline" : animationPhaseName(row.phase));
                     if (rows.size() > (1u << 20)) {
                         write(rows);
                         rows.clear();
@@ -71,25 +79,24 @@ int sample(const Options& o, std::uint64_t from, std::optional<std::uint64_t> to
 // The widest picture: 100,000 pixels.
 constexpr unsigned int widestPicture = 100000;
 
+// The narrowest: 300 pixels.
+constexpr unsigned int narrowestPicture = 300;
+
 unsigned int pictureWidth(const Options& o)
 {
-    const unsigned int width = parseNumber<unsigned int>(o.width, "--width", widestPicture);
-    if (width < 300) {
-        throw UsageError("--width: the picture needs at least 300 pixels");
-    }
-    return width;
+    return parseNumber<unsigned int>(o.width, "--width", widestPicture, narrowestPicture);
 }
 
 int render(const Options& o, unsigned int width)
 {
-    writeOutput(renderSvg(loadDocument(o, o.file), shownName(o.file), width), o.out);
+    writeOutput(renderSvg(loadDocument(o, o.file), inputName(o.file), width), o.out);
     return 0;
 }
 
 int play(const Options& o, unsigned int width)
 {
     try {
-        writeOutput(playerPage(loadDocument(o, o.file), shownName(o.file), width), o.out);
+        writeOutput(playerPage(loadDocument(o, o.file), inputName(o.file), width), o.out);
     } catch (const std::invalid_argument& refusal) {
         throw InputError(shownName(o.file) + ": " + refusal.what());
     }
@@ -100,8 +107,9 @@ int play(const Options& o, unsigned int width)
 
 void declareSample(CLI::App& app, Options& o, int& status)
 {
-    CLI::App* command = app.add_subcommand("sample", "What every layer plays at every frame, as CSV.");
-    command->add_option("FILE", o.file, "animation document")->type_name("FILE")->required();
+    CLI::App* command = app.add_subcommand(
+        "sample", "What every layer plays at every frame, as CSV (a timeline as one phase named timeline).");
+    addFileArgument(*command, "FILE", o.file, "animation or timeline document");
     command->add_option("--layer", o.layers, "only this layer (repeatable, one name per use)")
         ->type_name("NAME")
         ->expected(1)
@@ -123,8 +131,8 @@ void declareSample(CLI::App& app, Options& o, int& status)
 void declareRender(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("render", "Draw a document as an SVG picture.");
-    command->add_option("FILE", o.file, "animation or timeline document")->type_name("FILE")->required();
-    addOutputOption(*command, o.out, "the SVG file to write (- for standard output)")->required();
+    addFileArgument(*command, "FILE", o.file, "animation or timeline document");
+    addOutputOption(*command, o.out, "the SVG file to write (default: standard output; - for it too)");
     command->add_option("--width", o.width, "width of the picture in pixels, 300 to 100000 (default 1200)")
         ->type_name("UINT");
     command->callback([&] { status = render(o, pictureWidth(o)); });
@@ -133,7 +141,7 @@ void declareRender(CLI::App& app, Options& o, int& status)
 void declarePlay(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("play", "Write a self-contained HTML page that plays the document.");
-    command->add_option("FILE", o.file, "animation or timeline document")->type_name("FILE")->required();
+    addFileArgument(*command, "FILE", o.file, "animation or timeline document");
     addOutputOption(*command, o.out, "the HTML file to write (default: standard output)");
     command->add_option("--width", o.width, "width of the picture in pixels, 300 to 100000 (default 1200)")
         ->type_name("UINT");

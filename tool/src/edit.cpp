@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <climits>
 #include <cmath>
 #include <stdexcept>
 #include <utility>
@@ -74,9 +75,6 @@ int fit(const Options& o, float seconds)
 
 int split(const Options& o, unsigned int length, std::uint64_t maxKeys)
 {
-    if (length == 0) {
-        throw UsageError("--each: the length must be at least 1 frame");
-    }
     const AnimationDocument document = loadDocument(o, o.file);
     std::string text;
     try {
@@ -89,10 +87,11 @@ int split(const Options& o, unsigned int length, std::uint64_t maxKeys)
                              + counted(length, "frame", "frames") + " would make " + counted(count, "key", "keys")
                              + ", more than the limit of " + std::to_string(maxKeys) + " (--max-keys)");
         }
+        const KeySplitting rule = o.evenValues ? KeySplitting::EvenValues : KeySplitting::AtFrames;
         if (const auto* timeline = std::get_if<LayerMap>(&document)) {
-            text = timelineToJson(splitEveryKey(*timeline, length));
+            text = timelineToJson(splitEveryKey(*timeline, length, rule));
         } else {
-            text = animationToJson(splitEveryKey(std::get<Animation>(document), length));
+            text = animationToJson(splitEveryKey(std::get<Animation>(document), length, rule));
         }
     } catch (const std::invalid_argument& refusal) {
         throw InputError(shownName(o.file) + ": " + refusal.what());
@@ -106,7 +105,7 @@ int split(const Options& o, unsigned int length, std::uint64_t maxKeys)
 void declareCut(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("cut", "Cut a timeline into intro, body and outro.");
-    command->add_option("TIMELINE", o.file, "timeline document")->type_name("FILE")->required();
+    addFileArgument(*command, "TIMELINE", o.file, "timeline document");
     command->add_option("--intro-end", o.introEnd, "frame at which the intro ends")->type_name("UINT")->required();
     command->add_option("--outro-start", o.outroStart, "frame at which the outro starts")
         ->type_name("UINT")
@@ -122,7 +121,7 @@ void declareCut(CLI::App& app, Options& o, int& status)
 void declareFit(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("fit", "Set an animation's rate so that it lasts S seconds.");
-    command->add_option("FILE", o.file, "animation document")->type_name("FILE")->required();
+    addFileArgument(*command, "FILE", o.file, "animation document");
     command->add_option("--seconds", o.seconds, "the length wanted, in seconds")->type_name("FLOAT")->required();
     addOutputOption(*command, o.out);
     command->callback([&] { status = fit(o, parseSeconds(o.seconds)); });
@@ -131,14 +130,23 @@ void declareFit(CLI::App& app, Options& o, int& status)
 void declareSplit(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("split", "Split every key into pieces of at most L frames.");
-    command->add_option("FILE", o.file, "animation or timeline document")->type_name("FILE")->required();
+    addFileArgument(*command, "FILE", o.file, "animation or timeline document");
     command->add_option("--max-keys", o.maxKeys, "refuse to make more keys than this (default 10000000)")
         ->type_name("UINT64");
-    command->add_option("--each", o.each, "the length of the pieces, in frames")->type_name("UINT")->required();
+    command
+        ->add_option("--each", o.each,
+                     "the length of the pieces, in frames: every longer key is cut at each multiple of it from "
+                     "its start, each ramp piece running between the key's own values there (what plays is "
+                     "unchanged)")
+        ->type_name("UINT")
+        ->required();
+    command->add_flag("--even-values", o.evenValues,
+                      "share each ramp's values evenly among its pieces instead, whatever their lengths (the "
+                      "shorter last piece changes pace)");
     addOutputOption(*command, o.out);
     command->callback([&] {
-        status =
-            split(o, parseNumber<unsigned int>(o.each, "--each"), parseNumber<std::uint64_t>(o.maxKeys, "--max-keys"));
+        status = split(o, parseNumber<unsigned int>(o.each, "--each", UINT_MAX, 1),
+                       parseNumber<std::uint64_t>(o.maxKeys, "--max-keys"));
     });
 }
 

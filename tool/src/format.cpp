@@ -86,9 +86,7 @@ int format(const Options& o)
 void declareFormat(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("format", "Rewrite documents in the canonical layout.");
-    command->add_option("FILE", o.files, "document (several with -i, --check or --diff)")
-        ->type_name("FILE")
-        ->required();
+    command->add_option("FILE", o.files, "document (several with -i, --check or --diff)")->type_name("")->required();
     addOutputOption(*command, o.out);
     command->add_flag("-i,--in-place", o.inPlace,
                       "rewrite each FILE that is not canonical in place, atomically; the others are left untouched");

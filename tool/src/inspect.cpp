@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <set>
+#include <string>
+#include <variant>
 
 namespace Korva::tool {
 
@@ -105,7 +108,7 @@ std::string jsonSummary(const std::string& file, const AnimationDocument& docume
     // File names need not be UTF-8; a name that is not is given as null.
     std::string name = "null";
     try {
-        name = jsonString(shownName(file));
+        name = jsonString(inputName(file));
     } catch (const std::invalid_argument&) { }
     if (const auto* timeline = std::get_if<LayerMap>(&document)) {
         return "{\"file\":" + name + ",\"kind\":\"timeline\",\"frames\":" + std::to_string(frameCountOf(*timeline))
@@ -126,10 +129,37 @@ std::string jsonSummary(const std::string& file, const AnimationDocument& docume
         + ",\"seconds\":" + jsonNumber(animation.durationInSeconds()) + ",\"phases\":[" + phases + "]}\n";
 }
 
+// Every layer name of the document, once each, in name order, one per line.
+std::string layerNames(const AnimationDocument& document)
+{
+    std::set<std::string> names;
+    if (const auto* timeline = std::get_if<LayerMap>(&document)) {
+        for (const auto& layer : *timeline) {
+            names.insert(layer.first);
+        }
+    } else {
+        for (const AnimationPhase phase : animationPhases) {
+            for (const auto& layer : std::get<Animation>(document).phase(phase)) {
+                names.insert(layer.first);
+            }
+        }
+    }
+    std::string text;
+    for (const std::string& name : names) {
+        text += name + "\n";
+    }
+    return text;
+}
+
 int info(const Options& o)
 {
+    if (o.json && o.layerNames) {
+        throw UsageError("info: --json does not go with --layers");
+    }
     const AnimationDocument document = loadDocument(o, o.file);
-    if (o.json) {
+    if (o.layerNames) {
+        writeStdout(layerNames(document));
+    } else if (o.json) {
         writeStdout(jsonSummary(o.file, document));
     } else if (const auto* timeline = std::get_if<LayerMap>(&document)) {
         printTimeline(o.file, *timeline);
@@ -162,15 +192,16 @@ int check(const Options& o)
 void declareInfo(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("info", "Phases, layers and lengths of a document.");
-    command->add_option("FILE", o.file, "animation or timeline document")->type_name("FILE")->required();
+    addFileArgument(*command, "FILE", o.file, "animation or timeline document");
     command->add_flag("--json", o.json, "the summary as one line of JSON, for programs");
+    command->add_flag("--layers", o.layerNames, "only the layer names, one per line, for scripts and completion");
     command->callback([&] { status = info(o); });
 }
 
 void declareCheck(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command = app.add_subcommand("check", "Load every file; print FILE: ok or its located error.");
-    command->add_option("FILE", o.files, "documents")->type_name("FILE")->required();
+    command->add_option("FILE", o.files, "documents")->type_name("")->required();
     command->add_flag("-q,--quiet", o.quiet, "print only the failures");
     command->callback([&] { status = check(o); });
 }

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Korva::tool {
@@ -17,16 +18,114 @@ std::string counted(std::uint64_t count, const char* one, const char* many)
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-std::string shownName(const std::string& file)
+std::string inputName(const std::string& file)
 {
     return file == "-" ? "<stdin>" : file;
+}
+
+namespace {
+
+// The length of the UTF-8 sequence at `i` of `text` if it is a valid one
+// and not a control character (U+0000 to U+001F, U+007F to U+009F); else 0.
+std::size_t printableSequence(const std::string& text, std::size_t i)
+{
+    const auto byte = [&](std::size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
+    const unsigned int lead = byte(i);
+    const auto continuation = [&](std::size_t k, unsigned int low, unsigned int high) {
+        return byte(k) >= low && byte(k) <= high;
+    };
+    if (lead < 0x80) {
+        return lead >= 0x20 && lead != 0x7F ? 1 : 0;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        // U+0080 to U+009F are the C1 controls.
+        return continuation(i + 1, lead == 0xC2 ? 0xA0 : 0x80, 0xBF) ? 2 : 0;
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        const unsigned int low = lead == 0xE0 ? 0xA0 : 0x80;
+        const unsigned int high = lead == 0xED ? 0x9F : 0xBF;
+        return continuation(i + 1, low, high) && continuation(i + 2, 0x80, 0xBF) ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        const unsigned int low = lead == 0xF0 ? 0x90 : 0x80;
+        const unsigned int high = lead == 0xF4 ? 0x8F : 0xBF;
+        return continuation(i + 1, low, high) && continuation(i + 2, 0x80, 0xBF) && continuation(i + 3, 0x80, 0xBF) ? 4
+                                                                                                                    : 0;
+    }
+    return 0;
+}
+
+std::string escapedByte(unsigned char byte)
+{
+    static const char letters[] = "abtnvfr";
+    if (byte >= '\a' && byte <= '\r') {
+        return std::string("\\") + letters[byte - '\a'];
+    }
+    const char digits[] = {'\\', static_cast<char>('0' + (byte >> 6)), static_cast<char>('0' + ((byte >> 3) & 7)),
+                           static_cast<char>('0' + (byte & 7))};
+    return std::string(digits, sizeof digits);
+}
+
+} // namespace
+
+std::string quotedName(const std::string& name)
+{
+    std::string quoted;
+    enum { Outside, InQuotes, InEscapes } state = Outside;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t length = printableSequence(name, i);
+        if (length != 0 && name[i] == '\'') {
+            quoted += state == Outside ? "\\'" : "'\\'";
+            state = Outside;
+            ++i;
+            continue;
+        }
+        if (length == 0) {
+            quoted += state == InQuotes ? "'$'" : state == Outside ? "$'" : "";
+            quoted += escapedByte(static_cast<unsigned char>(name[i++]));
+            state = InEscapes;
+            continue;
+        }
+        if (state != InQuotes) {
+            quoted += state == InEscapes ? "''" : "'";
+            state = InQuotes;
+        }
+        quoted.append(name, i, length);
+        i += length;
+    }
+    if (state != Outside) {
+        quoted += '\'';
+    }
+    return quoted.empty() ? "''" : quoted;
+}
+
+std::string shownName(const std::string& file)
+{
+    for (std::size_t i = 0; i < file.size();) {
+        const std::size_t length = printableSequence(file, i);
+        if (length == 0) {
+            return quotedName(file);
+        }
+        i += length;
+    }
+    return inputName(file);
+}
+
+std::string fileFailure(const std::string& path, int error)
+{
+    struct stat status { };
+    if (error == EMLINK && ::stat(path.c_str(), &status) == 0) {
+        return shownName(path) + " has " + std::to_string(status.st_nlink)
+            + " hard links; it was not replaced, to keep them";
+    }
+    return shownName(path) + ": " + std::strerror(error);
 }
 
 std::string readInput(const std::string& file, std::uint64_t maxBytes)
 {
     const int fd = file == "-" ? STDIN_FILENO : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        throw InputError(std::system_error(errno, std::generic_category(), file).what());
+        throw InputError(fileFailure(file, errno));
     }
     std::string text;
     char buffer[1 << 16];
@@ -41,7 +140,7 @@ std::string readInput(const std::string& file, std::uint64_t maxBytes)
                 ::close(fd);
             }
             if (got < 0) {
-                throw InputError(std::system_error(error, std::generic_category(), shownName(file)).what());
+                throw InputError(fileFailure(file, error));
             }
             return text;
         }
@@ -93,10 +192,15 @@ void writeOutputStream(const TextProducer& produce, const std::string& out)
         }
         return;
     }
+    // saveStream flushes standard output itself before writing to it.
     try {
-        saveStream(produce, out, warn);
+        saveStream(produce, out, [&out](const std::string& text) {
+            // The library names the file as given; messages quote it.
+            const std::string prefix = out + ": ";
+            warn(text.compare(0, prefix.size(), prefix) == 0 ? shownName(out) + text.substr(out.size()) : text);
+        });
     } catch (const std::system_error& error) {
-        throw InputError(error.what());
+        throw InputError(fileFailure(out, error.code().value()));
     }
 }
 

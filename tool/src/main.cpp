@@ -35,15 +35,15 @@ struct Subcommand {
 };
 
 const Subcommand subcommands[] = {
-    {"info", "usage: animationmodel info FILE [--json]", declareInfo},
+    {"info", "usage: animationmodel info FILE [--json | --layers]", declareInfo},
     {"check", "usage: animationmodel check FILE... [--quiet]", declareCheck},
     {"format", "usage: animationmodel format FILE [-o OUT] | animationmodel format {-i,--check,--diff} FILE...",
      declareFormat},
     {"cut", "usage: animationmodel cut TIMELINE --intro-end N --outro-start M [--quiet] [-o OUT]", declareCut},
     {"fit", "usage: animationmodel fit FILE --seconds S [-o OUT]", declareFit},
-    {"split", "usage: animationmodel split FILE --each L [--max-keys N] [-o OUT]", declareSplit},
+    {"split", "usage: animationmodel split FILE --each L [--even-values] [--max-keys N] [-o OUT]", declareSplit},
     {"sample", "usage: animationmodel sample FILE [--layer NAME]... [--from F] [--to T] [-o OUT.csv]", declareSample},
-    {"render", "usage: animationmodel render FILE -o OUT.svg|- [--width PX]", declareRender},
+    {"render", "usage: animationmodel render FILE [-o OUT.svg] [--width PX]", declareRender},
     {"play", "usage: animationmodel play FILE [-o PAGE.html] [--width PX]", declarePlay},
 };
 

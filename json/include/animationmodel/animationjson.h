@@ -102,18 +102,29 @@ ANIMATIONMODEL_JSON_EXPORT std::string readText(const std::string& path);
 using SaveWarning = std::function<void(const std::string&)>;
 
 /// Writes `text` to `path`, never destroying what `path` names:
-///  - a regular file (or a new one) is replaced atomically: the text goes to
-///    a new file beside it (a short name that fits any folder), is flushed to
-///    disk, then renamed over it, so a failure leaves `path` as it was. The
-///    new file keeps the permission bits, without set-user-ID and
+///  - the process's own standard output or error, under any name (such as
+///    /dev/stdout or /proc/self/fd/2), is written through its descriptor
+///    where it stands (after flushing the C stream), never truncated, so
+///    output redirected with >> is appended to;
+///  - a regular file (or a new one), wherever it lies, is replaced
+///    atomically: the text goes to a new file beside it, is flushed to disk,
+///    then renamed over it, so a failure (the rename's included) leaves
+///    `path` as it was and nothing beside it. The new file has no name until
+///    it is complete where the file system allows (O_TMPFILE), then a short
+///    one that fits any folder, renamed at once; elsewhere it has that short
+///    name from the start. A named new file is removed when SIGINT, SIGTERM,
+///    SIGHUP or SIGPIPE ends the process (for signals at their default
+///    disposition, which the process keeps: it still ends by the signal).
+///    The new file keeps the permission bits, without set-user-ID and
 ///    set-group-ID, and the owner and group where the process may set them
-///    (else it is still replaced, and `warn` names the old and new owner);
+///    (else it is still replaced, and then `warn` names the old and new
+///    owner); a new file gets 0666 less the umask;
 ///  - symbolic links are followed by the kernel, with its protections, and
 ///    the file they name is replaced (a dangling link creates it);
-///  - a FIFO, a device, a socket, or a path under /dev or /proc (such as
-///    /dev/stdout) is opened and written in place, never renamed over;
+///  - a FIFO, a device or a socket is opened and written in place, never
+///    truncated nor renamed over;
 ///  - a folder, and a file with more than one hard link (replacing it would
-///    break the links), are refused.
+///    break the links), are refused (EMLINK).
 /// Throws std::system_error whose what() reads "PATH: reason".
 ANIMATIONMODEL_JSON_EXPORT void saveText(const std::string& text, const std::string& path, const SaveWarning& warn);
 /// `saveText(text, path, warn)` without warnings.

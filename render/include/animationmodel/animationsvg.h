@@ -43,7 +43,8 @@ ANIMATIONMODEL_RENDER_EXPORT std::string renderSvg(const AnimationDocument& docu
                                                    unsigned int width, unsigned int mergeWidth);
 
 /// `text` as XML (and HTML) character data or attribute value: &, <, >, "
-/// and ' escaped, control characters other than tab and line feed shown as '?',
+/// and ' escaped, control characters other than tab and line feed and the
+/// noncharacters U+FFFE and U+FFFF (which XML 1.0 forbids) shown as '?',
 /// bytes that are not UTF-8 as U+FFFD.
 ANIMATIONMODEL_RENDER_EXPORT std::string xmlEscaped(std::string_view text);
 

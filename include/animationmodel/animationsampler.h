@@ -12,17 +12,7 @@
 #include <animationmodel/animation.h>
 #include <animationmodel/animationkey.h>
 #include <animationmodel/animationmodel_export.h>
-
-// Marks a parameter whose referent the constructed object keeps reading, so
-// that compilers that check lifetimes warn about a temporary passed there.
-#if defined(__has_cpp_attribute)
-#if __has_cpp_attribute(clang::lifetimebound)
-#define ANIMATIONMODEL_LIFETIMEBOUND [[clang::lifetimebound]]
-#endif
-#endif
-#ifndef ANIMATIONMODEL_LIFETIMEBOUND
-#define ANIMATIONMODEL_LIFETIMEBOUND
-#endif
+#include <animationmodel/lifetimebound.h>
 
 namespace Korva {
 

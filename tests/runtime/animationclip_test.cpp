@@ -254,6 +254,7 @@ TEST(AnimationClip, TheCheckNamesTheFirstBrokenInvariant)
     EXPECT_EQ(failed([](EditableArrays& a) { a.names[2] = 'a'; }), 4);
     EXPECT_EQ(failed([](EditableArrays& a) { a.entries[4] = 2; }), 5);
     EXPECT_EQ(failed([](EditableArrays& a) { a.entries.pop_back(); }), 5);
+    EXPECT_EQ(failed([](EditableArrays& a) { a.entries[7] = a.entries[8] = 0; }), 5);
     EXPECT_EQ(failed([](EditableArrays& a) { a.entries[3] = 0; }), 6);
     EXPECT_EQ(failed([](EditableArrays& a) { a.trackKeys[1] = 200; }), 6);
     EXPECT_EQ(failed([](EditableArrays& a) { a.trackKeys[0] = 1; }), 6);

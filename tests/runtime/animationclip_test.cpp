@@ -268,6 +268,7 @@ TEST(AnimationClip, TheCheckNamesTheFirstBrokenInvariant)
     EXPECT_EQ(failed([](EditableArrays& a) { a.durations[0] += 1; }), 9);
     EXPECT_EQ(failed([](EditableArrays& a) { a.trackBlocks[2] += 1; }), 10);
     EXPECT_EQ(failed([](EditableArrays& a) { a.blockHeld.pop_back(); }), 10);
+    EXPECT_EQ(failed([](EditableArrays& a) { a.trackBlocks.pop_back(); }), 10);
     EXPECT_EQ(failed([](EditableArrays& a) { a.blockFrames[1] -= 1; }), 11);
     EXPECT_EQ(failed([](EditableArrays& a) { a.blockLinears[2] += 1; }), 12);
     EXPECT_EQ(failed([](EditableArrays& a) { a.blockHeld[2] = -a.blockHeld[2]; }), 13);

@@ -88,7 +88,7 @@ std::uint64_t ClipPlayback::_wrapBody(double length) noexcept
     const double carry = std::floor((rest + _compensation) / length);
     const double wraps = (_offset - rest) / length + carry;
     _offset = rest - carry * length;
-    return static_cast<std::uint64_t>(wraps + 0.5);
+    return static_cast<std::uint64_t>(std::round(wraps));
 }
 
 PlaybackStep ClipPlayback::advance(double seconds) noexcept

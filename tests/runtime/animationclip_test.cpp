@@ -193,7 +193,8 @@ TEST(AnimationClip, TakesAtMostSixteenBytesPerLinearKeyAndEightPerOtherKey)
     const std::uint64_t blocks = clip.arrays().blockFrames.size;
     EXPECT_EQ(blocks, 3u * 3 + 2);
     // Per channel: 3 tracks of 8 + 8 + 8 + 4 + 1 bytes and a name offset; per block 20 bytes.
-    const std::uint64_t bound = 16 * linear + 8 * other + clip.channelCount() * (3 * 29 + 8) + 20 * blocks + 3 + 64;
+    const std::uint64_t bound =
+        16 * linear + 8 * other + std::uint64_t{clip.channelCount()} * (3 * 29 + 8) + 20 * blocks + 3 + 64;
     EXPECT_LE(clip.byteSize(), bound);
     EXPECT_GE(clip.byteSize(), 16 * linear + 8 * other);
 }

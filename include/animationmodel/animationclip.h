@@ -1,6 +1,7 @@
 #ifndef ANIMATIONMODEL_ANIMATIONCLIP_H
 #define ANIMATIONMODEL_ANIMATIONCLIP_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -108,6 +109,8 @@ public:
     ANIMATIONMODEL_EXPORT AnimationDocument toDocument() const;
 
 private:
+    std::array<LayerMap, 3> _phases() const;
+
     ClipArrays _arrays;
     std::unique_ptr<std::uint64_t[]> _storage;
 };

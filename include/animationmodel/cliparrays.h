@@ -54,12 +54,11 @@ struct ClipArray {
 ///     overflowing) of the durations of track t's keys; phaseLengths[p] is the
 ///     largest trackFrames[3c + p] over all channels c (0 when n == 0).
 /// 10. trackBlocks.size == 3n + 1; trackBlocks[0] == 0; trackBlocks[t+1] -
-///     trackBlocks[t] == ceil((trackKeys[t+1] - trackKeys[t]) / 64);
-///     trackBlocks[3n] == B, the number of blocks.
-/// 11. blockFrames.size == blockLinears.size == blockHeld.size == B. Block j
-///     of track t (index trackBlocks[t] + j) starts at key f = trackKeys[t] +
-///     64j; blockFrames of it is the sum of the durations of keys
-///     trackKeys[t] .. f - 1 (0 for j == 0).
+///     trackBlocks[t] == ceil((trackKeys[t+1] - trackKeys[t]) / 64); with B =
+///     trackBlocks[3n], blockFrames, blockLinears and blockHeld have B elements.
+/// 11. Block j of track t (index trackBlocks[t] + j) starts at key f =
+///     trackKeys[t] + 64j; its blockFrames is the sum of the durations of
+///     keys trackKeys[t] .. f - 1 (0 for j == 0).
 /// 12. blockLinears of that block is the number of keys with effect 0 whose
 ///     index is below f.
 /// 13. blockHeld of that block has the bits of the end argument of the last

@@ -20,9 +20,9 @@ namespace Korva::clipfile {
 /// Byte offsets of the header's fields.
 enum HeaderField : std::uint64_t {
     magicAt = 0,
-    versionAt = 8,
-    flagsAt = 12,
-    checksumAt = 16,
+    checksumAt = 8,
+    versionAt = 16,
+    flagsAt = 20,
     fileSizeAt = 24,
     fpsAt = 32,
     sectionCountAt = 36,
@@ -34,7 +34,7 @@ enum HeaderField : std::uint64_t {
 /// Bit 0 of the flags: the document was a timeline.
 inline constexpr std::uint32_t timelineFlag = 1;
 /// The checksum covers the bytes from here to the end of the file.
-inline constexpr std::uint64_t checksummedFrom = fileSizeAt;
+inline constexpr std::uint64_t checksummedFrom = versionAt;
 
 /// The number of sections, one per array of ClipArrays.
 inline constexpr std::uint32_t sectionCount = 13;

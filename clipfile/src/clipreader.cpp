@@ -35,11 +35,14 @@ ClipFileCheck checkEnvelope(const unsigned char* bytes, std::uint64_t size) noex
         return refused(size, "the file ends inside its header of %u bytes", unsigned{headerSize});
     }
     const auto version = readAt<std::uint32_t>(bytes, versionAt);
-    if (version == 0 || version > clipFileVersion) {
+    if (version > clipFileVersion) {
         return refused(versionAt,
-                       "written in version %" PRIu32 " of the binary clip format; this library reads "
-                       "versions 1 to %" PRIu32,
+                       "written in version %" PRIu32 " of the binary clip format, newer than version %" PRIu32
+                       " that this library reads",
                        version, clipFileVersion);
+    }
+    if (version == 0) {
+        return refused(versionAt, "version 0 is not a version of the binary clip format");
     }
     const auto fileSize = readAt<std::uint64_t>(bytes, fileSizeAt);
     if (fileSize != size) {
@@ -130,7 +133,7 @@ ClipFileCheck checkTable(const unsigned char* bytes, std::uint64_t size) noexcep
         end = readAt<std::uint64_t>(bytes, entry + 8) + counts[s] * elementSizes[s];
     }
     if (aligned(end) != size) {
-        return refused(end, "%" PRIu64 " bytes follow the last section", size - end);
+        return refused(aligned(end), "%" PRIu64 " bytes follow the last section", size - aligned(end));
     }
     for (std::uint64_t pad = end; pad < size; ++pad) {
         if (bytes[pad] != 0) {

@@ -14,7 +14,7 @@ run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 # The tool comes with its man page (every subcommand in it) and its bash completion.
 if(EXISTS ${BUILD_DIR}/tool)
     file(READ ${prefix}/share/man/man1/animationmodel.1 manpage)
-    foreach(name info check format cut fit split sample render play)
+    foreach(name info check format cut fit split sample render play compile)
         if(NOT manpage MATCHES "\n\\.SS ${name}\n")
             message(FATAL_ERROR "the man page has no section for ${name}")
         endif()

@@ -51,8 +51,8 @@ public:
     /// (taken as 0 frames per second unless finite and > 0).
     ANIMATIONMODEL_EXPORT ClipPlayback(const std::array<std::uint64_t, 3>& phaseLengths, float fps) noexcept;
 
-    /// Moves by `seconds` × fps × speed frames; a move that is not > 0 (negative, zero, NaN) leaves
-    /// the position where it is.
+    /// Moves by `seconds` × fps × speed frames; a move that is not finite and > 0 (negative, zero,
+    /// NaN, infinite) leaves the position where it is.
     ANIMATIONMODEL_EXPORT PlaybackStep advance(double seconds) noexcept;
     /// Back to frame 0 (the switches and the speed stay).
     ANIMATIONMODEL_EXPORT void restart() noexcept;
@@ -82,6 +82,8 @@ public:
 private:
     void _settle() noexcept;
     double _length(AnimationPhase phase) const noexcept;
+    void _add(double frames) noexcept;
+    std::uint64_t _wrapBody(double length) noexcept;
 
     std::array<std::uint64_t, 3> _lengths;
     double _fps;

@@ -3,7 +3,6 @@
 #include "handles.h"
 
 #include <animationmodel/animationjson.h>
-#include <animationmodel/animationjsonload.h>
 #include <animationmodel/clipfile.h>
 
 #include <cmath>
@@ -20,16 +19,6 @@ using Korva::capi::succeeded;
 
 namespace {
 
-am_status statusOf(JsonLoadStatus status) noexcept
-{
-    switch (status) {
-    case JsonLoadStatus::Ok: return AM_OK;
-    case JsonLoadStatus::FileError: return AM_IO_ERROR;
-    case JsonLoadStatus::OutOfMemory: return AM_NO_MEMORY;
-    default: return AM_FORMAT_ERROR;
-    }
-}
-
 am_status nullArgument(am_error* error, const char* name) noexcept
 {
     return report(error, AM_INVALID_ARGUMENT, std::string_view(name));
@@ -42,14 +31,12 @@ am_status handOver(std::unique_ptr<am_clip> made, am_clip** clip, am_error* erro
     return succeeded(error);
 }
 
+// The throwing reader gives the whole pointer and message, which the error
+// report cuts to its fields at character boundaries.
 am_status fromJson(std::string_view text, am_clip** clip, am_error* error)
 {
     auto made = std::make_unique<am_clip>();
-    JsonLoadError refused;
-    const am_status status = statusOf(tryClipFromJson(text, JsonLoadOptions(), made->clip, refused));
-    if (status != AM_OK) {
-        return report(error, status, refused.message, refused.line, refused.column, refused.pointer);
-    }
+    made->clip = AnimationClip(documentFromJson(text));
     return handOver(std::move(made), clip, error);
 }
 

@@ -1,7 +1,8 @@
 #include "cliplayout.h"
 
-#define XXH_INLINE_ALL
-#include <xxhash.h>
+// The library's dispatcher picks the widest vector unit of the machine
+// (AVX2, AVX-512) at run time: the checksum then costs about a memcpy.
+#include <xxh_x86dispatch.h>
 
 namespace Korva::clipfile {
 

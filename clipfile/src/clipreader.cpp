@@ -7,6 +7,7 @@
 #include <animationmodel/clipfile.h>
 
 #include <cinttypes>
+#include <cstdarg>
 #include <cmath>
 #include <cstdio>
 
@@ -17,11 +18,13 @@ using namespace clipfile;
 namespace {
 
 // A refusal at byte `at`, its message made by printf's rules.
-template <class... Args>
-ClipFileCheck refused(std::uint64_t at, const char* format, Args... args) noexcept
+[[gnu::format(printf, 2, 3)]] ClipFileCheck refused(std::uint64_t at, const char* format, ...) noexcept
 {
     char message[ClipFileCheck::messageCapacity];
-    std::snprintf(message, sizeof message, format, args...);
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
     return ClipFileCheck(ClipFileCheck::Fault::Refused, at, message);
 }
 

@@ -169,8 +169,8 @@ static void checkSampling(const am_clip* clip)
     float values[8], all[5];
     int32_t effects[8], allEffects[5];
     uint8_t keyed[8], allKeyed[5];
-    const uint32_t channels[4] = {4, 99, 0, 4};
-    am_cursor* cursor = (am_cursor*)&values; /* must stay as it is on a refusal */
+    const uint32_t channels[4] = {4, 5, 0, 4}; /* 5: one past the last channel */
+    am_cursor* cursor = (am_cursor*)&values;   /* must stay as it is on a refusal */
     int i;
     CHECK(am_cursor_create(NULL, &cursor, NULL) == AM_INVALID_ARGUMENT && cursor == (am_cursor*)&values);
     CHECK(am_cursor_create(clip, NULL, NULL) == AM_INVALID_ARGUMENT);
@@ -279,6 +279,17 @@ static void checkLoadErrors(void)
           && strncmp(error.pointer, "/body/x\xC3\xA9", 9) == 0);
     CHECK((unsigned char)error.pointer[250] == 0xA9);
     CHECK(strcmp(error.message, "Duration of AnimationKeyCommand must be > 0") == 0);
+    /* "/body/NAME/0/duration" of 255 bytes fits whole; of 256 it is cut (ASCII: at 252, then "..."). */
+    for (i = 238; i <= 239; ++i) {
+        strcpy(text, "{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"");
+        length = strlen(text);
+        memset(text + length, 'n', i);
+        text[length + i] = '\0';
+        strcat(text, "\": [{\"effect\": \"Held1\", \"duration\": 0}]}}");
+        CHECK(am_clip_load_json(text, strlen(text), &clip, &error) == AM_FORMAT_ERROR);
+        CHECK(strlen(error.pointer) == 255);
+        CHECK(strcmp(error.pointer + 252, i == 238 ? "ion" : "...") == 0);
+    }
 }
 
 static void checkFiles(const char* animationJson, const char* timelineJson)

@@ -73,6 +73,9 @@ const std::vector<Crafted>& craftedFiles()
          "section 2 (names) starts at byte 424; it must start at 416"},
         {"count past the end", [](std::string& f) { setAt<std::uint64_t>(f, 112, u64max); }, 112,
          "section 2 (names) of 18446744073709551615 elements runs past the end of the file"},
+        // 2^62 + 4 elements of 4 bytes wrap to the right end in 64 bits.
+        {"count that wraps", [](std::string& f) { setAt<std::uint64_t>(f, 304, (std::uint64_t{1} << 62) + 4); }, 304,
+         "section 10 (linear arguments) of 4611686018427387908 elements runs past the end of the file"},
         {"count moves the next section", [](std::string& f) { setAt<std::uint64_t>(f, 256, 5); }, 272,
          "section 9 (effects) starts at byte 728; it must start at 736"},
         {"tied count", [](std::string& f) { setAt<std::uint64_t>(f, 280, 3); }, 280,

@@ -4,6 +4,7 @@
 #include <animationmodel/animationclip.h>
 #include <animationmodel/clipcursor.h>
 #include <animationmodel/clipfile.h>
+#include "fuzzcheck.h"
 
 #include <cmath>
 #include <cstdint>
@@ -17,16 +18,9 @@
 #include <xxhash.h>
 
 using namespace Korva;
+using Korva::fuzz::check;
 
 namespace {
-
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
 
 void exercise(const ClipArrays& arrays)
 {

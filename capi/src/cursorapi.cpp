@@ -16,6 +16,19 @@ namespace {
 // entry per channel.
 constexpr std::size_t chunk = 256;
 
+// Entry i of the caller's buffers; effects and keyed may be null.
+void put(std::size_t i, float value, std::int32_t effect, bool isKeyed, float* values, std::int32_t* effects,
+         std::uint8_t* keyed) noexcept
+{
+    values[i] = value;
+    if (effects != nullptr) {
+        effects[i] = effect;
+    }
+    if (keyed != nullptr) {
+        keyed[i] = isKeyed ? 1 : 0;
+    }
+}
+
 // Samples `channelAt(i)` for i below `count` into entry i (an index out of
 // range gives NaN, 0, 0), a chunk at a time.
 template <class ChannelAt>
@@ -37,24 +50,12 @@ void sampleList(ClipCursor& cursor, double frame, std::size_t count, ChannelAt c
                 indices[valid] = channel;
                 places[valid++] = i;
             } else {
-                values[i] = std::numeric_limits<float>::quiet_NaN();
-                if (effects != nullptr) {
-                    effects[i] = 0;
-                }
-                if (keyed != nullptr) {
-                    keyed[i] = 0;
-                }
+                put(i, std::numeric_limits<float>::quiet_NaN(), 0, false, values, effects, keyed);
             }
         }
         cursor.sampleFrame(frame, indices, valid, ClipSampleBuffers{chunkValues, chunkEffects, chunkKeyed});
         for (std::size_t k = 0; k < valid; ++k) {
-            values[places[k]] = chunkValues[k];
-            if (effects != nullptr) {
-                effects[places[k]] = chunkEffects[k];
-            }
-            if (keyed != nullptr) {
-                keyed[places[k]] = chunkKeyed[k] ? 1 : 0;
-            }
+            put(places[k], chunkValues[k], chunkEffects[k], chunkKeyed[k], values, effects, keyed);
         }
     }
 }

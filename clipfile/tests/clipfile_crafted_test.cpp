@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace Korva;
@@ -30,9 +31,10 @@ constexpr std::uint64_t u64max = std::numeric_limits<std::uint64_t>::max();
 // (entries), 440, 520, 600 (track keys, blocks, frames), 672 (track held),
 // 712 (durations), 728 (effects), 744 (linear arguments), 760, 784, 808
 // (block frames, linears, held); it ends at 824.
-const std::vector<Crafted>& craftedFiles()
+// The header and the section table, broken field by field.
+std::vector<Crafted> craftedLayouts()
 {
-    static const std::vector<Crafted> files = {
+    return {
         {"magic", [](std::string& f) { f[3] = 'X'; }, 0,
          "not a binary clip file (it does not start with the magic number)"},
         {"newer version", [](std::string& f) { setAt<std::uint32_t>(f, 16, 2); }, 16,
@@ -88,6 +90,13 @@ const std::vector<Crafted>& craftedFiles()
              setAt<std::uint64_t>(f, 24, 832);
          },
          824, "8 bytes follow the last section"},
+    };
+}
+
+// The arrays, broken rule by rule.
+std::vector<Crafted> craftedArrays()
+{
+    return {
         {"phase lengths overflow", [](std::string& f) { setAt<std::uint64_t>(f, 48, u64max); }, 48,
          "the phase lengths add up to more than 2^64 - 1 frames"},
         {"phase length", [](std::string& f) { setAt<std::uint64_t>(f, 56, 4); }, 600,
@@ -123,6 +132,14 @@ const std::vector<Crafted>& craftedFiles()
          "a timeline has an entry in the intro or the outro"},
         {"name not UTF-8", [](std::string& f) { f[418] = '\xFF'; }, 418, "the name of channel 2 is not valid UTF-8"},
     };
+}
+
+std::vector<Crafted> craftedFiles()
+{
+    std::vector<Crafted> files = craftedLayouts();
+    for (Crafted& crafted : craftedArrays()) {
+        files.push_back(std::move(crafted));
+    }
     return files;
 }
 

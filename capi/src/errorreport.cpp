@@ -12,7 +12,9 @@ namespace Korva::capi {
 void copyCut(char* field, std::size_t capacity, std::string_view text) noexcept
 {
     if (text.size() < capacity) {
-        std::memcpy(field, text.data(), text.size());
+        if (!text.empty()) { // an empty view's data may be null, which memcpy must not get
+            std::memcpy(field, text.data(), text.size());
+        }
         field[text.size()] = '\0';
         return;
     }

@@ -36,39 +36,6 @@ ClipPosition ClipChannelMover::positionOf(double frame) const noexcept
     return {wholeFrame, frame - whole};
 }
 
-void ClipChannelMover::enterKey(ClipChannelState& state, std::uint64_t key) const noexcept
-{
-    state.key = key;
-    state.end = state.start + _arrays.durations[key];
-    state.effect = _arrays.effects[key];
-    state.keyed = true;
-    state.linearKey = state.effect == 0;
-    if (state.linearKey) {
-        state.from = _arrays.linearArgs[2 * state.linear];
-        state.to = _arrays.linearArgs[2 * state.linear + 1];
-        state.length = _arrays.durations[key];
-    }
-}
-
-void ClipChannelMover::stepForward(ClipChannelState& state, std::uint64_t channel) const noexcept
-{
-    if (state.linearKey) {
-        state.held = state.to;
-        ++state.linear;
-    }
-    state.start = state.end;
-    const std::uint64_t next = state.key + 1;
-    if (next < _arrays.trackKeys[3 * channel + state.phase + 1]) {
-        enterKey(state, next);
-        return;
-    }
-    state.key = next;
-    state.end = _phaseStarts[state.phase + 1u];
-    state.effect = 0;
-    state.keyed = false;
-    state.linearKey = false;
-}
-
 void ClipChannelMover::seek(ClipChannelState& state, std::uint64_t channel, std::uint64_t frame) const noexcept
 {
     const ClipArrays& a = _arrays;
@@ -80,6 +47,7 @@ void ClipChannelMover::seek(ClipChannelState& state, std::uint64_t channel, std:
     state.effect = 0;
     state.keyed = false;
     state.linearKey = false;
+    leaveRamp(state);
     if (phase == 3) {
         state.start = _phaseStarts[3];
         state.end = lastFrame;
@@ -106,18 +74,21 @@ void ClipChannelMover::seek(ClipChannelState& state, std::uint64_t channel, std:
             high = middle;
         }
     }
-    std::uint64_t key = a.trackKeys[track] + (low - a.trackBlocks[track]) * clipBlockKeys;
+    const std::uint64_t first = a.trackKeys[track] + (low - a.trackBlocks[track]) * clipBlockKeys;
+    std::uint64_t key = first;
     std::uint64_t start = a.blockFrames[low];
-    std::uint64_t linear = a.blockLinears[low];
-    float held = a.blockHeld[low];
     while (start + a.durations[key] <= local) {
-        if (a.effects[key] == 0) {
-            held = a.linearArgs[2 * linear + 1];
-            ++linear;
-        }
         start += a.durations[key];
         ++key;
     }
+    // The Linear keys passed, counted without a branch per key; the held
+    // value is the end of the last of them, if any.
+    std::uint64_t passed = 0;
+    for (std::uint64_t k = first; k < key; ++k) {
+        passed += a.effects[k] == 0 ? 1 : 0;
+    }
+    const std::uint64_t linear = a.blockLinears[low] + passed;
+    const float held = passed != 0 ? a.linearArgs[2 * linear - 1] : a.blockHeld[low];
     state.start = _phaseStarts[phase] + start;
     state.linear = linear;
     state.held = held;

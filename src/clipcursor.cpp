@@ -23,12 +23,13 @@ std::unique_ptr<ClipChannelState[]> statesAtZero(const AnimationClip& clip)
 }
 
 // Samples channel `channel` into element `i` of `out`.
-inline void sampleOne(const ClipChannelMover& mover, ClipChannelState& state, std::uint64_t channel,
-                      const ClipPosition& position, const ClipSampleBuffers& out, std::size_t i) noexcept
+ANIMATIONMODEL_HOT_INLINE void sampleOne(const ClipChannelMover& mover, ClipChannelState& state, std::uint64_t channel,
+                                         const ClipPosition& position, const ClipSampleBuffers& out,
+                                         std::size_t i) noexcept
 {
     mover.moveTo(state, channel, position.frame);
     const double offset = static_cast<double>(position.frame - state.start) + position.fraction;
-    out.values[i] = state.valueAt(offset);
+    out.values[i] = state.valueAt(offset, position.fraction == 0.0);
     if (out.effects != nullptr) {
         out.effects[i] = state.effect;
     }

@@ -90,7 +90,9 @@ struct PhaseFrame {
 ///  4. After construction nothing allocates: `seek` costs O(log keys) per
 ///     layer of the frame's phase, `advance` amortized O(1) per layer.
 ///
-/// Value type, copyable; copies sample independently.
+/// Value type, copyable; copies sample independently. A sampler belongs to
+/// one thread at a time; samplers of one const animation may run on
+/// different threads at once.
 class AnimationSampler {
 public:
     /// Prepares to sample `animation`, positioned before frame 0 (`advance` then gives frame 0).

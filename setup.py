@@ -72,6 +72,8 @@ extension = Pybind11Extension(
     + ([("RAPIDJSON_SSE2", None)] if platform.machine() in ("x86_64", "AMD64") else []),
     # The key arithmetic must not depend on the compiler fusing a multiply and an add.
     extra_compile_args=["-ffp-contract=off"],
+    # XXH3 of the binary clip file's checksum (Debian's libxxhash).
+    libraries=["xxhash"],
     cxx_std=17,
 )
 

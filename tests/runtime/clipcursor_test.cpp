@@ -296,9 +296,10 @@ TEST(ClipCursor, LongPhasesPastTwoTo32FramesPlay)
     const AnimationClip clip(Animation(LayerMap{{"a", {ramp(0, 1, most), held(Held1, most), ramp(2, 4, most)}}}));
     ClipCursor cursor(clip);
     const double third = 2.0 * static_cast<double>(most);
-    Samples s = sampleAt(cursor, third + static_cast<double>(most / 2));
+    const unsigned int half = most / 2;
+    Samples s = sampleAt(cursor, third + static_cast<double>(half));
     EXPECT_TRUE(s.keyed[0]);
-    EXPECT_TRUE(sameBits(s.values[0], *ramp(2, 4, most).valueAt(most / 2)));
+    EXPECT_TRUE(sameBits(s.values[0], *ramp(2, 4, most).valueAt(half)));
     s = sampleAt(cursor, third + static_cast<double>(most - 1));
     EXPECT_TRUE(sameBits(s.values[0], *ramp(2, 4, most).valueAt(most - 1)));
     s = sampleAt(cursor, third - 0.5);

@@ -1,6 +1,7 @@
 // The binary clip file: round trips, and refusals of crafted, truncated and
 // damaged files with the offset and message of the fault.
 #include <animationmodel/animationclip.h>
+#include <animationmodel/clipcursor.h>
 #include <animationmodel/animationjson.h>
 #include <animationmodel/clipfile.h>
 
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -61,6 +63,36 @@ TEST(ClipFileRoundTrip, RandomAnimationsAndTimelines)
         const Animation animation = utf8Animation(random, keys);
         expectRoundTrip(animationToJson(animation));
         expectRoundTrip(timelineToJson(animation.body()));
+    }
+}
+
+// A clip viewed in a binary file samples as the clip compiled from the JSON
+// text: the same values (bit for bit), effects and key flags at every whole
+// frame and at half frames.
+TEST(ClipFileRoundTrip, BinaryClipsSampleAsTheirJson)
+{
+    std::mt19937_64 random(23);
+    for (int i = 0; i < 100; ++i) {
+        const std::string json = animationToJson(utf8Animation(random, i % 4 == 0 ? 150 : 10));
+        const AnimationClip fromJson(documentFromJson(json));
+        const AlignedBytes file(clipFileOf(documentFromJson(json)));
+        ClipArrays arrays;
+        ASSERT_TRUE(viewClipFile(file.data(), file.size(), arrays));
+        const AnimationClip fromBinary = AnimationClip::borrowing(arrays);
+        ClipCursor a(fromJson);
+        ClipCursor b(fromBinary);
+        const std::size_t n = fromJson.channelCount();
+        ASSERT_EQ(n, fromBinary.channelCount());
+        std::vector<float> valuesA(n), valuesB(n);
+        std::vector<std::int32_t> effectsA(n), effectsB(n);
+        std::unique_ptr<bool[]> keyedA(new bool[n + 1]), keyedB(new bool[n + 1]);
+        for (double frame = 0; frame <= static_cast<double>(fromJson.frameCount()) + 1; frame += 0.5) {
+            a.sampleFrame(frame, ClipSampleBuffers{valuesA.data(), effectsA.data(), keyedA.get()});
+            b.sampleFrame(frame, ClipSampleBuffers{valuesB.data(), effectsB.data(), keyedB.get()});
+            ASSERT_EQ(0, std::memcmp(valuesA.data(), valuesB.data(), n * sizeof(float))) << i << " at " << frame;
+            ASSERT_EQ(effectsA, effectsB) << i << " at " << frame;
+            ASSERT_TRUE(std::equal(keyedA.get(), keyedA.get() + n, keyedB.get())) << i << " at " << frame;
+        }
     }
 }
 

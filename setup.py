@@ -2,7 +2,8 @@
 
 The version is the CMake project's, read from CMakeLists.txt; the sources are
 every C++ source of the folders of the CMake targets animationmodel,
-animationmodel_json, animationmodel_render, animationmodel_player and the
+animationmodel_json, animationmodel_clipfile, animationmodel_render,
+animationmodel_player and the
 bindings (each folder holds its target's sources and nothing else), compiled
 into the one module, static, so the package depends on no
 installed library. The export headers that CMake generates are written, for
@@ -43,6 +44,7 @@ export_header("ANIMATIONMODEL")
 export_header("ANIMATIONMODEL_JSON")
 export_header("ANIMATIONMODEL_RENDER")
 export_header("ANIMATIONMODEL_PLAYER")
+export_header("ANIMATIONMODEL_CLIPFILE")
 
 
 def player_assets():
@@ -58,18 +60,20 @@ def player_assets():
     return str(path.relative_to(ROOT))
 
 SOURCES = (
-    sources("src") + sources("json/src") + sources("render/src") + sources("player/src") + [player_assets()]
+    sources("src") + sources("json/src") + sources("clipfile/src") + sources("render/src") + sources("player/src") + [player_assets()]
     + sources("python/src")
 )
 
 extension = Pybind11Extension(
     "animationmodel._animationmodel",
     SOURCES,
-    include_dirs=["include", "json/include", "render/include", "player/include", "player/src", str(GENERATED)],
+    include_dirs=["include", "json/include", "clipfile/include", "render/include", "player/include", "player/src", str(GENERATED)],
     define_macros=[("ANIMATIONMODEL_VERSION", f'"{VERSION}"')]
     + ([("RAPIDJSON_SSE2", None)] if platform.machine() in ("x86_64", "AMD64") else []),
     # The key arithmetic must not depend on the compiler fusing a multiply and an add.
     extra_compile_args=["-ffp-contract=off"],
+    # XXH3 of the binary clip file's checksum (Debian's libxxhash).
+    libraries=["xxhash"],
     cxx_std=17,
 )
 

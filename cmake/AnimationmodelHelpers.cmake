@@ -8,15 +8,19 @@ function(animationmodel_warnings target)
     endif()
 endfunction()
 
-# animationmodel_library(TARGET EXPORT_NAME NAME MACRO_BASE BASE SOURCES ...)
+# animationmodel_library(TARGET EXPORT_NAME NAME MACRO_BASE BASE [VERSION_SCRIPT MAP] SOURCES ...)
 #
 # A library of the project, shared or static after ANIMATIONMODEL_SHARED,
 # with the alias animationmodel::NAME, an export header
 # <animationmodel/TARGET_export.h> defining BASE_EXPORT, hidden symbols but
-# the public API, position-independent code (a static library links into a
-# plugin) and the project's warnings.
+# the public API (the symbols that the linker version script MAP lets out,
+# cmake/animationmodel.map by default), position-independent code (a static
+# library links into a plugin) and the project's warnings.
 function(animationmodel_library target)
-    cmake_parse_arguments(ARG "" "EXPORT_NAME;MACRO_BASE" "SOURCES" ${ARGN})
+    cmake_parse_arguments(ARG "" "EXPORT_NAME;MACRO_BASE;VERSION_SCRIPT" "SOURCES" ${ARGN})
+    if(NOT ARG_VERSION_SCRIPT)
+        set(ARG_VERSION_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/animationmodel.map)
+    endif()
     if(ANIMATIONMODEL_SHARED)
         add_library(${target} SHARED ${ARG_SOURCES})
     else()
@@ -40,9 +44,8 @@ function(animationmodel_library target)
         INSTALL_RPATH "$ORIGIN/../lib"
         EXPORT_NAME ${ARG_EXPORT_NAME})
     if(ANIMATIONMODEL_SHARED AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT APPLE AND NOT WIN32)
-        target_link_options(${target} PRIVATE
-            "LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/animationmodel.map")
-        set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/animationmodel.map)
+        target_link_options(${target} PRIVATE "LINKER:--version-script=${ARG_VERSION_SCRIPT}")
+        set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_VERSION_SCRIPT})
     endif()
     animationmodel_warnings(${target})
 endfunction()

@@ -3,6 +3,7 @@
 // the same bytes.
 #include <animationmodel/animationjson.h>
 #include "invariants.h"
+#include "fuzzcheck.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -11,16 +12,9 @@
 #include <string_view>
 
 using namespace Korva;
+using Korva::fuzz::check;
 
 namespace {
-
-void check(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
 
 std::string save(const AnimationDocument& document)
 {

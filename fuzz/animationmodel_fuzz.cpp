@@ -12,6 +12,7 @@
 #include <animationmodel/animation.h>
 #include <animationmodel/animationsampler.h>
 #include "invariants.h"
+#include "fuzzcheck.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -28,16 +29,9 @@
 #include <vector>
 
 using namespace Korva;
+using Korva::fuzz::check;
 
 namespace {
-
-void check(bool holds, const std::string& what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "invariant broken: %s\n", what.c_str());
-        std::abort();
-    }
-}
 
 unsigned int frames(FuzzedDataProvider& in)
 {

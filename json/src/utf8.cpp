@@ -54,6 +54,11 @@ bool isValidUtf8(std::string_view text) noexcept
 
 namespace Korva {
 
+bool isValidUtf8(std::string_view text) noexcept
+{
+    return jsonformat::isValidUtf8(text);
+}
+
 std::string utf8Repaired(std::string_view text)
 {
     std::string out;

@@ -69,6 +69,7 @@ void bindAnimation(py::module_& m);
 void bindSampler(py::module_& m);
 void bindFormat(py::module_& m);
 void bindDisplay(py::module_& m);
+void bindClipFile(py::module_& m);
 
 } // namespace Korva::python
 

@@ -56,6 +56,7 @@ PYBIND11_MODULE(_animationmodel, m)
     bindAnimation(m);
     bindSampler(m);
     bindFormat(m);
+    bindClipFile(m);
     bindDisplay(m);
     py::delattr(m, "__module__");
 }

@@ -14,7 +14,7 @@ run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 # The tool comes with its man page (every subcommand in it) and its bash completion.
 if(EXISTS ${BUILD_DIR}/tool)
     file(READ ${prefix}/share/man/man1/animationmodel.1 manpage)
-    foreach(name info check format cut fit split sample render play)
+    foreach(name info check format cut fit split sample render play compile)
         if(NOT manpage MATCHES "\n\\.SS ${name}\n")
             message(FATAL_ERROR "the man page has no section for ${name}")
         endif()
@@ -38,8 +38,14 @@ if(NOT result EQUAL 0)
     message(FATAL_ERROR "the consumer of the flat header names failed")
 endif()
 
+execute_process(COMMAND ${WORK_DIR}/cmake-build/consumer_c_abi0 RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "the consumer of the C interface built with -D_GLIBCXX_USE_CXX11_ABI=0 failed")
+endif()
+
 # Only the public API is exported: every dynamic symbol belongs to namespace
-# Korva, and none is a private member.
+# Korva, and none is a private member; the C interface's library exports its
+# am_* functions and nothing else.
 file(GLOB libraries ${prefix}/lib*/libanimationmodel*.so.1 ${prefix}/lib*/*/libanimationmodel*.so.1)
 if(NOT libraries)
     message(FATAL_ERROR "no installed shared library")
@@ -49,6 +55,12 @@ foreach(library IN LISTS libraries)
     string(REGEX REPLACE "\n$" "" symbols "${symbols}")
     string(REPLACE "\n" ";" symbols "${symbols}")
     foreach(symbol IN LISTS symbols)
+        if(library MATCHES "libanimationmodel_c\\.so")
+            if(NOT symbol MATCHES " T am_[a-z_]+$")
+                message(FATAL_ERROR "${library} exports ${symbol}")
+            endif()
+            continue()
+        endif()
         if(NOT symbol MATCHES " (Korva::|typeinfo for Korva::|typeinfo name for Korva::|vtable for Korva::)"
            OR symbol MATCHES "::_[a-zA-Z]")
             message(FATAL_ERROR "${library} exports ${symbol}")
@@ -76,4 +88,25 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir} ${WORK
     WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "the pkg-config consumer failed")
+endif()
+
+# 3. The C example of docs/c-api.md, as C99, through pkg-config, run on a
+#    binary clip file that the installed tool compiles.
+get_filename_component(SOURCE_DIR ${CONSUMER_DIR}/../.. ABSOLUTE)
+file(READ ${SOURCE_DIR}/docs/c-api.md page)
+string(REGEX MATCH "```c\n([^`]*)```" block "${page}")
+file(WRITE ${WORK_DIR}/play.c "${CMAKE_MATCH_1}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir}
+        ${PKG_CONFIG} --cflags --libs animationmodel-c
+    OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+separate_arguments(flags UNIX_COMMAND "${flags}")
+find_program(CC NAMES cc gcc REQUIRED)
+run(${CC} ${cxx_flags} -std=c99 -pedantic -Wall -Werror ${WORK_DIR}/play.c ${flags} -o ${WORK_DIR}/play)
+if(EXISTS ${prefix}/bin/animationmodel)
+    run(${prefix}/bin/animationmodel compile ${SOURCE_DIR}/examples/data/show.animation.json -o ${WORK_DIR}/show.clip)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir} ${WORK_DIR}/play ${WORK_DIR}/show.clip
+        OUTPUT_VARIABLE output RESULT_VARIABLE result)
+    if(NOT result EQUAL 0 OR NOT output MATCHES "^5 channels, 96 frames at 25 fps\n.*phase 3, opacity 0\n$")
+        message(FATAL_ERROR "the C example from the installed library failed (${result}): ${output}")
+    endif()
 endif()

@@ -36,7 +36,7 @@ expect()
 cd "$(mktemp -d)" || exit 1
 mkdir folder
 touch a.json b.txt
-expect "check cut" "$tool" c
+expect "check cut compile" "$tool" c
 expect "info" "$tool" --max-bytes 10 i
 expect "--max-bytes" "$tool" --max
 expect "--intro-end" "$tool" cut a.json --in

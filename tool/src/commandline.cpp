@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/clipfile.h>
 
 #include <CLI/CLI.hpp>
 
@@ -43,6 +44,13 @@ std::string readDocumentText(const Options& o, const std::string& file)
 
 AnimationDocument parseDocument(const std::string& file, const std::string& text)
 {
+    if (isClipFile(text)) {
+        try {
+            return documentFromClipFile(text);
+        } catch (const ClipFileError& error) {
+            throw InputError(shownName(file) + ": " + error.what());
+        }
+    }
     try {
         return documentFromJson(text);
     } catch (const AnimationJsonError& error) {

@@ -103,6 +103,7 @@ void declareSplit(CLI::App& app, Options& o, int& status);
 void declareSample(CLI::App& app, Options& o, int& status);
 void declareRender(CLI::App& app, Options& o, int& status);
 void declarePlay(CLI::App& app, Options& o, int& status);
+void declareCompile(CLI::App& app, Options& o, int& status);
 
 } // namespace Korva::tool
 

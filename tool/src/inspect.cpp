@@ -2,6 +2,7 @@
 #include "commandline.h"
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/clipfile.h>
 
 #include <CLI/CLI.hpp>
 
@@ -156,15 +157,27 @@ int info(const Options& o)
     if (o.json && o.layerNames) {
         throw UsageError("info: --json does not go with --layers");
     }
-    const AnimationDocument document = loadDocument(o, o.file);
+    const std::string text = readDocumentText(o, o.file);
+    const AnimationDocument document = parseDocument(o.file, text);
+    // A binary clip file says so: a last line, or a last member "stored".
+    const bool binary = isClipFile(text);
     if (o.layerNames) {
         writeStdout(layerNames(document));
-    } else if (o.json) {
-        writeStdout(jsonSummary(o.file, document));
+        return 0;
+    }
+    if (o.json) {
+        std::string summary = jsonSummary(o.file, document);
+        if (binary) {
+            summary.insert(summary.size() - 2, ",\"stored\":\"binary clip file\"");
+        }
+        writeStdout(summary);
     } else if (const auto* timeline = std::get_if<LayerMap>(&document)) {
         printTimeline(o.file, *timeline);
     } else {
         printAnimation(o.file, std::get<Animation>(document));
+    }
+    if (binary && !o.json) {
+        std::printf("  stored as a binary clip file (format version %u)\n", static_cast<unsigned>(clipFileVersion));
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "io.h"
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/clipfile.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -145,15 +146,18 @@ std::string readInput(const std::string& file, std::uint64_t maxBytes)
             return text;
         }
         const auto size = static_cast<std::size_t>(got);
-        const void* nul = std::memchr(buffer, '\0', size);
-        const std::size_t kept =
-            nul == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(nul) - buffer);
-        text.append(buffer, kept);
-        if (nul != nullptr || text.size() > maxBytes) {
+        // A binary clip file holds NUL bytes; its magic number has none.
+        text.append(buffer, size);
+        const std::size_t nulAt = isClipFile(text) ? std::string::npos : text.find('\0', text.size() - size);
+        const bool nul = nulAt != std::string::npos;
+        if (nul) {
+            text.resize(nulAt);
+        }
+        if (nul || text.size() > maxBytes) {
             if (fd != STDIN_FILENO) {
                 ::close(fd);
             }
-            if (nul != nullptr) {
+            if (nul) {
                 throw InputError(shownName(file) + ":" + textLocation(text, text.size())
                                  + ": a NUL character is not allowed here");
             }

@@ -24,8 +24,9 @@ namespace {
 
 constexpr const char* version = ANIMATIONMODEL_VERSION;
 
-const char* const generalUsage = "usage: animationmodel {info,check,format,cut,fit,split,sample,render,play} ... "
-                                 "(animationmodel --help for more)";
+const char* const generalUsage =
+    "usage: animationmodel {info,check,format,cut,fit,split,sample,render,play,compile} ... "
+    "(animationmodel --help for more)";
 
 // The subcommands, in the order of the usage line.
 struct Subcommand {
@@ -45,6 +46,7 @@ const Subcommand subcommands[] = {
     {"sample", "usage: animationmodel sample FILE [--layer NAME]... [--from F] [--to T] [-o OUT.csv]", declareSample},
     {"render", "usage: animationmodel render FILE [-o OUT.svg] [--width PX]", declareRender},
     {"play", "usage: animationmodel play FILE [-o PAGE.html] [--width PX]", declarePlay},
+    {"compile", "usage: animationmodel compile FILE -o OUT", declareCompile},
 };
 
 const char* usageOf(const std::string& subcommand)
@@ -97,10 +99,12 @@ std::optional<int> parseCommandLine(CLI::App& app, int argc, char** argv, std::s
 
 int main(int argc, char** argv)
 {
-    CLI::App app("Inspects, checks, formats, cuts, fits, splits, samples, draws and plays animationmodel files.\n"
-                 "FILE may be - for standard input; JSON goes to standard output unless -o OUT is given.\n"
-                 "Exit status: 0 on success, 1 on a bad input or file, 2 on a usage error.",
-                 "animationmodel");
+    CLI::App app(
+        "Inspects, checks, formats, cuts, fits, splits, samples, draws, plays and compiles animationmodel files.\n"
+        "FILE may be - for standard input, and a JSON document or a binary clip file; JSON goes to\n"
+        "standard output unless -o OUT is given.\n"
+        "Exit status: 0 on success, 1 on a bad input or file, 2 on a usage error.",
+        "animationmodel");
     app.set_version_flag("--version", std::string("animationmodel ") + version);
     app.require_subcommand(1, 1);
     app.fallthrough();

@@ -87,6 +87,9 @@ ANIMATIONMODEL_JSON_EXPORT std::string effectText(AnimationKeyCommandEffect effe
 /// included, escaping only what JSON requires; throws `std::invalid_argument`
 /// when `text` is not valid UTF-8.
 ANIMATIONMODEL_JSON_EXPORT std::string jsonString(std::string_view text);
+/// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or
+/// values past U+10FFFF): what a layer name must be to be saved.
+ANIMATIONMODEL_JSON_EXPORT bool isValidUtf8(std::string_view text) noexcept;
 /// `text` with every byte that does not begin a well-formed UTF-8 sequence
 /// replaced by U+FFFD (the replacement character): fit for text formats
 /// that must be UTF-8, such as names of files shown in a picture or a page.

@@ -1,0 +1,153 @@
+#ifndef ANIMATIONMODEL_ANIMATIONMODEL_H
+#define ANIMATIONMODEL_ANIMATIONMODEL_H
+
+/* The C interface of animationmodel: load an animation (a JSON document or a
+ * binary clip file), sample it by frame or by time into the caller's buffers,
+ * and play its three phases (intro once, body looped, outro).
+ *
+ * C99 and C++; only C types cross it, so a program built with another C++
+ * standard library or ABI, or in another language, can call it.
+ *
+ * Rules of every function:
+ *  1. No exception and no signal leaves a function; a lack of memory is
+ *     AM_NO_MEMORY.
+ *  2. No function keeps a pointer it was given, except the data of
+ *     am_clip_view_binary, which the clip reads for as long as it lives.
+ *  3. Strings are UTF-8; where a NUL may occur they come with a length.
+ *  4. An am_error* may be NULL; when given, it is filled on every call that
+ *     takes one (status AM_OK and empty texts on success).
+ *  5. A refused call leaves its output arguments unchanged.
+ *
+ * Threads: an am_clip is immutable and may be shared by any number of
+ * threads; an am_cursor or an am_playback belongs to one thread at a time. */
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <animationmodel/animationmodel_c_export.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/** An immutable compiled animation; may be shared by threads. */
+typedef struct am_clip am_clip;
+/** The sampling state of one playing instance; one thread at a time. */
+typedef struct am_cursor am_cursor;
+
+/** What a call did. */
+typedef enum am_status {
+    AM_OK = 0,
+    AM_INVALID_ARGUMENT = 1, /* a null pointer, a bad index, a bad option */
+    AM_FORMAT_ERROR = 2,     /* a document or binary clip that the library refuses */
+    AM_IO_ERROR = 3,         /* a file that cannot be read or written */
+    AM_NO_MEMORY = 4,
+    AM_NOT_FOUND = 5 /* am_clip_find_channel: no channel of that name */
+} am_status;
+
+/** Why a call failed. */
+typedef struct am_error {
+    am_status status;
+    uint64_t line, column; /* 1-based position in a JSON text; 0 when not located */
+    char pointer[256];     /* JSON Pointer of the refused value, "" when none (cut with "..." if longer) */
+    char message[512];     /* the message alone (position and pointer are in the fields above), UTF-8,
+                              NUL-terminated, cut with "..." if longer */
+} am_error;
+
+/** "MAJOR.MINOR.PATCH" of the library. */
+ANIMATIONMODEL_C_EXPORT const char* am_version(void);
+
+/* Loading. JSON: an animation document, or a timeline document (loaded as an
+ * animation whose body is the timeline). am_clip_load_file reads JSON or a
+ * binary clip, told apart by the content. error may be NULL. */
+
+/** The clip of the JSON document text[0..length). */
+ANIMATIONMODEL_C_EXPORT am_status am_clip_load_json(const char* text, size_t length, am_clip** clip, am_error* error);
+/** The clip of the file path: a JSON document or a binary clip file. */
+ANIMATIONMODEL_C_EXPORT am_status am_clip_load_file(const char* path, am_clip** clip, am_error* error);
+/** The clip of the binary clip file data[0..size), copied. */
+ANIMATIONMODEL_C_EXPORT am_status am_clip_load_binary(const void* data, size_t size, am_clip** clip, am_error* error);
+/** The clip of the binary clip file data[0..size), used in place: no copy of
+ * the arrays; data must stay valid and unchanged while the clip lives and be
+ * 8-byte aligned, else AM_INVALID_ARGUMENT. */
+ANIMATIONMODEL_C_EXPORT am_status am_clip_view_binary(const void* data, size_t size, am_clip** clip, am_error* error);
+/** Frees clip; NULL is fine. Every cursor of the clip must be freed first. */
+ANIMATIONMODEL_C_EXPORT void am_clip_free(am_clip* clip);
+
+/* Saving, atomically, with the file rules of the tool's -o: a regular file is
+ * replaced only once the new one is whole and flushed. */
+
+/** Writes the canonical JSON text of clip (a timeline if it was loaded from one). */
+ANIMATIONMODEL_C_EXPORT am_status am_clip_save_json(const am_clip* clip, const char* path, am_error* error);
+/** Writes the binary clip file of clip. */
+ANIMATIONMODEL_C_EXPORT am_status am_clip_save_binary(const am_clip* clip, const char* path, am_error* error);
+
+/* The clip. A NULL clip gives 0 (NaN for am_clip_fps). */
+
+/** The number of channels: the layer names of all three phases. */
+ANIMATIONMODEL_C_EXPORT uint32_t am_clip_channel_count(const am_clip* clip);
+/** The name of channel (not NUL-terminated when length is wanted; NUL-terminated
+ * as well); its byte length in *length when length is not NULL. NULL if out of range. */
+ANIMATIONMODEL_C_EXPORT const char* am_clip_channel_name(const am_clip* clip, uint32_t channel, size_t* length);
+/** The index of the channel named name[0..length) in *channel, else AM_NOT_FOUND. */
+ANIMATIONMODEL_C_EXPORT am_status am_clip_find_channel(const am_clip* clip, const char* name, size_t length,
+                                                       uint32_t* channel);
+/** Frames per second. */
+ANIMATIONMODEL_C_EXPORT float am_clip_fps(const am_clip* clip);
+/** The length in frames, the three phases together. */
+ANIMATIONMODEL_C_EXPORT uint64_t am_clip_frame_count(const am_clip* clip);
+/** The first frame of phase (0 intro, 1 body, 2 outro); 0 for another phase. */
+ANIMATIONMODEL_C_EXPORT uint64_t am_clip_phase_start(const am_clip* clip, int phase);
+/** The length in frames of phase (0 intro, 1 body, 2 outro); 0 for another phase. */
+ANIMATIONMODEL_C_EXPORT uint64_t am_clip_phase_frame_count(const am_clip* clip, int phase);
+
+/* Sampling. values, effects and keyed each have room for count entries, one
+ * per channel in index order (count may be less than the channel count;
+ * entries past the channel count are left untouched); effects and keyed may
+ * be NULL. A value is the one of the Linear key covering the position, else
+ * held from the channel's last Linear key that ended at or before it, else
+ * NaN; where no key covers the position, effects gets 0 and keyed 0.
+ * Positions below 0 or NaN count as 0, positions past the end as the end.
+ * In am_cursor_sample_channels an index out of range gives NaN, 0, 0.
+ * A NULL cursor, or NULL values with count > 0, writes nothing. */
+
+/** A cursor over clip, which must outlive it. */
+ANIMATIONMODEL_C_EXPORT am_status am_cursor_create(const am_clip* clip, am_cursor** cursor, am_error* error);
+/** Frees cursor; NULL is fine. */
+ANIMATIONMODEL_C_EXPORT void am_cursor_free(am_cursor* cursor);
+/** Samples every channel at frame (whole or fractional). */
+ANIMATIONMODEL_C_EXPORT void am_cursor_sample_frame(am_cursor* cursor, double frame, float* values, int32_t* effects,
+                                                    uint8_t* keyed, size_t count);
+/** Samples every channel at seconds (frame = seconds * fps, in double). */
+ANIMATIONMODEL_C_EXPORT void am_cursor_sample_seconds(am_cursor* cursor, double seconds, float* values,
+                                                      int32_t* effects, uint8_t* keyed, size_t count);
+/** Samples channels[i] into entry i, for i below count. */
+ANIMATIONMODEL_C_EXPORT void am_cursor_sample_channels(am_cursor* cursor, double frame, const uint32_t* channels,
+                                                       size_t count, float* values, int32_t* effects, uint8_t* keyed);
+
+/* Playback of the three phases: the intro once, the body repeated while
+ * loop_body is set and no finish is requested, then the outro. */
+
+/** A playing position; a plain value the caller owns. */
+typedef struct am_playback {
+    double frame;         /* position from the animation's frame 0 (read it; advance keeps it exact) */
+    double speed;         /* finite, >= 0; 1 by am_playback_start */
+    int loop_body;        /* nonzero: the body repeats until finish_requested */
+    int finish_requested; /* nonzero: leave the body at its end for the outro */
+} am_playback;
+
+/** What am_playback_advance did. */
+enum { AM_CROSSED_PHASE = 1, AM_WRAPPED = 2, AM_FINISHED = 4 };
+
+/** Frame 0, speed 1, loop_body 1, finish_requested 0. */
+ANIMATIONMODEL_C_EXPORT void am_playback_start(am_playback* playback);
+/** Moves by seconds * fps * speed; the flags of what happened (0 for a NULL argument). */
+ANIMATIONMODEL_C_EXPORT int am_playback_advance(am_playback* playback, const am_clip* clip, double seconds);
+/** The phase of the position: 0 intro, 1 body, 2 outro, or 3 at the end; -1 for a NULL argument. */
+ANIMATIONMODEL_C_EXPORT int am_playback_phase(const am_playback* playback, const am_clip* clip);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

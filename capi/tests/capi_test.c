@@ -1,0 +1,373 @@
+/* The C interface driven from C99: every function, its error paths and null
+ * arguments; samples checked against the rows of `animationmodel sample`.
+ * Usage: capi_test ANIMATION.json TIMELINE.json SAMPLE.csv WORK_DIR */
+#include <animationmodel/animationmodel.h>
+
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static int failures = 0;
+
+#define CHECK(condition)                                                                                               \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition);                                    \
+            ++failures;                                                                                                \
+        }                                                                                                              \
+    } while (0)
+
+static char work[4096];
+
+static const char* inWork(const char* name)
+{
+    static char path[8192];
+    snprintf(path, sizeof path, "%s/%s", work, name);
+    return path;
+}
+
+/* The whole content of a file, in memory from malloc (aligned for any type). */
+static char* readAll(const char* path, size_t* size)
+{
+    FILE* file = fopen(path, "rb");
+    char* bytes;
+    long length;
+    if (file == NULL) {
+        return NULL;
+    }
+    fseek(file, 0, SEEK_END);
+    length = ftell(file);
+    fseek(file, 0, SEEK_SET);
+    bytes = malloc((size_t)length + 16);
+    *size = fread(bytes, 1, (size_t)length, file);
+    fclose(file);
+    return bytes;
+}
+
+static int sameFile(const char* a, const char* b)
+{
+    size_t sizeA = 0, sizeB = 0;
+    char* bytesA = readAll(a, &sizeA);
+    char* bytesB = readAll(b, &sizeB);
+    const int same = bytesA != NULL && bytesB != NULL && sizeA == sizeB && memcmp(bytesA, bytesB, sizeA) == 0;
+    free(bytesA);
+    free(bytesB);
+    return same;
+}
+
+static int sameBits(float a, float b)
+{
+    return memcmp(&a, &b, sizeof a) == 0;
+}
+
+static int effectOf(const char* text)
+{
+    if (strcmp(text, "Linear") == 0) {
+        return 0;
+    }
+    if (strncmp(text, "Held", 4) == 0) {
+        return atoi(text + 4);
+    }
+    return atoi(text);
+}
+
+/* Every whole frame against the tool's rows "frame,phase,layer,key,offset,effect,value". */
+static void checkAgainstSampleRows(const am_clip* clip, const char* csv)
+{
+    enum { channels = 5, frames = 96 };
+    int rowKeyed[frames][channels] = {{0}};
+    int rowEffect[frames][channels] = {{0}};
+    float rowValue[frames][channels] = {{0}};
+    char line[512];
+    float values[channels];
+    int32_t effects[channels];
+    uint8_t keyed[channels];
+    am_cursor* cursor = NULL;
+    int frame, c, rows = 0;
+    FILE* file = fopen(csv, "r");
+    CHECK(file != NULL);
+    if (file == NULL || fgets(line, sizeof line, file) == NULL) {
+        return;
+    }
+    while (fgets(line, sizeof line, file) != NULL) {
+        char* fields[7];
+        uint32_t channel = 0;
+        int n = 0;
+        char* rest = line;
+        line[strcspn(line, "\n")] = '\0';
+        for (n = 0; n < 7; ++n) {
+            fields[n] = rest;
+            rest += strcspn(rest, ",");
+            if (*rest == ',') {
+                *rest++ = '\0';
+            }
+        }
+        frame = atoi(fields[0]);
+        CHECK(am_clip_find_channel(clip, fields[2], strlen(fields[2]), &channel) == AM_OK);
+        CHECK(frame >= 0 && frame < frames && channel < channels);
+        rowKeyed[frame][channel] = 1;
+        rowEffect[frame][channel] = effectOf(fields[5]);
+        rowValue[frame][channel] = fields[6][0] == '\0' ? 0.0f : strtof(fields[6], NULL);
+        ++rows;
+    }
+    fclose(file);
+    CHECK(rows > 300);
+    CHECK(am_cursor_create(clip, &cursor, NULL) == AM_OK);
+    for (frame = 0; frame < frames; ++frame) {
+        am_cursor_sample_frame(cursor, frame, values, effects, keyed, channels);
+        for (c = 0; c < channels; ++c) {
+            CHECK(keyed[c] == rowKeyed[frame][c]);
+            CHECK(effects[c] == rowEffect[frame][c]);
+            if (rowKeyed[frame][c] && rowEffect[frame][c] == 0) {
+                CHECK(sameBits(values[c], rowValue[frame][c]));
+            }
+        }
+    }
+    /* Past the end: no key anywhere, values held. */
+    am_cursor_sample_frame(cursor, 1e9, values, effects, keyed, channels);
+    for (c = 0; c < channels; ++c) {
+        CHECK(keyed[c] == 0 && effects[c] == 0);
+    }
+    am_cursor_free(cursor);
+}
+
+static void checkClipQueries(const am_clip* clip)
+{
+    static const char* const names[] = {"glow", "opacity", "pose", "position x", "scale"};
+    uint32_t c, found = 77;
+    size_t length = 99;
+    CHECK(am_clip_channel_count(clip) == 5);
+    for (c = 0; c < 5; ++c) {
+        const char* name = am_clip_channel_name(clip, c, &length);
+        CHECK(name != NULL && length == strlen(names[c]) && memcmp(name, names[c], length) == 0);
+        CHECK(am_clip_find_channel(clip, names[c], strlen(names[c]), &found) == AM_OK && found == c);
+    }
+    CHECK(am_clip_channel_name(clip, 5, &length) == NULL && length == 0);
+    CHECK(am_clip_channel_name(clip, 0, NULL) != NULL);
+    found = 77;
+    CHECK(am_clip_find_channel(clip, "glowing", 7, &found) == AM_NOT_FOUND && found == 77);
+    CHECK(am_clip_find_channel(clip, "glowing", 4, &found) == AM_OK && found == 0); /* the length counts */
+    CHECK(am_clip_find_channel(clip, NULL, 0, &found) == AM_NOT_FOUND);
+    CHECK(am_clip_find_channel(clip, NULL, 3, &found) == AM_INVALID_ARGUMENT);
+    CHECK(am_clip_find_channel(clip, "glow", 4, NULL) == AM_INVALID_ARGUMENT);
+    CHECK(am_clip_find_channel(NULL, "glow", 4, &found) == AM_INVALID_ARGUMENT);
+    CHECK(am_clip_fps(clip) == 25.0f);
+    CHECK(am_clip_frame_count(clip) == 96);
+    CHECK(am_clip_phase_start(clip, 0) == 0 && am_clip_phase_start(clip, 1) == 24
+          && am_clip_phase_start(clip, 2) == 72);
+    CHECK(am_clip_phase_frame_count(clip, 0) == 24 && am_clip_phase_frame_count(clip, 1) == 48
+          && am_clip_phase_frame_count(clip, 2) == 24);
+    CHECK(am_clip_phase_start(clip, 3) == 0 && am_clip_phase_frame_count(clip, -1) == 0);
+    CHECK(am_clip_channel_count(NULL) == 0 && am_clip_frame_count(NULL) == 0 && isnan(am_clip_fps(NULL)));
+    CHECK(am_clip_phase_start(NULL, 1) == 0 && am_clip_phase_frame_count(NULL, 1) == 0);
+    CHECK(am_clip_channel_name(NULL, 0, NULL) == NULL);
+}
+
+static void checkSampling(const am_clip* clip)
+{
+    float values[8], all[5];
+    int32_t effects[8], allEffects[5];
+    uint8_t keyed[8], allKeyed[5];
+    const uint32_t channels[4] = {4, 5, 0, 4}; /* 5: one past the last channel */
+    am_cursor* cursor = (am_cursor*)&values;   /* must stay as it is on a refusal */
+    int i;
+    CHECK(am_cursor_create(NULL, &cursor, NULL) == AM_INVALID_ARGUMENT && cursor == (am_cursor*)&values);
+    CHECK(am_cursor_create(clip, NULL, NULL) == AM_INVALID_ARGUMENT);
+    CHECK(am_cursor_create(clip, &cursor, NULL) == AM_OK);
+    am_cursor_sample_frame(cursor, 30.5, all, allEffects, allKeyed, 5);
+    /* A list of channels, one out of range. */
+    am_cursor_sample_channels(cursor, 30.5, channels, 4, values, effects, keyed);
+    CHECK(sameBits(values[0], all[4]) && effects[0] == allEffects[4] && keyed[0] == allKeyed[4]);
+    CHECK(isnan(values[1]) && effects[1] == 0 && keyed[1] == 0);
+    CHECK(sameBits(values[2], all[0]) && sameBits(values[3], all[4]));
+    /* Fewer entries than channels, and more: the rest is left untouched. */
+    for (i = 0; i < 8; ++i) {
+        values[i] = -7.0f;
+        effects[i] = -7;
+        keyed[i] = 7;
+    }
+    am_cursor_sample_frame(cursor, 30.5, values, effects, keyed, 2);
+    CHECK(sameBits(values[1], all[1]) && values[2] == -7.0f && effects[2] == -7 && keyed[2] == 7);
+    am_cursor_sample_frame(cursor, 30.5, values, NULL, NULL, 8);
+    CHECK(sameBits(values[4], all[4]) && values[5] == -7.0f && effects[2] == -7);
+    /* Seconds: frame = seconds * fps. */
+    am_cursor_sample_frame(cursor, 50.0, all, allEffects, allKeyed, 5);
+    am_cursor_sample_seconds(cursor, 2.0, values, effects, keyed, 5);
+    for (i = 0; i < 5; ++i) {
+        CHECK(sameBits(values[i], all[i]) && effects[i] == allEffects[i] && keyed[i] == allKeyed[i]);
+    }
+    /* Below 0 and NaN are frame 0. */
+    am_cursor_sample_frame(cursor, 0.0, all, allEffects, allKeyed, 5);
+    am_cursor_sample_frame(cursor, -5.0, values, effects, keyed, 5);
+    CHECK(memcmp(values, all, sizeof all) == 0 && memcmp(keyed, allKeyed, sizeof allKeyed) == 0);
+    am_cursor_sample_frame(cursor, nan(""), values, effects, keyed, 5);
+    CHECK(memcmp(values, all, sizeof all) == 0 && memcmp(effects, allEffects, sizeof allEffects) == 0);
+    /* Null arguments write nothing and do not crash. */
+    values[0] = -7.0f;
+    am_cursor_sample_frame(NULL, 1.0, values, NULL, NULL, 5);
+    am_cursor_sample_frame(cursor, 1.0, NULL, effects, keyed, 5);
+    am_cursor_sample_seconds(NULL, 1.0, values, NULL, NULL, 5);
+    am_cursor_sample_channels(cursor, 1.0, NULL, 4, values, NULL, NULL);
+    am_cursor_sample_channels(NULL, 1.0, channels, 4, values, NULL, NULL);
+    CHECK(values[0] == -7.0f);
+    am_cursor_free(cursor);
+    am_cursor_free(NULL);
+}
+
+static void checkPlayback(const am_clip* clip)
+{
+    am_playback playback;
+    int flags;
+    am_playback_start(&playback);
+    CHECK(playback.frame == 0.0 && playback.speed == 1.0 && playback.loop_body == 1 && playback.finish_requested == 0);
+    CHECK(am_playback_phase(&playback, clip) == 0);
+    flags = am_playback_advance(&playback, clip, 1.0); /* 25 frames: into the body */
+    CHECK(flags == AM_CROSSED_PHASE && playback.frame == 25.0 && am_playback_phase(&playback, clip) == 1);
+    flags = am_playback_advance(&playback, clip, 2.0); /* 50 more: the body of 48 wraps */
+    CHECK(flags == AM_WRAPPED && playback.frame == 27.0 && am_playback_phase(&playback, clip) == 1);
+    playback.speed = 0.0;
+    CHECK(am_playback_advance(&playback, clip, 1.0) == 0 && playback.frame == 27.0);
+    playback.speed = 1.0;
+    CHECK(am_playback_advance(&playback, clip, -1.0) == 0 && am_playback_advance(&playback, clip, nan("")) == 0);
+    CHECK(playback.frame == 27.0);
+    playback.finish_requested = 1;
+    flags = am_playback_advance(&playback, clip, 2.0); /* to the body's end, 5 frames into the outro */
+    CHECK(flags == AM_CROSSED_PHASE && playback.frame == 77.0 && am_playback_phase(&playback, clip) == 2);
+    flags = am_playback_advance(&playback, clip, 10.0);
+    CHECK((flags & AM_FINISHED) != 0 && playback.frame == 96.0 && am_playback_phase(&playback, clip) == 3);
+    CHECK((am_playback_advance(&playback, clip, 1.0) & AM_FINISHED) != 0 && playback.frame == 96.0);
+    CHECK(am_playback_advance(NULL, clip, 1.0) == 0 && am_playback_advance(&playback, NULL, 1.0) == 0);
+    CHECK(am_playback_phase(NULL, clip) == -1 && am_playback_phase(&playback, NULL) == -1);
+    am_playback_start(NULL);
+}
+
+static void checkLoadErrors(void)
+{
+    static const char bad[] = "{\"format\": \"animationmodel\", \"version\": 1,\n \"fps\": 0}";
+    am_clip* clip = (am_clip*)&failures; /* must stay as it is on a refusal */
+    am_error error;
+    char text[1024];
+    char path[8300];
+    size_t length, i;
+    CHECK(am_clip_load_json(bad, strlen(bad), &clip, &error) == AM_FORMAT_ERROR && clip == (am_clip*)&failures);
+    CHECK(error.status == AM_FORMAT_ERROR && error.line == 2 && error.column == 9);
+    CHECK(strcmp(error.pointer, "/fps") == 0);
+    CHECK(strcmp(error.message, "FPS should be strictly higher than 0 but given argument (0) is not.") == 0);
+    CHECK(am_clip_load_json(bad, strlen(bad), &clip, NULL) == AM_FORMAT_ERROR);
+    CHECK(am_clip_load_json("", 0, &clip, &error) == AM_FORMAT_ERROR && error.line == 1 && error.column == 1);
+    CHECK(strcmp(error.message, "The document is empty.") == 0 && error.pointer[0] == '\0');
+    CHECK(am_clip_load_json(NULL, 0, &clip, &error) == AM_INVALID_ARGUMENT
+          && strcmp(error.message, "text is NULL") == 0);
+    CHECK(am_clip_load_json(bad, 3, NULL, &error) == AM_INVALID_ARGUMENT && strcmp(error.message, "clip is NULL") == 0);
+    CHECK(error.line == 0 && error.column == 0);
+    CHECK(am_clip_load_file(NULL, &clip, &error) == AM_INVALID_ARGUMENT);
+    CHECK(am_clip_load_file(inWork("missing.json"), &clip, &error) == AM_IO_ERROR);
+    snprintf(path, sizeof path, "%s: No such file or directory", inWork("missing.json"));
+    CHECK(strcmp(error.message, path) == 0 && clip == (am_clip*)&failures);
+    CHECK(am_clip_load_binary(NULL, 8, &clip, &error) == AM_INVALID_ARGUMENT);
+    CHECK(am_clip_view_binary(bad, 8, NULL, &error) == AM_INVALID_ARGUMENT);
+    /* A pointer longer than its field: cut before a whole character, "..." after. */
+    strcpy(text, "{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"x");
+    for (i = 0; i < 200; ++i) {
+        strcat(text, "\xC3\xA9");
+    }
+    strcat(text, "\": [{\"effect\": \"Held1\", \"duration\": 0}]}}");
+    CHECK(am_clip_load_json(text, strlen(text), &clip, &error) == AM_FORMAT_ERROR);
+    length = strlen(error.pointer);
+    CHECK(length == 254 && strcmp(error.pointer + 251, "...") == 0
+          && strncmp(error.pointer, "/body/x\xC3\xA9", 9) == 0);
+    CHECK((unsigned char)error.pointer[250] == 0xA9);
+    CHECK(strcmp(error.message, "Duration of AnimationKeyCommand must be > 0") == 0);
+    /* "/body/NAME/0/duration" of 255 bytes fits whole; of 256 it is cut (ASCII: at 252, then "..."). */
+    for (i = 238; i <= 239; ++i) {
+        strcpy(text, "{\"format\": \"animationmodel\", \"version\": 1, \"body\": {\"");
+        length = strlen(text);
+        memset(text + length, 'n', i);
+        text[length + i] = '\0';
+        strcat(text, "\": [{\"effect\": \"Held1\", \"duration\": 0}]}}");
+        CHECK(am_clip_load_json(text, strlen(text), &clip, &error) == AM_FORMAT_ERROR);
+        CHECK(strlen(error.pointer) == 255);
+        CHECK(strcmp(error.pointer + 252, i == 238 ? "ion" : "...") == 0);
+    }
+}
+
+static void checkFiles(const char* animationJson, const char* timelineJson)
+{
+    am_clip *clip = NULL, *back = NULL, *viewed = NULL;
+    am_error error;
+    size_t size = 0;
+    char* bytes;
+    char* shifted;
+    char expected[256];
+    /* Animation: JSON -> binary -> JSON, byte for byte. */
+    CHECK(am_clip_load_file(animationJson, &clip, &error) == AM_OK && error.status == AM_OK
+          && error.message[0] == '\0');
+    CHECK(am_clip_save_binary(clip, inWork("show.clip"), &error) == AM_OK);
+    CHECK(am_clip_load_file(inWork("show.clip"), &back, &error) == AM_OK);
+    CHECK(am_clip_save_json(back, inWork("show.json"), NULL) == AM_OK && sameFile(inWork("show.json"), animationJson));
+    checkClipQueries(back);
+    am_clip_free(back);
+    /* In place, copied, misaligned, cut. */
+    bytes = readAll(inWork("show.clip"), &size);
+    CHECK(am_clip_view_binary(bytes, size, &viewed, &error) == AM_OK);
+    checkClipQueries(viewed);
+    CHECK(am_clip_channel_name(viewed, 0, NULL) >= bytes && am_clip_channel_name(viewed, 0, NULL) < bytes + size);
+    shifted = malloc(size + 8);
+    memcpy(shifted + 4, bytes, size);
+    CHECK(am_clip_view_binary(shifted + 4, size, &back, &error) == AM_INVALID_ARGUMENT);
+    CHECK(strcmp(error.message, "the data does not start at a multiple of 8 bytes in memory") == 0);
+    CHECK(am_clip_load_binary(shifted + 4, size, &back, &error) == AM_OK);
+    memset(shifted, 0, size + 8); /* the copy does not read the caller's data again */
+    checkClipQueries(back);
+    am_clip_free(back);
+    free(shifted);
+    CHECK(am_clip_load_binary(bytes, size - 8, &back, &error) == AM_FORMAT_ERROR);
+    snprintf(expected, sizeof expected,
+             "byte 24: the file says it holds %lu bytes but it holds %lu (truncated or extended)", (unsigned long)size,
+             (unsigned long)(size - 8));
+    CHECK(strcmp(error.message, expected) == 0 && error.line == 0 && error.pointer[0] == '\0');
+    am_clip_free(viewed);
+    free(bytes);
+    /* Saving refuses a folder and a missing one, and NULL. */
+    CHECK(am_clip_save_binary(clip, work, &error) == AM_IO_ERROR);
+    CHECK(am_clip_save_json(clip, inWork("no/such/folder.json"), &error) == AM_IO_ERROR);
+    CHECK(am_clip_save_json(NULL, inWork("x.json"), &error) == AM_INVALID_ARGUMENT);
+    CHECK(am_clip_save_binary(clip, NULL, &error) == AM_INVALID_ARGUMENT);
+    am_clip_free(clip);
+    /* Timeline: sampled as a body, saved as a timeline. */
+    CHECK(am_clip_load_file(timelineJson, &clip, &error) == AM_OK);
+    CHECK(am_clip_phase_frame_count(clip, 0) == 0 && am_clip_phase_frame_count(clip, 1) == 96);
+    CHECK(am_clip_save_binary(clip, inWork("timeline.clip"), &error) == AM_OK);
+    am_clip_free(clip);
+    CHECK(am_clip_load_file(inWork("timeline.clip"), &clip, &error) == AM_OK);
+    CHECK(am_clip_save_json(clip, inWork("timeline.json"), &error) == AM_OK);
+    CHECK(sameFile(inWork("timeline.json"), timelineJson));
+    am_clip_free(clip);
+    am_clip_free(NULL);
+}
+
+int main(int argc, char** argv)
+{
+    am_clip* clip = NULL;
+    if (argc != 5) {
+        fprintf(stderr, "usage: capi_test ANIMATION.json TIMELINE.json SAMPLE.csv WORK_DIR\n");
+        return 2;
+    }
+    snprintf(work, sizeof work, "%s", argv[4]);
+    CHECK(strcmp(am_version(), ANIMATIONMODEL_VERSION) == 0);
+    CHECK(am_clip_load_file(argv[1], &clip, NULL) == AM_OK);
+    checkClipQueries(clip);
+    checkAgainstSampleRows(clip, argv[3]);
+    checkSampling(clip);
+    checkPlayback(clip);
+    am_clip_free(clip);
+    checkLoadErrors();
+    checkFiles(argv[1], argv[2]);
+    if (failures != 0) {
+        fprintf(stderr, "%d check(s) failed\n", failures);
+        return 1;
+    }
+    printf("every check of the C interface passed\n");
+    return 0;
+}

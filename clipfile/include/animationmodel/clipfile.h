@@ -1,0 +1,65 @@
+#ifndef ANIMATIONMODEL_CLIPFILE_H
+#define ANIMATIONMODEL_CLIPFILE_H
+
+// The binary clip file: a compiled clip's arrays stored as they lie in
+// memory, so that a program can use a file's bytes in place after checking
+// them (layout and rules in docs/binary-format.md).
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include <animationmodel/animationdocument.h>
+#include <animationmodel/cliparrays.h>
+#include <animationmodel/clipfilecheck.h>
+#include <animationmodel/animationmodel_clipfile_export.h>
+
+namespace Korva {
+
+/// The version of the binary clip format that this library writes and the newest it reads.
+inline constexpr std::uint32_t clipFileVersion = 1;
+
+/// The 8 bytes a binary clip file starts with (the first is never the start of a JSON or UTF-8 text).
+inline constexpr std::string_view clipFileMagic{"\x89"
+                                                "AMCLIP\n",
+                                                8};
+
+/// True when `bytes` start with `clipFileMagic` (the file may still be refused).
+ANIMATIONMODEL_CLIPFILE_EXPORT bool isClipFile(std::string_view bytes) noexcept;
+
+/// The bytes of the binary clip file of `arrays`, which must satisfy the
+/// invariants of `ClipArrays` (names valid UTF-8 included).
+ANIMATIONMODEL_CLIPFILE_EXPORT std::string clipFileBytes(const ClipArrays& arrays);
+
+/// Checks the binary clip file `data[0..size)` in full (in time linear in
+/// `size`, without allocating) and, when it is accepted, points `arrays` at
+/// its sections; `arrays` is left unchanged on a refusal. `data` must start
+/// at a multiple of 8 in memory (else the fault `Misaligned`) and must stay
+/// valid and unchanged while `arrays` are used.
+ANIMATIONMODEL_CLIPFILE_EXPORT ClipFileCheck viewClipFile(const void* data, std::size_t size,
+                                                          ClipArrays& arrays) noexcept;
+
+/// A binary clip file that was refused: what() reads "byte OFFSET: message".
+class ANIMATIONMODEL_CLIPFILE_EXPORT ClipFileError : public std::invalid_argument {
+public:
+    /// The error of a refused `check`.
+    explicit ClipFileError(const ClipFileCheck& check);
+    /// The byte of the file where the fault lies.
+    std::uint64_t offset() const noexcept { return _offset; }
+
+private:
+    std::uint64_t _offset;
+};
+
+/// The binary clip file of `document` (a timeline is kept as one).
+ANIMATIONMODEL_CLIPFILE_EXPORT std::string clipFileOf(const AnimationDocument& document);
+/// The document of the binary clip file `bytes` (any alignment); throws ClipFileError.
+ANIMATIONMODEL_CLIPFILE_EXPORT AnimationDocument documentFromClipFile(std::string_view bytes);
+/// Writes the binary clip file of `document` to `path` with the rules of `saveText`.
+ANIMATIONMODEL_CLIPFILE_EXPORT void saveClipFile(const AnimationDocument& document, const std::string& path);
+
+} // namespace Korva
+
+#endif

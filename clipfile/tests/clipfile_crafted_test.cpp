@@ -1,0 +1,186 @@
+// Crafted binary clip files: each field of the small file broken in turn,
+// behind a correct checksum, refused at its byte with its message.
+#include <animationmodel/clipfile.h>
+
+#include "clipfiletestfiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace Korva;
+using namespace Korva::cliptest;
+
+namespace {
+
+struct Crafted {
+    const char* what;
+    std::function<void(std::string&)> breakIt;
+    std::uint64_t offset;
+    const char* message;
+};
+
+constexpr std::uint64_t u64max = std::numeric_limits<std::uint64_t>::max();
+
+// The small file's sections start at 384 (name offsets), 416 (names), 424
+// (entries), 440, 520, 600 (track keys, blocks, frames), 672 (track held),
+// 712 (durations), 728 (effects), 744 (linear arguments), 760, 784, 808
+// (block frames, linears, held); it ends at 824.
+// The header and the section table, broken field by field.
+std::vector<Crafted> craftedLayouts()
+{
+    return {
+        {"magic", [](std::string& f) { f[3] = 'X'; }, 0,
+         "not a binary clip file (it does not start with the magic number)"},
+        {"newer version", [](std::string& f) { setAt<std::uint32_t>(f, 16, 2); }, 16,
+         "written in version 2 of the binary clip format, newer than version 1 that this library reads"},
+        {"largest version", [](std::string& f) { setAt<std::uint32_t>(f, 16, 0xFFFFFFFFu); }, 16,
+         "written in version 4294967295 of the binary clip format, newer than version 1 that this library reads"},
+        {"version 0", [](std::string& f) { setAt<std::uint32_t>(f, 16, 0); }, 16,
+         "version 0 is not a version of the binary clip format"},
+        {"file size", [](std::string& f) { setAt<std::uint64_t>(f, 24, 832); }, 24,
+         "the file says it holds 832 bytes but it holds 824 (truncated or extended)"},
+        {"size not a multiple of 8",
+         [](std::string& f) {
+             f.resize(820);
+             setAt<std::uint64_t>(f, 24, 820);
+         },
+         24, "the file size 820 is not a multiple of 8"},
+        {"header cut", [](std::string& f) { f.resize(40); }, 40, "the file ends inside its header of 72 bytes"},
+        {"flags", [](std::string& f) { setAt<std::uint32_t>(f, 20, 2); }, 20, "unknown flags 0x2"},
+        {"fps 0", [](std::string& f) { setAt<float>(f, 32, 0.0f); }, 32,
+         "the frame rate 0 is not a finite number greater than 0"},
+        {"fps -0", [](std::string& f) { setAt<float>(f, 32, -0.0f); }, 32,
+         "the frame rate -0 is not a finite number greater than 0"},
+        {"fps NaN", [](std::string& f) { setAt<float>(f, 32, std::nanf("")); }, 32,
+         "the frame rate nan is not a finite number greater than 0"},
+        {"fps infinite", [](std::string& f) { setAt<float>(f, 32, HUGE_VALF); }, 32,
+         "the frame rate inf is not a finite number greater than 0"},
+        {"fps negative", [](std::string& f) { setAt<float>(f, 32, -25.0f); }, 32,
+         "the frame rate -25 is not a finite number greater than 0"},
+        {"section count", [](std::string& f) { setAt<std::uint32_t>(f, 36, 12); }, 36, "12 sections; version 1 has 13"},
+        {"2^32 channels", [](std::string& f) { setAt<std::uint64_t>(f, 40, 0x100000000u); }, 40,
+         "4294967296 channels; at most 4294967295"},
+        {"channel count", [](std::string& f) { setAt<std::uint64_t>(f, 40, 2); }, 88,
+         "section 1 (name offsets) has 4 elements; it must have 3"},
+        {"section id", [](std::string& f) { setAt<std::uint32_t>(f, 72, 2); }, 72, "section 1 has the id 2"},
+        {"element size", [](std::string& f) { setAt<std::uint32_t>(f, 124, 2); }, 124,
+         "section 3 (entries) has elements of 2 bytes; they have 1"},
+        {"section offset", [](std::string& f) { setAt<std::uint64_t>(f, 104, 424); }, 104,
+         "section 2 (names) starts at byte 424; it must start at 416"},
+        {"count past the end", [](std::string& f) { setAt<std::uint64_t>(f, 112, u64max); }, 112,
+         "section 2 (names) of 18446744073709551615 elements runs past the end of the file"},
+        // 2^62 + 4 elements of 4 bytes wrap to the right end in 64 bits.
+        {"count that wraps", [](std::string& f) { setAt<std::uint64_t>(f, 304, (std::uint64_t{1} << 62) + 4); }, 304,
+         "section 10 (linear arguments) of 4611686018427387908 elements runs past the end of the file"},
+        {"count moves the next section", [](std::string& f) { setAt<std::uint64_t>(f, 256, 5); }, 272,
+         "section 9 (effects) starts at byte 728; it must start at 736"},
+        {"tied count", [](std::string& f) { setAt<std::uint64_t>(f, 280, 3); }, 280,
+         "section 9 (effects) has 3 elements; it must have 4"},
+        {"padding between sections", [](std::string& f) { f[419] = 1; }, 419, "a padding byte is not 0"},
+        {"padding at the end", [](std::string& f) { f[820] = 1; }, 820, "a padding byte is not 0"},
+        {"bytes after the last section",
+         [](std::string& f) {
+             f.append(8, '\0');
+             setAt<std::uint64_t>(f, 24, 832);
+         },
+         824, "8 bytes follow the last section"},
+    };
+}
+
+// The arrays, broken rule by rule.
+std::vector<Crafted> craftedArrays()
+{
+    return {
+        {"phase lengths overflow", [](std::string& f) { setAt<std::uint64_t>(f, 48, u64max); }, 48,
+         "the phase lengths add up to more than 2^64 - 1 frames"},
+        {"phase length", [](std::string& f) { setAt<std::uint64_t>(f, 56, 4); }, 600,
+         "a track's frames or a phase length disagree with the keys' durations"},
+        {"name offsets", [](std::string& f) { setAt<std::uint64_t>(f, 384, 1); }, 384,
+         "the name offsets do not run in order from 0 to the size of the names"},
+        {"names count", [](std::string& f) { setAt<std::uint64_t>(f, 112, 4); }, 384,
+         "the name offsets do not run in order from 0 to the size of the names"},
+        {"name order", [](std::string& f) { f.replace(416, 3, "bac"); }, 416,
+         "the channel names are not in strictly increasing byte-wise order"},
+        {"entry flag", [](std::string& f) { f[424] = 2; }, 424,
+         "an entry flag is neither 0 nor 1, or a channel has no entry in any phase"},
+        {"channel without entry", [](std::string& f) { f[428] = 0; }, 424,
+         "an entry flag is neither 0 nor 1, or a channel has no entry in any phase"},
+        {"track keys", [](std::string& f) { setAt<std::uint64_t>(f, 440 + 9 * 8, 3); }, 440,
+         "the track key offsets do not run in order to the number of keys, or a track with keys has no entry"},
+        {"duration 0", [](std::string& f) { setAt<std::uint32_t>(f, 716, 0); }, 716, "a key lasts 0 frames"},
+        {"effect", [](std::string& f) { setAt<std::int32_t>(f, 728, 1); }, 744,
+         "the number of linear arguments is not twice the number of Linear keys"},
+        {"track frames", [](std::string& f) { setAt<std::uint64_t>(f, 600, 3); }, 600,
+         "a track's frames or a phase length disagree with the keys' durations"},
+        {"track blocks", [](std::string& f) { setAt<std::uint64_t>(f, 520 + 9 * 8, 4); }, 520,
+         "the track block offsets disagree with the keys (one block per 64 keys)"},
+        {"block frames", [](std::string& f) { setAt<std::uint64_t>(f, 760, 5); }, 760,
+         "a block's start frame disagrees with the keys' durations"},
+        {"block linears", [](std::string& f) { setAt<std::uint64_t>(f, 792, 0); }, 784,
+         "a block's count of Linear keys disagrees with the keys' effects"},
+        {"block held", [](std::string& f) { setAt<float>(f, 812, 2.5f); }, 808,
+         "a block's held value disagrees with the keys' Linear end values"},
+        {"track held", [](std::string& f) { setAt<float>(f, 672 + 8 * 4, 0.0f); }, 672,
+         "a track's held value disagrees with the keys' Linear end values"},
+        {"timeline with an intro", [](std::string& f) { setAt<std::uint32_t>(f, 20, 1); }, 424,
+         "a timeline has an entry in the intro or the outro"},
+        {"name not UTF-8", [](std::string& f) { f[418] = '\xFF'; }, 418, "the name of channel 2 is not valid UTF-8"},
+    };
+}
+
+std::vector<Crafted> craftedFiles()
+{
+    std::vector<Crafted> files = craftedLayouts();
+    for (Crafted& crafted : craftedArrays()) {
+        files.push_back(std::move(crafted));
+    }
+    return files;
+}
+
+TEST(ClipFileRefusal, TheSmallFileLiesWhereTheTableSays)
+{
+    const std::string file = smallFile();
+    ASSERT_EQ(std::size_t{824}, file.size());
+    const std::size_t starts[] = {384, 416, 424, 440, 520, 600, 672, 712, 728, 744, 760, 784, 808};
+    for (int id = 1; id <= 13; ++id) {
+        EXPECT_EQ(starts[id - 1], sectionOffset(file, id)) << id;
+    }
+}
+
+TEST(ClipFileRefusal, EachFieldBrokenInTurn)
+{
+    for (const Crafted& crafted : craftedFiles()) {
+        std::string file = smallFile();
+        crafted.breakIt(file);
+        if (file.size() >= 72) {
+            file = withChecksum(file);
+        }
+        const AlignedBytes bytes(file);
+        ClipArrays arrays;
+        arrays.fps = 99.0f;
+        const ClipFileCheck check = viewClipFile(bytes.data(), bytes.size(), arrays);
+        EXPECT_EQ(ClipFileCheck::Fault::Refused, check.fault()) << crafted.what;
+        EXPECT_EQ(crafted.offset, check.offset()) << crafted.what;
+        EXPECT_STREQ(crafted.message, check.message()) << crafted.what;
+        EXPECT_EQ(99.0f, arrays.fps) << crafted.what << ": the arrays changed";
+    }
+}
+
+TEST(ClipFileRefusal, AWrongChecksum)
+{
+    std::string file = smallFile();
+    file[8] = static_cast<char>(file[8] ^ 1);
+    const AlignedBytes bytes(file);
+    ClipArrays arrays;
+    const ClipFileCheck check = viewClipFile(bytes.data(), bytes.size(), arrays);
+    EXPECT_EQ(std::uint64_t{8}, check.offset());
+    EXPECT_STREQ("the checksum does not match the content (the file is damaged)", check.message());
+}
+
+} // namespace

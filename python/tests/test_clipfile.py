@@ -1,0 +1,70 @@
+"""Binary clip files from Python: load reads them, dump_clip writes them."""
+import io
+import os
+
+import pytest
+
+import animationmodel as am
+
+EXAMPLES = os.environ.get("ANIMATIONMODEL_EXAMPLES", os.path.join(os.path.dirname(__file__), "..", "..", "examples"))
+MAGIC = b"\x89AMCLIP\n"
+
+
+def example(name):
+    return os.path.join(EXAMPLES, "data", name)
+
+
+@pytest.mark.parametrize("name", ["show.animation.json", "show.timeline.json"])
+def test_json_to_binary_to_json_is_byte_identical(name, tmp_path):
+    document = am.load(example(name))
+    data = am.dumps_clip(document)
+    assert data.startswith(MAGIC) and len(data) % 8 == 0
+    back = am.loads_clip(data)
+    assert type(back) is type(document)
+    with open(example(name), encoding="utf-8") as file:
+        assert am.dumps(back) == file.read()
+    path = tmp_path / "show.clip"
+    am.dump_clip(document, path)
+    assert path.read_bytes() == data
+    assert am.dumps(am.load(path)) == am.dumps(document)
+    assert am.dumps(am.load(str(path))) == am.dumps(document)
+
+
+def test_load_reads_file_objects_of_both_kinds():
+    document = am.load(example("show.animation.json"))
+    data = am.dumps_clip(document)
+    assert am.load(io.BytesIO(data)) == document
+    with open(example("show.animation.json"), "rb") as file:
+        assert am.load(file) == document
+    with open(example("show.animation.json"), encoding="utf-8") as file:
+        assert am.load(file) == document
+
+
+def test_dump_clip_to_a_file_object_and_a_mapping():
+    timeline = {"fade": [am.AnimationKey(am.AnimationKeyCommand(am.Linear, [0.0, 1.0]), 3)], "pose": []}
+    target = io.BytesIO()
+    am.dump_clip(timeline, target)
+    back = am.loads_clip(target.getvalue())
+    assert isinstance(back, am.LayerMap) and list(back) == ["fade", "pose"] and len(back["pose"]) == 0
+
+
+def test_refusals_name_the_byte():
+    data = bytearray(am.dumps_clip(am.load(example("show.animation.json"))))
+    with pytest.raises(ValueError, match=r"^byte 24: the file says it holds \d+ bytes but it holds 100 "):
+        am.loads_clip(bytes(data[:100]))
+    data[200] ^= 1
+    with pytest.raises(ValueError, match=r"^byte 8: the checksum does not match the content \(the file is damaged\)$"):
+        am.load(io.BytesIO(bytes(data)))
+    with pytest.raises(ValueError, match="not a binary clip file"):
+        am.loads_clip(b"{}")
+
+
+def test_type_errors():
+    with pytest.raises(TypeError, match="value must be an Animation"):
+        am.dumps_clip(3)
+    with pytest.raises(TypeError, match="target must be a path or a binary file object"):
+        am.dump_clip(am.Animation(), 3)
+    with pytest.raises(TypeError):
+        am.loads_clip("text")
+    with pytest.raises(TypeError):
+        am.load(3)

@@ -114,13 +114,47 @@ void defineInit(py::class_<T>& cls, Make make, const Extra&... extra)
     cls.def(py::init([make](Args... args) { return new T(make(std::forward<Args>(args)...)); }), extra...);
 }
 
+/// The reduction of `self` for every pickle protocol: its class and its
+/// __getstate__, as protocol 2 gives. (Protocols 0 and 1 would otherwise
+/// call pybind11's common base class, which aborts the interpreter.)
+py::tuple reduceByState(const py::object& self);
+
 /// Defines pickling: __getstate__ gives `state(value)`, __setstate__ builds
-/// the value with `make(state)`.
+/// the value with `make(state)`, the same for every protocol.
 template <class T, class State, class Make>
 void definePickle(py::class_<T>& cls, State state, Make make)
 {
     cls.def(py::pickle(state, [make](const py::tuple& saved) { return new T(make(saved)); }));
+    cls.def(
+        "__reduce_ex__", [](const py::object& self, int) { return reduceByState(self); }, py::arg("protocol"));
 }
+
+/// Makes pickling an instance of `cls` raise TypeError with `why`, for every protocol.
+template <class T>
+void refusePickle(py::class_<T>& cls, const char* why)
+{
+    cls.def(
+        "__reduce_ex__",
+        [why](const py::object& self, int) -> py::object {
+            throw py::type_error("cannot pickle '" + std::string(py::str(py::type::of(self).attr("__name__")))
+                                 + "' object: " + why);
+        },
+        py::arg("protocol"));
+}
+
+/// Makes an enumeration pickle as its class called with its int, for every protocol.
+template <class T>
+void defineEnumPickle(py::enum_<T>& cls)
+{
+    cls.def(
+        "__reduce_ex__",
+        [](const py::object& self, int) { return py::make_tuple(py::type::of(self), py::make_tuple(py::int_(self))); },
+        py::arg("protocol"));
+}
+
+/// Makes calling pybind11's common base class of the module's classes
+/// (`type(x).__base__()`) raise TypeError instead of aborting the interpreter.
+void guardCommonBase();
 
 } // namespace Korva::python
 

@@ -57,5 +57,6 @@ PYBIND11_MODULE(_animationmodel, m)
     bindSampler(m);
     bindFormat(m);
     bindDisplay(m);
+    guardCommonBase();
     py::delattr(m, "__module__");
 }

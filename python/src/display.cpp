@@ -52,14 +52,16 @@ const char* const frameSizer =
 
 // The player in an isolated frame, for a notebook: its script runs in the
 // frame, sandboxed, and its policy keeps it off the network. A line of
-// script in the page reports its height to the notebook, whose own line
-// sizes the frame to it (at most the notebook's window's height).
+// script in the page reports its height (the root's box: its scrollHeight is
+// never less than the frame's) to the notebook, whose own line sizes the
+// frame to it (at most the notebook's window's height).
 std::string playerFrame(const AnimationDocument& document, const std::string& title, std::size_t layers)
 {
     std::string page = playerPage(document, title);
     const std::string report =
         "<script>(function () { function post() { parent.postMessage({ animationmodelFrameHeight: "
-        "document.documentElement.scrollHeight }, \"*\"); } addEventListener(\"load\", post); "
+        "Math.ceil(document.documentElement.getBoundingClientRect().height) }, \"*\"); } addEventListener(\"load\", "
+        "post); "
         "new ResizeObserver(post).observe(document.documentElement); })();</script>\n";
     page.insert(page.rfind("</body>"), report);
     return "<iframe title=\"" + xmlEscaped(title) + " player\" sandbox=\"allow-scripts\" style=\"width:100%;height:"

@@ -344,6 +344,9 @@ def test_repr_up_to_the_threshold_is_whole():
     assert eval(repr(layers), namespace) == layers
     layers["x"] = []
     assert repr(layers).startswith("LayerMap({'000': KeyList([]), '001': KeyList([]), '002': KeyList([]), ..., '998'")
+    # Keys and layers count together: one layer of 999 keys is whole, two of 600 are summarised.
+    assert repr(LayerMap({"a": [held(1)] * 999})).count("AnimationKey(") == 999
+    assert repr(LayerMap({"a": [held(1)] * 600, "b": [held(2)] * 600})).count("AnimationKey(") == 12
 
 
 @pytest.mark.parametrize("layers", [10, 1000, 100000])
@@ -364,3 +367,9 @@ def test_notebook_outputs_of_a_small_animation_are_whole():
     frame = animation._repr_html_()
     assert frame.startswith('<iframe title="animation player" sandbox="allow-scripts" style="width:100%;height:')
     assert "animationmodelFrameHeight" in frame and frame.count("<iframe") == 1
+    # The height a frame starts with, before its page reports one: the picture, the controls and a row per
+    # layer, at most a screen's.
+    start = int(re.search(r"height:(\d+)px", frame).group(1))
+    assert 300 < start < 900
+    tall = LayerMap({f"layer {i}": [held(2)] for i in range(100)})._repr_html_()
+    assert re.search(r"height:(\d+)px", tall).group(1) == "900"

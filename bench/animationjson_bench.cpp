@@ -46,6 +46,11 @@ void operator delete(void* memory, std::size_t) noexcept
 
 namespace Korva {
 
+std::size_t liveHeapBytes() noexcept
+{
+    return liveBytes;
+}
+
 double loadingPeakOverText()
 {
     const std::string text = timelineToJson(showTimeline());

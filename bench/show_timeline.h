@@ -68,6 +68,9 @@ inline LayerMap realisticTimeline()
 /// the loaded model keeps, divided by the text's size.
 double loadingPeakOverText();
 
+/// Bytes that operator new holds now (each block counted at its usable size).
+std::size_t liveHeapBytes() noexcept;
+
 } // namespace Korva
 
 #endif

@@ -32,22 +32,6 @@ bool isFinite(float start, float end) noexcept
     return std::isfinite(start) && std::isfinite(end);
 }
 
-// Value of the ramp [start, end] of `duration` frames at `position` frames
-// (0 < position < duration). Every step is rounded to float once, from its
-// exact result, before the next one; the frame counts enter the arithmetic
-// exactly. Finite ends whose steps overflow take the value computed in double.
-float rampValueAt(float start, float end, unsigned int position, unsigned int duration) noexcept
-{
-    const float delta = end - start;
-    const float scaled = productToFloat(position, delta);
-    const float share = quotientToFloat(scaled, duration);
-    const float value = start + share;
-    if (std::isfinite(value) || !isFinite(start, end)) {
-        return value;
-    }
-    return rampInDouble(start, end, position, duration);
-}
-
 // A Linear command like `command` whose start and end values are replaced.
 AnimationKeyCommand withRamp(const AnimationKeyCommand& command, float start, float end)
 {

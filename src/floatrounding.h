@@ -63,6 +63,23 @@ inline float rampInDouble(float start, float end, double position, double length
     return static_cast<float>(std::clamp(value, std::min(from, to), std::max(from, to)));
 }
 
+// The value of the ramp [start, end] of `duration` frames at `position`
+// frames (0 < position < duration, both exact doubles): every step rounded
+// to float once from its exact result, delta = fl(end - start), scaled =
+// fl(position × delta), share = fl(scaled ÷ duration), value = fl(start +
+// share); finite ends whose steps overflow take the value computed in double.
+inline float rampValueAt(float start, float end, double position, double duration) noexcept
+{
+    const float delta = end - start;
+    const float scaled = productToFloat(position, delta);
+    const float share = quotientToFloat(scaled, duration);
+    const float value = start + share;
+    if (std::isfinite(value) || !std::isfinite(start) || !std::isfinite(end)) {
+        return value;
+    }
+    return rampInDouble(start, end, position, duration);
+}
+
 } // namespace Korva
 
 #endif

@@ -2,6 +2,8 @@
 // allocation_sweep.h): a refused or failed load leaves nothing behind.
 #include <animationmodel/animationjson.h>
 
+#include <animationmodel/animationjsonload.h>
+
 #include "allocation_sweep.h"
 
 #include <gtest/gtest.h>
@@ -33,4 +35,30 @@ TEST(AllocationFailure, LoadingAndSavingAreExceptionSafe)
     total += sweep(timelineText, [](auto& text) { animationFromJson(text); });
     EXPECT_GT(total, 60u);
     std::cout << "allocation-failure sweep of the file format: " << total << " failure points\n";
+}
+
+TEST(AllocationFailure, NonThrowingLoadsReportLackOfMemoryAndChangeNothing)
+{
+    const std::string text = R"({"format": "animationmodel", "version": 1, "fps": 30,
+        "body": {"a": [{"effect": "Linear", "args": [0, 1], "duration": 4}], "b": []}})";
+    std::size_t points = 0;
+    for (bool fromThenOn : {false, true}) {
+        for (std::size_t failing = 1;; ++failing) {
+            Korva::AnimationClip clip;
+            Korva::JsonLoadError error;
+            AllocationSweep::arm(failing, fromThenOn);
+            const Korva::JsonLoadStatus status = Korva::tryClipFromJson(text, {}, clip, error);
+            AllocationSweep::disarm();
+            if (status == Korva::JsonLoadStatus::Ok) {
+                EXPECT_EQ(clip.channelCount(), 2u);
+                break;
+            }
+            ASSERT_EQ(status, Korva::JsonLoadStatus::OutOfMemory) << failing;
+            EXPECT_EQ(error.status, Korva::JsonLoadStatus::OutOfMemory);
+            EXPECT_STREQ(error.message, "out of memory");
+            EXPECT_EQ(clip.channelCount(), 0u);
+            ++points;
+        }
+    }
+    EXPECT_GE(points, 10u);
 }

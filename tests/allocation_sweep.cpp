@@ -34,6 +34,11 @@ void disarm() noexcept
     failingAllocation = 0;
 }
 
+std::size_t allocationsSinceArm() noexcept
+{
+    return allocationCount;
+}
+
 } // namespace AllocationSweep
 
 using namespace AllocationSweep;

@@ -21,6 +21,8 @@ namespace AllocationSweep {
 extern std::size_t liveAllocations;
 void arm(std::size_t failing, bool fromThenOn) noexcept;
 void disarm() noexcept;
+// Allocations made since the last `arm` (arm(0, false) counts without failing any).
+std::size_t allocationsSinceArm() noexcept;
 
 // What an operation did: nothing thrown, or the text of its invalid_argument.
 using Outcome = std::optional<std::string>;

@@ -44,6 +44,9 @@ ANIMATIONMODEL_EXPORT std::uint64_t frameCountOf(const LayerMap& phase) noexcept
 ///     unsigned 32-bit arithmetic, wrapping past 2^32 - 1, in the
 ///     `durationInFrames()` that callers of the first version rely on.
 ///  3. A layer entry with an empty key sequence still counts as present.
+///
+/// Threads: any number of threads may read one `const Animation` at the same
+/// time; changing it needs that no other thread uses it meanwhile.
 class Animation {
 public:
     /// An empty animation.

@@ -12,17 +12,7 @@
 #include <animationmodel/animation.h>
 #include <animationmodel/animationkey.h>
 #include <animationmodel/animationmodel_export.h>
-
-// Marks a parameter whose referent the constructed object keeps reading, so
-// that compilers that check lifetimes warn about a temporary passed there.
-#if defined(__has_cpp_attribute)
-#if __has_cpp_attribute(clang::lifetimebound)
-#define ANIMATIONMODEL_LIFETIMEBOUND [[clang::lifetimebound]]
-#endif
-#endif
-#ifndef ANIMATIONMODEL_LIFETIMEBOUND
-#define ANIMATIONMODEL_LIFETIMEBOUND
-#endif
+#include <animationmodel/lifetimebound.h>
 
 namespace Korva {
 
@@ -100,7 +90,9 @@ struct PhaseFrame {
 ///  4. After construction nothing allocates: `seek` costs O(log keys) per
 ///     layer of the frame's phase, `advance` amortized O(1) per layer.
 ///
-/// Value type, copyable; copies sample independently.
+/// Value type, copyable; copies sample independently. A sampler belongs to
+/// one thread at a time; samplers of one const animation may run on
+/// different threads at once.
 class AnimationSampler {
 public:
     /// Prepares to sample `animation`, positioned before frame 0 (`advance` then gives frame 0).

@@ -127,6 +127,8 @@ public:
     LayerMap& phase(Member member) noexcept { return _phases[member - Intro]; }
     float fps() const noexcept { return _fps; }
     std::size_t fpsAt() const noexcept { return _fpsAt; }
+    /// Where the first argument that is NaN or infinite is, if any (for the load options).
+    const std::optional<Failure>& nonFiniteArgument() const noexcept { return _nonFinite; }
     std::size_t formatAt() const noexcept { return _formatAt; }
     bool hasFps() const noexcept { return (_seenMembers & (1u << Fps)) != 0; }
 
@@ -172,6 +174,9 @@ private:
     bool argument(bool read)
     {
         if (read) {
+            if (!std::isfinite(_value) && !_nonFinite) {
+                _nonFinite = Failure{_tokenAt, pointerAt(InArgs), "an argument that is not finite is refused"};
+            }
             _args.push_back(_value);
         }
         return read;
@@ -242,6 +247,7 @@ private:
     const std::vector<std::size_t>& _masked;
     std::size_t _tokenAt = 0;
     std::optional<Failure> _failure;
+    std::optional<Failure> _nonFinite;
 
     Level _depth = Outside;
     Member _member = NoMember;

@@ -3,6 +3,7 @@
 #include <animationmodel/animationjson.h>
 
 #include "documentbuilder.h"
+#include "documentreader.h"
 #include "jsonnumbers.h"
 
 #include <string>
@@ -96,6 +97,22 @@ void checkParse(std::string_view text, rapidjson::InsituStringStream& stream, co
     }
 }
 
+// Throws a JsonRefusal when the document read by `builder` is one that `options` refuse.
+void checkOptions(std::string_view text, const DocumentBuilder& builder, const JsonLoadOptions& options)
+{
+    if (options.refuseNonFiniteArguments && builder.nonFiniteArgument()) {
+        const Failure& argument = *builder.nonFiniteArgument();
+        const auto [line, column] = lineAndColumn(text, tokenStart(text, argument.after));
+        throw JsonRefusal(line, column, argument.pointer, argument.message);
+    }
+    const float fps = builder.hasFps() ? builder.fps() : Animation().fps();
+    if (builder.kind() == Kind::Animation && options.minimumFps > 0.0f && fps < options.minimumFps) {
+        const auto [line, column] = lineAndColumn(text, builder.hasFps() ? tokenStart(text, builder.fpsAt()) : 0);
+        throw JsonRefusal(line, column, builder.hasFps() ? "/fps" : "",
+                          "fps " + floatText(fps) + " is below the minimum of " + floatText(options.minimumFps));
+    }
+}
+
 // The document that `builder` read from `text`, of the kind `expected`.
 AnimationDocument documentOf(std::string_view text, DocumentBuilder& builder, Kind expected)
 {
@@ -119,7 +136,7 @@ AnimationDocument documentOf(std::string_view text, DocumentBuilder& builder, Ki
     return animation;
 }
 
-AnimationDocument parseDocument(std::string_view text, Kind expected)
+AnimationDocument parseDocument(std::string_view text, Kind expected, const JsonLoadOptions* options = nullptr)
 {
     // A byte order mark is no content (RFC 8259 lets a reader skip it);
     // locations count from the text after it.
@@ -145,7 +162,11 @@ AnimationDocument parseDocument(std::string_view text, Kind expected)
             }
         }
         checkParse(text, stream, builder, result);
-        return documentOf(text, builder, expected);
+        AnimationDocument document = documentOf(text, builder, expected);
+        if (options != nullptr) {
+            checkOptions(text, builder, *options);
+        }
+        return document;
     }
 }
 
@@ -164,6 +185,11 @@ LayerMap timelineFromJson(std::string_view text)
 AnimationDocument documentFromJson(std::string_view text)
 {
     return parseDocument(text, Kind::Any);
+}
+
+AnimationDocument readDocument(std::string_view text, const JsonLoadOptions& options)
+{
+    return parseDocument(text, Kind::Any, &options);
 }
 
 std::string textLocation(std::string_view text, std::size_t offset)

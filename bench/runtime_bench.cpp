@@ -1,0 +1,290 @@
+// The runtime (a compiled clip sampled through a cursor) against what an
+// engine programmer writes by hand over flat arrays, on the cut show timeline
+// and on a timeline of realistic keys: 200 channels either way.
+#include <animationmodel/animationsampler.h>
+#include <animationmodel/clipcursor.h>
+#include "show_timeline.h"
+#include "runtime_bench.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace Korva {
+
+namespace {
+
+// Both positions fall strictly inside a key of every layer of the show timeline.
+constexpr unsigned int introEnd = 100 * keyFrames + keyFrames / 2;
+constexpr unsigned int outroStart = 400 * keyFrames + keyFrames / 2;
+
+const Animation& animationOf(bool realistic)
+{
+    static const Animation show(showTimeline(), introEnd, outroStart);
+    static const Animation real(realisticTimeline(), 2000, 8000);
+    return realistic ? real : show;
+}
+
+// What the hand-written loop keeps per channel: the end frame of every key,
+// and its start and end values (a key without a ramp, or a stretch without
+// key, holds one value: both the same).
+struct FlatChannel {
+    std::vector<std::uint64_t> ends;
+    std::vector<float> from;
+    std::vector<float> to;
+};
+
+std::vector<FlatChannel> flatten(const AnimationClip& clip)
+{
+    const Animation animation = clip.toAnimation();
+    std::vector<FlatChannel> channels(clip.channelCount());
+    for (std::uint32_t c = 0; c < clip.channelCount(); ++c) {
+        FlatChannel& flat = channels[c];
+        float held = std::numeric_limits<float>::quiet_NaN();
+        std::uint64_t frame = 0;
+        const auto add = [&](std::uint64_t end, float from, float to) {
+            flat.ends.push_back(end);
+            flat.from.push_back(from);
+            flat.to.push_back(to);
+        };
+        for (const AnimationPhase phase : animationPhases) {
+            const std::uint64_t phaseEnd = frame + clip.phaseLength(phase);
+            const auto layer = animation.phase(phase).find(std::string(clip.channelName(c)));
+            if (layer != animation.phase(phase).end()) {
+                for (const AnimationKey& key : layer->second) {
+                    frame += key.duration();
+                    if (key.command().effect() == Linear) {
+                        add(frame, key.command().args()[0], key.command().args()[1]);
+                        held = key.command().args()[1];
+                    } else {
+                        add(frame, held, held);
+                    }
+                }
+            }
+            if (frame < phaseEnd) {
+                add(phaseEnd, held, held);
+            }
+            frame = phaseEnd;
+        }
+        add(std::numeric_limits<std::uint64_t>::max(), held, held);
+    }
+    return channels;
+}
+
+// The hand-written lerp of key `i` of `flat` at `position`.
+inline float lerp(const FlatChannel& flat, std::size_t i, double position)
+{
+    const std::uint64_t begin = i == 0 ? 0 : flat.ends[i - 1];
+    const auto share =
+        static_cast<float>((position - static_cast<double>(begin)) / static_cast<double>(flat.ends[i] - begin));
+    return flat.from[i] + (flat.to[i] - flat.from[i]) * share;
+}
+
+void countSamples(benchmark::State& state, std::size_t positions, std::size_t channels)
+{
+    state.counters["per_sample"] =
+        benchmark::Counter(static_cast<double>(positions * channels),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+std::vector<double> wholeFrames(std::uint64_t count)
+{
+    std::vector<double> positions(count);
+    for (std::uint64_t f = 0; f < count; ++f) {
+        positions[f] = static_cast<double>(f);
+    }
+    return positions;
+}
+
+// 60 Hz from 25 fps: every 25/60 of a frame.
+std::vector<double> sixtyHertz(std::uint64_t count)
+{
+    std::vector<double> positions;
+    for (std::uint64_t i = 0; static_cast<double>(i) * 25.0 / 60.0 < static_cast<double>(count); ++i) {
+        positions.push_back(static_cast<double>(i) * 25.0 / 60.0);
+    }
+    return positions;
+}
+
+std::vector<double> randomPositions(std::uint64_t count)
+{
+    std::mt19937_64 generator(7);
+    std::uniform_int_distribution<std::uint64_t> pick(0, count - 1);
+    std::vector<double> positions(10000);
+    for (double& position : positions) {
+        position = static_cast<double>(pick(generator));
+    }
+    return positions;
+}
+
+std::vector<double> positionsOf(PositionKind kind, std::uint64_t count)
+{
+    return kind == PositionKind::Whole     ? wholeFrames(count)
+        : kind == PositionKind::Fractional ? sixtyHertz(count)
+                                           : randomPositions(count);
+}
+
+// The fastest of the repetitions, the least disturbed by other work on the machine.
+double minimum(const std::vector<double>& times)
+{
+    return *std::min_element(times.begin(), times.end());
+}
+
+} // namespace
+
+void playClip(benchmark::State& state, bool realistic, PositionKind kind)
+{
+    const AnimationClip clip(animationOf(realistic));
+    const std::vector<double> positions = positionsOf(kind, clip.frameCount());
+    std::vector<float> values(clip.channelCount());
+    ClipCursor cursor(clip);
+    for (auto _ : state) {
+        float sum = 0.0f;
+        for (const double position : positions) {
+            cursor.sampleFrame(position, ClipSampleBuffers{values.data()});
+            for (const float value : values) {
+                sum += value;
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    countSamples(state, positions.size(), clip.channelCount());
+}
+
+void playByHandFlat(benchmark::State& state, bool realistic, PositionKind kind)
+{
+    const AnimationClip clip(animationOf(realistic));
+    const std::vector<FlatChannel> channels = flatten(clip);
+    const std::vector<double> positions = positionsOf(kind, clip.frameCount());
+    std::vector<float> values(channels.size());
+    std::vector<std::size_t> at(channels.size());
+    for (auto _ : state) {
+        std::fill(at.begin(), at.end(), 0);
+        float sum = 0.0f;
+        for (const double position : positions) {
+            const auto frame = static_cast<std::uint64_t>(position);
+            for (std::size_t c = 0; c < channels.size(); ++c) {
+                const FlatChannel& flat = channels[c];
+                std::size_t i = at[c];
+                if (kind == PositionKind::Random) {
+                    i = static_cast<std::size_t>(std::upper_bound(flat.ends.begin(), flat.ends.end(), frame)
+                                                 - flat.ends.begin());
+                } else {
+                    while (frame >= flat.ends[i]) {
+                        ++i;
+                    }
+                    at[c] = i;
+                }
+                values[c] = lerp(flat, i, position);
+            }
+            for (const float value : values) {
+                sum += value;
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    countSamples(state, positions.size(), channels.size());
+}
+
+void samplerWholeFrames(benchmark::State& state, bool realistic)
+{
+    const Animation& animation = animationOf(realistic);
+    for (auto _ : state) {
+        AnimationSampler sampler(animation);
+        float sum = 0.0f;
+        for (std::uint64_t frame = 0; frame < sampler.frameCount(); ++frame) {
+            for (const LayerSample& sample : sampler.advance()) {
+                sum += sample.value.value_or(0.0f);
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    countSamples(state, animation.frameCount(), 200);
+}
+
+void compileClip(benchmark::State& state, bool realistic)
+{
+    const Animation& animation = animationOf(realistic);
+    for (auto _ : state) {
+        AnimationClip clip(animation);
+        benchmark::DoNotOptimize(clip);
+    }
+}
+
+void copyAnimation(benchmark::State& state, bool realistic)
+{
+    const Animation& animation = animationOf(realistic);
+    for (auto _ : state) {
+        Animation copy(animation);
+        benchmark::DoNotOptimize(copy);
+    }
+}
+
+void printClipMemory()
+{
+    for (const bool realistic : {false, true}) {
+        const std::size_t before = liveHeapBytes();
+        auto model = std::make_unique<Animation>(animationOf(realistic));
+        const std::size_t modelBytes = liveHeapBytes() - before;
+        const AnimationClip clip(*model);
+        const double keys = static_cast<double>(clip.keyCount());
+        std::printf("%-20s %llu keys (%llu Linear): clip %.2f bytes per key, model %.2f\n",
+                    realistic ? "realistic timeline" : "show timeline",
+                    static_cast<unsigned long long>(clip.keyCount()),
+                    static_cast<unsigned long long>(clip.linearKeyCount()), static_cast<double>(clip.byteSize()) / keys,
+                    static_cast<double>(modelBytes) / keys);
+    }
+}
+
+BENCHMARK_CAPTURE(playClip, wholeShow, false, PositionKind::Whole)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(playByHandFlat, wholeShow, false, PositionKind::Whole)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(playClip, wholeReal, true, PositionKind::Whole)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(playByHandFlat, wholeReal, true, PositionKind::Whole)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(playClip, sixtyHzShow, false, PositionKind::Fractional)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(playByHandFlat, sixtyHzShow, false, PositionKind::Fractional)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(playClip, sixtyHzReal, true, PositionKind::Fractional)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(playByHandFlat, sixtyHzReal, true, PositionKind::Fractional)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(playClip, randomShow, false, PositionKind::Random)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(playByHandFlat, randomShow, false, PositionKind::Random)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(playClip, randomReal, true, PositionKind::Random)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(playByHandFlat, randomReal, true, PositionKind::Random)
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(samplerWholeFrames, show, false)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(samplerWholeFrames, real, true)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(compileClip, show, false)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(copyAnimation, show, false)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(compileClip, real, true)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(copyAnimation, real, true)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
+
+} // namespace Korva

@@ -1,0 +1,91 @@
+// Loading without exceptions: the throwing readers run inside one guard
+// that turns every exception into a status and a fixed-size error value.
+#include <animationmodel/animationjsonload.h>
+
+#include "documentreader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+#include <system_error>
+#include <utility>
+
+namespace Korva {
+
+namespace {
+
+template <std::size_t size>
+void copyText(char (&buffer)[size], const char* text) noexcept
+{
+    const std::size_t length = std::min(std::strlen(text), size - 1);
+    std::memcpy(buffer, text, length);
+    buffer[length] = '\0';
+}
+
+JsonLoadStatus fail(JsonLoadError& error, JsonLoadStatus status, const char* message) noexcept
+{
+    error.status = status;
+    copyText(error.message, message);
+    return status;
+}
+
+JsonLoadStatus failAt(JsonLoadError& error, JsonLoadStatus status, const AnimationJsonError& fault) noexcept
+{
+    error.line = fault.line();
+    error.column = fault.column();
+    copyText(error.pointer, fault.pointer().c_str());
+    return fail(error, status, fault.message().c_str());
+}
+
+// Runs `load`, which throws on failure, and reports how it ended.
+template <class Load>
+JsonLoadStatus guarded(JsonLoadError& error, Load&& load) noexcept
+{
+    error = JsonLoadError{};
+    try {
+        load();
+        return JsonLoadStatus::Ok;
+    } catch (const JsonRefusal& refusal) {
+        return failAt(error, JsonLoadStatus::Refused, refusal);
+    } catch (const AnimationJsonError& fault) {
+        return failAt(error, JsonLoadStatus::Invalid, fault);
+    } catch (const std::bad_alloc&) {
+        return fail(error, JsonLoadStatus::OutOfMemory, "out of memory");
+    } catch (const std::system_error& fault) {
+        return fail(error, JsonLoadStatus::FileError, fault.what());
+    } catch (const std::exception& fault) {
+        return fail(error, JsonLoadStatus::Invalid, fault.what());
+    } catch (...) {
+        return fail(error, JsonLoadStatus::Invalid, "unknown error");
+    }
+}
+
+} // namespace
+
+JsonLoadStatus tryDocumentFromJson(std::string_view text, const JsonLoadOptions& options, AnimationDocument& document,
+                                   JsonLoadError& error) noexcept
+{
+    return guarded(error, [&] { document = readDocument(text, options); });
+}
+
+JsonLoadStatus tryLoadDocument(const char* path, const JsonLoadOptions& options, AnimationDocument& document,
+                               JsonLoadError& error) noexcept
+{
+    return guarded(error, [&] { document = readDocument(readText(path), options); });
+}
+
+JsonLoadStatus tryClipFromJson(std::string_view text, const JsonLoadOptions& options, AnimationClip& clip,
+                               JsonLoadError& error) noexcept
+{
+    return guarded(error, [&] { clip = AnimationClip(readDocument(text, options)); });
+}
+
+JsonLoadStatus tryLoadClip(const char* path, const JsonLoadOptions& options, AnimationClip& clip,
+                           JsonLoadError& error) noexcept
+{
+    return guarded(error, [&] { clip = AnimationClip(readDocument(readText(path), options)); });
+}
+
+} // namespace Korva

@@ -1,0 +1,187 @@
+#ifndef ANIMATIONMODEL_SRC_CLIPCHANNEL_H
+#define ANIMATIONMODEL_SRC_CLIPCHANNEL_H
+
+// What a cursor keeps per channel: the stretch of frames it is on (a key, or
+// a gap without key up to the end of a phase, or the end of the clip) and
+// what sampling there needs, so that a sample inside it reads nothing else.
+
+#include <animationmodel/cliparrays.h>
+#include <animationmodel/clipcursor.h>
+
+#include "floatrounding.h"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <cstdint>
+#include <limits>
+
+// The per-channel steps of a sample, inlined into the loop over channels.
+#if defined(__GNUC__)
+#define ANIMATIONMODEL_HOT_INLINE inline __attribute__((always_inline))
+#else
+#define ANIMATIONMODEL_HOT_INLINE inline
+#endif
+
+namespace Korva {
+
+struct ClipChannelState {
+    /// First frame of the stretch, from the intro's first frame.
+    std::uint64_t start = 0;
+    /// One past its last frame; the largest value at the end of the clip.
+    std::uint64_t end = 0;
+    /// The key's duration, when a Linear key.
+    double length = 1.0;
+    /// The key's start and end values and fl(to - from), when a Linear key; else 0.
+    float from = 0.0f;
+    float to = 0.0f;
+    float delta = 0.0f;
+    /// The value held when the stretch is not a Linear key.
+    float held = 0.0f;
+    /// The key's effect (0 when no key).
+    std::int32_t effect = 0;
+    /// The key's index (a gap: the track's end), and the number of Linear keys before it.
+    std::uint64_t key = 0;
+    std::uint64_t linear = 0;
+    /// The phase (0 to 2; 3 at the end of the clip).
+    std::uint8_t phase = 0;
+    /// True when the stretch lasts at most 2^29 frames.
+    bool shortKey = true;
+    /// True on a key, true on a Linear key.
+    bool keyed = false;
+    bool linearKey = false;
+
+    /// The value at `offset` frames from `start` (`offset` < the stretch's length).
+    ///
+    /// The ramp's steps in double, each converted to float: fl(offset ×
+    /// delta) is the conversion of the double product unless that product
+    /// lies exactly on the midpoint between two floats, where the exact value
+    /// may lie on either side (`whole` says that `offset` is a whole number:
+    /// in a key of at most 2^29 frames the product is then exact, and its
+    /// conversion rounded once whatever it is); likewise fl(scaled ÷ length).
+    /// Those rare cases, results in the float subnormal range (whose
+    /// midpoints lie elsewhere) and results that are not finite take the
+    /// exact steps of `rampValueAt`. Off a Linear key the ramp is 0 over 1 frame, never
+    /// rare, and the held value is chosen.
+    ANIMATIONMODEL_HOT_INLINE float valueAt(double offset, bool whole) const noexcept
+    {
+        const double scaled = offset * static_cast<double>(delta);
+        const double share = static_cast<double>(static_cast<float>(scaled)) / length;
+        float value = from + static_cast<float>(share);
+        const bool exactProduct = whole & shortKey;
+        if ((nearMidpoint(scaled) & !exactProduct) | nearMidpoint(share) | !std::isfinite(value)) {
+            value = rampValueAt(from, to, offset, length);
+        }
+        value = offset == 0.0 ? from : value;
+        return linearKey ? value : held;
+    }
+
+    /// True when `result` lies on a midpoint between two normal floats, or in
+    /// the float subnormal range (not 0), where converting it may round
+    /// other than its exact value.
+    ANIMATIONMODEL_HOT_INLINE static bool nearMidpoint(double result) noexcept
+    {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &result, sizeof(bits));
+        const std::uint64_t magnitude = bits & 0x7FFFFFFFFFFFFFFFu;
+        // The 29 bits below a float's precision: 1000...0 at a midpoint.
+        const bool midpoint = (bits & 0x1FFFFFFFu) == 0x10000000u;
+        constexpr std::uint64_t smallestNormalFloat = 0x3810000000000000u; // 2^-126
+        return midpoint | ((magnitude < smallestNormalFloat) & (magnitude != 0));
+    }
+};
+
+// A state off any Linear key: the ramp that `valueAt` computes anyway is 0 over 1 frame.
+inline void leaveRamp(ClipChannelState& state) noexcept
+{
+    state.from = 0.0f;
+    state.to = 0.0f;
+    state.delta = 0.0f;
+    state.length = 1.0;
+    state.shortKey = true;
+}
+
+/// A position split into its whole frame and the fraction past it.
+struct ClipPosition {
+    std::uint64_t frame = 0;
+    double fraction = 0.0;
+};
+
+/// Moves a channel's state to the stretch that holds a frame.
+class ClipChannelMover {
+public:
+    /// For the channels of `arrays`.
+    explicit ClipChannelMover(const ClipArrays& arrays) noexcept;
+
+    /// `state` of channel `channel` moved to the stretch that holds `frame` (< the clip's end, or the end).
+    ANIMATIONMODEL_HOT_INLINE void moveTo(ClipChannelState& state, std::uint64_t channel,
+                                          std::uint64_t frame) const noexcept
+    {
+        if (frame >= state.end) {
+            for (int steps = 0; steps < 4 && state.keyed && frame >= state.end; ++steps) {
+                stepForward(state, channel);
+            }
+            if (frame < state.end) {
+                return;
+            }
+        } else if (frame >= state.start) {
+            return;
+        }
+        seek(state, channel, frame);
+    }
+
+    /// `state` of channel `channel` placed on the stretch that holds `frame`, by binary search.
+    void seek(ClipChannelState& state, std::uint64_t channel, std::uint64_t frame) const noexcept;
+
+    /// The position of `frame`, clamped to [0, the clip's end].
+    ClipPosition positionOf(double frame) const noexcept;
+
+private:
+    void stepForward(ClipChannelState& state, std::uint64_t channel) const noexcept;
+    void enterKey(ClipChannelState& state, std::uint64_t key) const noexcept;
+
+    const ClipArrays& _arrays;
+    std::array<std::uint64_t, 4> _phaseStarts;
+};
+
+inline void ClipChannelMover::enterKey(ClipChannelState& state, std::uint64_t key) const noexcept
+{
+    state.key = key;
+    state.end = state.start + _arrays.durations[key];
+    state.effect = _arrays.effects[key];
+    state.keyed = true;
+    state.linearKey = state.effect == 0;
+    if (state.linearKey) {
+        state.from = _arrays.linearArgs[2 * state.linear];
+        state.to = _arrays.linearArgs[2 * state.linear + 1];
+        state.delta = state.to - state.from;
+        state.length = _arrays.durations[key];
+        state.shortKey = _arrays.durations[key] <= (1u << 29);
+    } else {
+        leaveRamp(state);
+    }
+}
+
+inline void ClipChannelMover::stepForward(ClipChannelState& state, std::uint64_t channel) const noexcept
+{
+    if (state.linearKey) {
+        state.held = state.to;
+        ++state.linear;
+    }
+    state.start = state.end;
+    const std::uint64_t next = state.key + 1;
+    if (next < _arrays.trackKeys[3 * channel + state.phase + 1]) {
+        enterKey(state, next);
+        return;
+    }
+    state.key = next;
+    state.end = _phaseStarts[state.phase + 1u];
+    state.effect = 0;
+    state.keyed = false;
+    state.linearKey = false;
+    leaveRamp(state);
+}
+
+} // namespace Korva
+
+#endif

@@ -1,0 +1,112 @@
+#include <animationmodel/clipcursor.h>
+
+#include "clipchannel.h"
+
+#include <algorithm>
+#include <cassert>
+#include <new>
+#include <utility>
+
+namespace Korva {
+
+namespace {
+
+std::unique_ptr<ClipChannelState[]> statesAtZero(const AnimationClip& clip)
+{
+    const std::uint32_t count = clip.channelCount();
+    auto states = std::make_unique<ClipChannelState[]>(count);
+    const ClipChannelMover mover(clip.arrays());
+    for (std::uint32_t c = 0; c < count; ++c) {
+        mover.seek(states[c], c, 0);
+    }
+    return states;
+}
+
+// Samples channel `channel` into element `i` of `out`.
+ANIMATIONMODEL_HOT_INLINE void sampleOne(const ClipChannelMover& mover, ClipChannelState& state, std::uint64_t channel,
+                                         const ClipPosition& position, const ClipSampleBuffers& out,
+                                         std::size_t i) noexcept
+{
+    mover.moveTo(state, channel, position.frame);
+    const double offset = static_cast<double>(position.frame - state.start) + position.fraction;
+    out.values[i] = state.valueAt(offset, position.fraction == 0.0);
+    if (out.effects != nullptr) {
+        out.effects[i] = state.effect;
+    }
+    if (out.keyed != nullptr) {
+        out.keyed[i] = state.keyed;
+    }
+}
+
+} // namespace
+
+ClipCursor::ClipCursor(const AnimationClip& clip) : ClipCursor(clip, statesAtZero(clip))
+{ }
+
+ClipCursor::ClipCursor(const AnimationClip& clip, std::unique_ptr<ClipChannelState[]> states) noexcept
+    : _clip(&clip), _states(std::move(states))
+{ }
+
+std::optional<ClipCursor> ClipCursor::tryCreate(const AnimationClip& clip) noexcept
+{
+    try {
+        return ClipCursor(clip);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+ClipCursor::ClipCursor(const ClipCursor& other)
+    : _clip(other._clip), _states(std::make_unique<ClipChannelState[]>(other.channelCount()))
+{
+    std::copy(other._states.get(), other._states.get() + other.channelCount(), _states.get());
+}
+
+ClipCursor::ClipCursor(ClipCursor&& other) noexcept = default;
+
+ClipCursor& ClipCursor::operator=(const ClipCursor& other)
+{
+    if (this != &other) {
+        ClipCursor copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+ClipCursor& ClipCursor::operator=(ClipCursor&& other) noexcept = default;
+
+ClipCursor::~ClipCursor() = default;
+
+void ClipCursor::sampleFrame(double frame, const ClipSampleBuffers& out) noexcept
+{
+    const ClipChannelMover mover(_clip->arrays());
+    const ClipPosition position = mover.positionOf(frame);
+    const std::uint32_t count = channelCount();
+    for (std::uint32_t c = 0; c < count; ++c) {
+        sampleOne(mover, _states[c], c, position, out, c);
+    }
+}
+
+void ClipCursor::sampleFrame(double frame, const std::uint32_t* channels, std::size_t count,
+                             const ClipSampleBuffers& out) noexcept
+{
+    const ClipChannelMover mover(_clip->arrays());
+    const ClipPosition position = mover.positionOf(frame);
+    for (std::size_t i = 0; i < count; ++i) {
+        assert(channels[i] < channelCount());
+        sampleOne(mover, _states[channels[i]], channels[i], position, out, i);
+    }
+}
+
+void ClipCursor::sampleTime(double seconds, const ClipSampleBuffers& out) noexcept
+{
+    sampleFrame(seconds * static_cast<double>(_clip->fps()), out);
+}
+
+void ClipCursor::sampleTime(double seconds, const std::uint32_t* channels, std::size_t count,
+                            const ClipSampleBuffers& out) noexcept
+{
+    sampleFrame(seconds * static_cast<double>(_clip->fps()), channels, count, out);
+}
+
+} // namespace Korva

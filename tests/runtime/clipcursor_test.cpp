@@ -1,0 +1,330 @@
+#include <animationmodel/animationsampler.h>
+#include <animationmodel/clipcursor.h>
+
+#include "../invariants.h"
+#include "exactramp.h"
+#include "randomclips.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace Korva;
+
+namespace {
+
+const float none = std::numeric_limits<float>::quiet_NaN();
+
+AnimationKey ramp(float start, float end, unsigned int duration)
+{
+    return AnimationKey(AnimationKeyCommand(Linear, {start, end}), duration);
+}
+
+AnimationKey held(AnimationKeyCommandEffect effect, unsigned int duration)
+{
+    return AnimationKey(AnimationKeyCommand(effect), duration);
+}
+
+struct Expected {
+    float value = 0.0f;
+    std::int32_t effect = 0;
+    bool keyed = false;
+};
+
+// The sample of layer `name` at whole frame `frame`, found by walking every key from the start.
+Expected naiveSample(const Animation& animation, const std::string& name, std::uint64_t frame)
+{
+    float heldValue = none;
+    std::uint64_t phaseStart = 0;
+    for (const AnimationPhase phase : animationPhases) {
+        const LayerMap& layers = animation.phase(phase);
+        const auto entry = layers.find(name);
+        std::uint64_t keyStart = phaseStart;
+        const std::uint64_t phaseEnd = phaseStart + animation.phaseFrameCount(phase);
+        for (const AnimationKey& key : entry != layers.end() ? entry->second : std::vector<AnimationKey>{}) {
+            const std::uint64_t keyEnd = keyStart + key.duration();
+            const bool linear = key.command().effect() == Linear;
+            if (frame >= keyStart && frame < keyEnd) {
+                const auto offset = static_cast<unsigned int>(frame - keyStart);
+                return {linear ? *key.valueAt(offset) : heldValue, key.command().effect(), true};
+            }
+            if (linear && keyEnd <= frame) {
+                heldValue = key.command().args()[1];
+            }
+            keyStart = keyEnd;
+        }
+        if (frame < phaseEnd) {
+            return {heldValue, 0, false};
+        }
+        phaseStart = phaseEnd;
+    }
+    return {heldValue, 0, false};
+}
+
+// Samples of every channel of a cursor at one position.
+struct Samples {
+    explicit Samples(std::size_t count) : values(count), effects(count), keyed(std::make_unique<bool[]>(count)) { }
+    ClipSampleBuffers buffers() { return {values.data(), effects.data(), keyed.get()}; }
+    std::vector<float> values;
+    std::vector<std::int32_t> effects;
+    std::unique_ptr<bool[]> keyed;
+};
+
+// Checks every channel of `samples` at `frame` against the naive reference.
+void expectNaive(const Animation& animation, const AnimationClip& clip, std::uint64_t frame, const Samples& samples)
+{
+    for (std::uint32_t c = 0; c < clip.channelCount(); ++c) {
+        const Expected expected = naiveSample(animation, std::string(clip.channelName(c)), frame);
+        ASSERT_TRUE(sameBits(samples.values[c], expected.value)) << "frame " << frame << " channel " << c;
+        ASSERT_EQ(samples.effects[c], expected.effect) << "frame " << frame << " channel " << c;
+        ASSERT_EQ(samples.keyed[c], expected.keyed) << "frame " << frame << " channel " << c;
+    }
+}
+
+// Checks the keyed channels of `samples` against AnimationSampler at `frame`.
+void expectSampler(AnimationSampler& sampler, const AnimationClip& clip, std::uint64_t frame, const Samples& samples)
+{
+    const FrameSamples layers = sampler.seek(frame);
+    std::size_t keyed = 0;
+    for (std::uint32_t c = 0; c < clip.channelCount(); ++c) {
+        keyed += samples.keyed[c] ? 1 : 0;
+    }
+    ASSERT_EQ(layers.size(), keyed) << "frame " << frame;
+    for (const LayerSample& layer : layers) {
+        const std::uint32_t c = *clip.findChannel(*layer.layer);
+        ASSERT_TRUE(samples.keyed[c]);
+        ASSERT_EQ(samples.effects[c], layer.key->command().effect());
+        if (layer.value) {
+            ASSERT_TRUE(sameBits(samples.values[c], *layer.value)) << "frame " << frame;
+        }
+    }
+}
+
+// A cursor at `frame`, sampled into a fresh set of samples.
+Samples sampleAt(ClipCursor& cursor, double frame)
+{
+    Samples samples(cursor.channelCount());
+    cursor.sampleFrame(frame, samples.buffers());
+    return samples;
+}
+
+} // namespace
+
+TEST(ClipCursor, EveryWholeFrameOfRandomAnimationsAgreesWithTheSamplerAndANaiveWalk)
+{
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 300; ++i) {
+        const Animation animation = randomAnimation(random, 5, i % 20 == 0 ? 150 : 10, i % 3 == 0 ? 1 : 5);
+        const AnimationClip clip(animation);
+        ClipCursor forward(clip);
+        ClipCursor jumping(clip);
+        AnimationSampler sampler(animation);
+        const std::uint64_t end = clip.frameCount();
+        for (std::uint64_t f = 0; f <= end + 1; ++f) {
+            const Samples samples = sampleAt(forward, static_cast<double>(f));
+            expectNaive(animation, clip, f, samples);
+            if (f < end) {
+                expectSampler(sampler, clip, f, samples);
+            }
+            const std::uint64_t other = random() % (end + 2);
+            expectNaive(animation, clip, other, sampleAt(jumping, static_cast<double>(other)));
+            if (HasFatalFailure()) {
+                return;
+            }
+        }
+    }
+}
+
+TEST(ClipCursor, AListOfChannelsSamplesThoseChannelsInItsOrder)
+{
+    std::mt19937_64 random(8);
+    const Animation animation = randomAnimation(random, 6, 40, 4);
+    const AnimationClip clip(animation);
+    ASSERT_GE(clip.channelCount(), 3u);
+    ClipCursor cursor(clip);
+    const std::vector<std::uint32_t> channels = {2, 0, 2, clip.channelCount() - 1};
+    for (std::uint64_t f = 0; f <= clip.frameCount(); f += 3) {
+        Samples some(channels.size());
+        cursor.sampleFrame(static_cast<double>(f), channels.data(), channels.size(), some.buffers());
+        for (std::size_t i = 0; i < channels.size(); ++i) {
+            const Expected expected = naiveSample(animation, std::string(clip.channelName(channels[i])), f);
+            ASSERT_TRUE(sameBits(some.values[i], expected.value)) << f;
+            ASSERT_EQ(some.keyed[i], expected.keyed) << f;
+            ASSERT_EQ(some.effects[i], expected.effect) << f;
+        }
+    }
+    // Values alone: the optional buffers may be null.
+    float value = 0.0f;
+    cursor.sampleFrame(0.0, channels.data(), 1, ClipSampleBuffers{&value});
+    EXPECT_TRUE(sameBits(value, naiveSample(animation, std::string(clip.channelName(2)), 0).value));
+}
+
+TEST(ClipCursor, TheHoldRuleAcrossPhasesInAWorkedTable)
+{
+    // Intro 4 frames, body 6, outro 3 (frames 0-3, 4-9, 10-12; the end is 13).
+    const Animation animation(LayerMap{{"a", {ramp(0, 1, 4)}}},
+                              LayerMap{{"a", {held(Held2, 2)}}, {"b", {ramp(10, 20, 5), held(Held1, 1)}}},
+                              LayerMap{{"a", {ramp(5, 7, 2)}}, {"b", {}}, {"c", {held(Held3, 3)}}});
+    const AnimationClip clip(animation);
+    ClipCursor cursor(clip);
+    struct Row {
+        double frame;
+        float a, b, c;
+        bool keyedA, keyedB, keyedC;
+    };
+    const std::vector<Row> table = {
+        {0, 0.0f, none, none, true, false, false},      {2, 0.5f, none, none, true, false, false},
+        {3.5, 0.875f, none, none, true, false, false},  {4, 1.0f, 10.0f, none, true, true, false},
+        {5.5, 1.0f, 13.0f, none, true, true, false},    {6, 1.0f, 14.0f, none, false, true, false},
+        {9, 1.0f, 20.0f, none, false, true, false},     {10, 5.0f, 20.0f, none, true, false, true},
+        {11.25, 6.25f, 20.0f, none, true, false, true}, {12, 7.0f, 20.0f, none, false, false, true},
+        {13, 7.0f, 20.0f, none, false, false, false},   {-1, 0.0f, none, none, true, false, false},
+        {1e300, 7.0f, 20.0f, none, false, false, false}};
+    for (const Row& row : table) {
+        const Samples s = sampleAt(cursor, row.frame);
+        EXPECT_TRUE(sameBits(s.values[0], row.a)) << row.frame << ": " << s.values[0];
+        EXPECT_TRUE(sameBits(s.values[1], row.b)) << row.frame << ": " << s.values[1];
+        EXPECT_TRUE(sameBits(s.values[2], row.c)) << row.frame << ": " << s.values[2];
+        EXPECT_EQ(s.keyed[0], row.keyedA) << row.frame;
+        EXPECT_EQ(s.keyed[1], row.keyedB) << row.frame;
+        EXPECT_EQ(s.keyed[2], row.keyedC) << row.frame;
+    }
+    EXPECT_EQ(sampleAt(cursor, 4.9).effects[0], Held2);
+    EXPECT_EQ(sampleAt(cursor, 9.0).effects[1], Held1);
+    EXPECT_EQ(sampleAt(cursor, 12.99).effects[2], Held3);
+    EXPECT_EQ(sampleAt(cursor, 13.0).effects[2], 0);
+}
+
+TEST(ClipCursor, PositionsBelowZeroOrNaNAreZeroAndPastTheEndAreTheEnd)
+{
+    Animation animation(LayerMap{{"a", {ramp(-0.0f, 8, 4), held(Held1, 2)}}});
+    animation.setFPS(2.0f);
+    const AnimationClip clip(animation);
+    ClipCursor cursor(clip);
+    for (const double frame : {-0.0, -1e-300, -1.0, -HUGE_VAL, static_cast<double>(NAN)}) {
+        const Samples s = sampleAt(cursor, frame);
+        EXPECT_TRUE(sameBits(s.values[0], -0.0f)) << frame;
+        EXPECT_TRUE(s.keyed[0]) << frame;
+    }
+    for (const double frame : {6.0, 6.5, 1e19, 18446744073709551616.0, 1e300, HUGE_VAL}) {
+        const Samples s = sampleAt(cursor, frame);
+        EXPECT_TRUE(sameBits(s.values[0], 8.0f)) << frame;
+        EXPECT_FALSE(s.keyed[0]) << frame;
+    }
+    const Samples last = sampleAt(cursor, 5.999);
+    EXPECT_TRUE(last.keyed[0]);
+    EXPECT_EQ(last.effects[0], Held1);
+    // 1.5 s at 2 fps: frame 3, 6 of the ramp's 8 (exactly 3 × 8 / 4).
+    Samples byTime(1);
+    cursor.sampleTime(1.5, byTime.buffers());
+    EXPECT_TRUE(sameBits(byTime.values[0], 6.0f));
+    const std::uint32_t only = 0;
+    cursor.sampleTime(0.25, &only, 1, byTime.buffers());
+    EXPECT_TRUE(sameBits(byTime.values[0], 1.0f));
+}
+
+TEST(ClipCursor, FractionalPositionsMatchTheExactStepsAndAreMonotone)
+{
+    std::mt19937_64 random(99);
+    const std::vector<float> scales = {1e-40f, 1e-30f, 1e-3f, 1.0f, 7.0f, 1e20f, 1e37f};
+    for (int i = 0; i < 400; ++i) {
+        const float scale = scales[random() % scales.size()];
+        const float start = scale * (static_cast<float>(random() % 2001) / 1000.0f - 1.0f);
+        const float end = scale * (static_cast<float>(random() % 2001) / 1000.0f - 1.0f);
+        const unsigned int duration = i % 4 == 0
+            ? 0xFFFFFFFFu - static_cast<unsigned int>(random() % 5)
+            : 1 + static_cast<unsigned int>(random() % (i % 4 == 1 ? 1u << 30 : 50u));
+        const AnimationKey key = ramp(start, end, duration);
+        const AnimationClip clip(Animation(LayerMap{{"k", {held(Held1, 3), key}}}));
+        ClipCursor cursor(clip);
+        double previous = 3.0;
+        float previousValue = start;
+        for (int j = 0; j < 20; ++j) {
+            // Increasing positions in the key, whole and fractional.
+            const double step = std::ldexp(static_cast<double>(random() % 1000 + 1), -10)
+                * (j < 10 ? 1.0 : static_cast<double>(duration) / 4000.0);
+            const double frame = std::min(previous + step, 3.0 + static_cast<double>(duration) - 0x1p-20);
+            const double offset = frame - 3.0;
+            float value = 0.0f;
+            cursor.sampleFrame(frame, ClipSampleBuffers{&value});
+            ASSERT_TRUE(sameBits(value, exactRampValue(start, end, offset, duration)))
+                << start << " " << end << " " << duration << " at " << offset << ": " << value;
+            if (offset == std::floor(offset)) {
+                ASSERT_TRUE(sameBits(value, *key.valueAt(static_cast<unsigned int>(offset))));
+            }
+            ASSERT_TRUE(end >= start ? value >= previousValue : value <= previousValue) << offset;
+            previous = frame;
+            previousValue = value;
+        }
+    }
+}
+
+TEST(ClipCursor, FractionalValuesKeepTheEndsAndNeverOverflowFiniteEnds)
+{
+    const AnimationClip clip(Animation(
+        LayerMap{{"a", {ramp(-0.0f, 1.0f, 3)}}, {"b", {ramp(-3e38f, 3e38f, 4)}}, {"c", {ramp(0.0f, FLT_MAX, 3)}}}));
+    ClipCursor cursor(clip);
+    Samples s = sampleAt(cursor, 0.0);
+    EXPECT_TRUE(sameBits(s.values[0], -0.0f));
+    s = sampleAt(cursor, 2.0);
+    EXPECT_EQ(s.values[1], 0.0f);
+    for (double frame = 0.25; frame < 4.0; frame += 0.25) {
+        s = sampleAt(cursor, frame);
+        EXPECT_TRUE(std::isfinite(s.values[1]) && s.values[1] >= -3e38f && s.values[1] <= 3e38f) << frame;
+        EXPECT_TRUE(std::isfinite(s.values[2])) << frame;
+    }
+    s = sampleAt(cursor, 3.0);
+    EXPECT_TRUE(sameBits(s.values[0], 1.0f));
+    EXPECT_TRUE(sameBits(s.values[2], FLT_MAX));
+    s = sampleAt(cursor, 3.999999);
+    EXPECT_FALSE(s.keyed[0]);
+    EXPECT_TRUE(s.keyed[1]);
+    EXPECT_LE(s.values[1], 3e38f);
+}
+
+TEST(ClipCursor, LongPhasesPastTwoTo32FramesPlay)
+{
+    // Three keys of 2^32 - 1 frames in the body: it ends past 2^33.
+    const unsigned int most = 0xFFFFFFFFu;
+    const AnimationClip clip(Animation(LayerMap{{"a", {ramp(0, 1, most), held(Held1, most), ramp(2, 4, most)}}}));
+    ClipCursor cursor(clip);
+    const double third = 2.0 * static_cast<double>(most);
+    Samples s = sampleAt(cursor, third + static_cast<double>(most / 2));
+    EXPECT_TRUE(s.keyed[0]);
+    EXPECT_TRUE(sameBits(s.values[0], *ramp(2, 4, most).valueAt(most / 2)));
+    s = sampleAt(cursor, third + static_cast<double>(most - 1));
+    EXPECT_TRUE(sameBits(s.values[0], *ramp(2, 4, most).valueAt(most - 1)));
+    s = sampleAt(cursor, third - 0.5);
+    EXPECT_EQ(s.effects[0], Held1);
+    EXPECT_TRUE(sameBits(s.values[0], 1.0f));
+    s = sampleAt(cursor, 3.0 * most);
+    EXPECT_FALSE(s.keyed[0]);
+    EXPECT_TRUE(sameBits(s.values[0], 4.0f));
+}
+
+TEST(ClipCursor, CopiesSampleOnTheirOwn)
+{
+    std::mt19937_64 random(3);
+    const Animation animation = randomAnimation(random, 5, 30, 3);
+    const AnimationClip clip(animation);
+    ClipCursor first(clip);
+    (void)sampleAt(first, 20.0);
+    ClipCursor second(first);
+    ClipCursor third(clip);
+    third = first;
+    ClipCursor moved(std::move(third));
+    for (std::uint64_t f = 0; f < clip.frameCount(); f += 2) {
+        expectNaive(animation, clip, f, sampleAt(second, static_cast<double>(f)));
+        expectNaive(animation, clip, clip.frameCount() - f,
+                    sampleAt(moved, static_cast<double>(clip.frameCount() - f)));
+    }
+    EXPECT_EQ(&second.clip(), &clip);
+    ASSERT_TRUE(ClipCursor::tryCreate(clip).has_value());
+}

@@ -14,11 +14,13 @@ the interpreter lock is released only while the library works on private data
 import ast as _ast
 import inspect as _inspect
 import os as _os
+from typing import Any as _Any
 from typing import Callable as _Callable
 from typing import Iterable as _Iterable
 from typing import List as _List
 from typing import Mapping as _Mapping
 from typing import Optional as _Optional
+from typing import Tuple as _Tuple
 from typing import TypedDict as _TypedDict
 from typing import Union as _Union
 
@@ -30,6 +32,10 @@ from ._animationmodel import (
     AnimationKeyCommandEffect,
     AnimationPhase,
     AnimationSampler,
+    AnimationClip,
+    ClipCursor,
+    ClipPlayback,
+    PlaybackStep,
     Held1,
     Held2,
     Held3,
@@ -66,6 +72,16 @@ LayersLike = _Union[LayerMap, _Mapping[str, KeysLike]]
 Document = _Union[Animation, LayerMap]
 PathLike = _Union[str, "_os.PathLike[str]"]
 
+try:
+    import numpy as _numpy
+    import numpy.typing as _numpy_typing
+
+    # What sampling a clip gives: values, effects and key flags.
+    ClipSamples = _Tuple[_numpy_typing.NDArray[_numpy.float32], _numpy_typing.NDArray[_numpy.int32],
+                         _numpy_typing.NDArray[_numpy.bool_]]
+except ImportError:  # the runtime's sampling needs NumPy; the rest of the package does not
+    ClipSamples = _Tuple[_Any, _Any, _Any]  # type: ignore[misc]
+
 
 class SampleColumns(_TypedDict):
     """The columns of AnimationSampler.sample_range, one item per row."""
@@ -93,6 +109,11 @@ __all__ = [
     "AnimationKeyCommandEffect",
     "AnimationPhase",
     "AnimationSampler",
+    "AnimationClip",
+    "ClipCursor",
+    "ClipPlayback",
+    "ClipSamples",
+    "PlaybackStep",
     "Held1",
     "Held2",
     "Held3",
@@ -172,6 +193,6 @@ def _refuse_second_initialisation(cls: type) -> None:
 
 
 for _class in (AnimationKeyCommand, AnimationKey, KeyList, LayerMap, Animation, AnimationSampler, LayerSample,
-               CutOverrun):
+               CutOverrun, AnimationClip, ClipCursor, ClipPlayback, PlaybackStep):
     _refuse_second_initialisation(_class)
 del _class

@@ -18,7 +18,10 @@
 
 #include <animationmodel/animation.h>
 #include <animationmodel/animationalgorithms.h>
+#include <animationmodel/animationclip.h>
 #include <animationmodel/animationsampler.h>
+#include <animationmodel/clipcursor.h>
+#include <animationmodel/clipplayback.h>
 
 #include <pybind11/pybind11.h>
 
@@ -69,6 +72,8 @@ void bindAnimation(py::module_& m);
 void bindSampler(py::module_& m);
 void bindFormat(py::module_& m);
 void bindDisplay(py::module_& m);
+void bindRuntime(py::module_& m);
+void bindPlaybackOf(py::module_& m);
 
 } // namespace Korva::python
 
@@ -100,6 +105,12 @@ template <>
 struct type_caster<Korva::AnimationSampler> : checked_caster<Korva::AnimationSampler> { };
 template <>
 struct type_caster<Korva::CutOverrun> : checked_caster<Korva::CutOverrun> { };
+template <>
+struct type_caster<Korva::AnimationClip> : checked_caster<Korva::AnimationClip> { };
+template <>
+struct type_caster<Korva::ClipPlayback> : checked_caster<Korva::ClipPlayback> { };
+template <>
+struct type_caster<Korva::PlaybackStep> : checked_caster<Korva::PlaybackStep> { };
 
 } // namespace pybind11::detail
 

@@ -61,6 +61,8 @@ from ._animationmodel import (
     split_every_key_count,
     CutOverrun,
     cut_overruns,
+    clip_from_json,
+    load_clip,
     timeline_from_json,
     timeline_to_json,
 )
@@ -134,6 +136,8 @@ __all__ = [
     "split_every_key_count",
     "CutOverrun",
     "cut_overruns",
+    "clip_from_json",
+    "load_clip",
     "timeline_from_json",
     "timeline_to_json",
 ]

@@ -45,6 +45,13 @@ bool holdsValue(py::handle self);
 /// The name of a layer given from Python: a str (TypeError otherwise, bytes included).
 std::string layerName(py::handle name);
 
+/// The text of a document given as str or bytes (`what` names it in the TypeError otherwise).
+std::string documentText(const py::handle& text, const char* what);
+
+/// The text of a document `source`: a path (str or os.PathLike, read by
+/// Python, so that its errors are Python's) or a file object with read().
+std::string sourceText(const py::object& source);
+
 /// The Python type name of `value`, for messages.
 std::string typeName(py::handle value);
 

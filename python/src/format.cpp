@@ -14,15 +14,6 @@ namespace Korva::python {
 
 namespace {
 
-// The text of a document given as str or bytes.
-std::string documentText(const py::handle& text, const char* what)
-{
-    if (!PyUnicode_Check(text.ptr()) && !PyBytes_Check(text.ptr())) {
-        throw py::type_error(std::string(what) + " must be str or bytes, not " + typeName(text));
-    }
-    return text.cast<std::string>();
-}
-
 // Text of an Animation, or of a timeline (a LayerMap or a mapping of key lists).
 std::string dumpsOf(const py::object& value)
 {
@@ -99,6 +90,27 @@ Document loadWith(const py::object& source, FromPath fromPath, FromText fromText
     py::gil_scoped_release release;
     return from.path ? fromPath(from.input) : fromText(from.input);
 }
+
+} // namespace
+
+std::string documentText(const py::handle& text, const char* what)
+{
+    if (!PyUnicode_Check(text.ptr()) && !PyBytes_Check(text.ptr())) {
+        throw py::type_error(std::string(what) + " must be str or bytes, not " + typeName(text));
+    }
+    return text.cast<std::string>();
+}
+
+std::string sourceText(const py::object& source)
+{
+    const Source from = sourceOf(source);
+    if (!from.path) {
+        return from.input;
+    }
+    return py::module_::import("pathlib").attr("Path")(from.input).attr("read_bytes")().cast<std::string>();
+}
+
+namespace {
 
 py::object load(const py::object& source)
 {

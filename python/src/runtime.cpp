@@ -8,6 +8,7 @@
 #include "bindings.h"
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/animationjsonload.h>
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
@@ -286,12 +287,55 @@ void bindCursor(py::module_& m)
     refusePickle(cls, "pickle its clip and make a new cursor");
 }
 
+// The clip of a document's text, loaded with the runtime's options, without the GIL.
+AnimationClip clipFromText(const std::string& text, bool refuseNonFinite, float minimumFps)
+{
+    JsonLoadOptions options;
+    options.refuseNonFiniteArguments = refuseNonFinite;
+    options.minimumFps = minimumFps;
+    AnimationClip clip;
+    JsonLoadError error;
+    JsonLoadStatus status = JsonLoadStatus::Ok;
+    {
+        py::gil_scoped_release release;
+        status = tryClipFromJson(text, options, clip, error);
+    }
+    if (status == JsonLoadStatus::OutOfMemory) {
+        throw std::bad_alloc();
+    }
+    if (status != JsonLoadStatus::Ok) {
+        throw AnimationJsonError(error.line, error.column, error.pointer, error.message);
+    }
+    return clip;
+}
+
+void bindClipLoading(py::module_& m)
+{
+    m.def(
+        "load_clip",
+        [](const py::object& source, bool refuseNonFinite, float minimumFps) {
+            return clipFromText(sourceText(source), refuseNonFinite, minimumFps);
+        },
+        py::arg("source"), py::kw_only(), py::arg("refuse_non_finite_arguments") = false, py::arg("minimum_fps") = 0.0f,
+        "The clip of a file (a path or an object with read()): an animation, or a timeline as its body. "
+        "AnimationJsonError for an invalid document, or one the options refuse: a key argument NaN or "
+        "infinite with refuse_non_finite_arguments, an fps below minimum_fps.");
+    m.def(
+        "clip_from_json",
+        [](const py::object& text, bool refuseNonFinite, float minimumFps) {
+            return clipFromText(documentText(text, "text"), refuseNonFinite, minimumFps);
+        },
+        py::arg("text"), py::kw_only(), py::arg("refuse_non_finite_arguments") = false, py::arg("minimum_fps") = 0.0f,
+        "The clip of a document's text (str or bytes), as load_clip.");
+}
+
 } // namespace
 
 void bindRuntime(py::module_& m)
 {
     bindClip(m);
     bindCursor(m);
+    bindClipLoading(m);
 }
 
 } // namespace Korva::python

@@ -486,3 +486,30 @@ def test_the_readme_runtime_example_runs_and_passes_mypy_strict(tmp_path):
     checked = subprocess.run([sys.executable, "-m", "mypy", "--strict", "--no-incremental", str(script)],
                              capture_output=True, text=True, env=dict(os.environ))
     assert checked.returncode == 0, checked.stdout + checked.stderr
+
+
+# --- loading a clip with the runtime's options ----------------------------------------------
+
+def test_load_clip_with_options(tmp_path):
+    clip = am.load_clip(ANIMATION)
+    assert clip == AnimationClip(am.load_animation(ANIMATION))
+    with open(TIMELINE, "rb") as file:
+        assert am.load_clip(file).from_timeline
+    nan = ('{"format": "animationmodel-timeline", "version": 1, "layers": {"x": [{"effect": "Linear", '
+           '"args": [0, "NaN"], "duration": 2}]}}')
+    assert math.isnan(am.clip_from_json(nan).to_document()["x"][0].command.args[1])
+    with pytest.raises(am.AnimationJsonError) as raised:
+        am.clip_from_json(nan, refuse_non_finite_arguments=True)
+    assert raised.value.pointer.startswith("/layers/x/0/args")
+    slow = am.dumps(Animation({}, {"x": [held(2)]}, {}, fps=1e-3))
+    assert am.clip_from_json(slow.encode(), minimum_fps=1e-3).fps == f32(1e-3)
+    with pytest.raises(am.AnimationJsonError) as raised:
+        am.clip_from_json(slow, minimum_fps=1.0)
+    assert raised.value.pointer == "/fps"
+    with pytest.raises(am.AnimationJsonError):
+        am.clip_from_json("{")
+    with pytest.raises(FileNotFoundError) as missing:
+        am.load_clip(tmp_path / "none.json")
+    assert missing.value.filename == str(tmp_path / "none.json")
+    with pytest.raises(TypeError, match="^text must be str or bytes, not int$"):
+        am.clip_from_json(3)

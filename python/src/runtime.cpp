@@ -43,6 +43,13 @@ using Effects = py::array_t<std::int32_t>;
 using Keyed = py::array_t<bool>;
 using Positions = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
+// IndexError for a channel index past the clip's channels.
+[[noreturn]] void channelOutOfRange(long long index, std::uint32_t count)
+{
+    throw py::index_error("channel " + std::to_string(index) + " out of range (the clip has " + std::to_string(count)
+                          + (count == 1 ? " channel)" : " channels)"));
+}
+
 // The channels a sample reads: None for all, or a sequence of indices and names.
 std::vector<std::uint32_t> channelsOf(const AnimationClip& clip, const py::object& channels)
 {
@@ -73,8 +80,7 @@ std::vector<std::uint32_t> channelsOf(const AnimationClip& clip, const py::objec
         }
         const auto index = py::reinterpret_steal<py::int_>(PyNumber_Index(channel.ptr())).cast<long long>();
         if (index < 0 || index >= static_cast<long long>(clip.channelCount())) {
-            throw py::index_error("channel " + std::to_string(index) + " out of range (the clip has "
-                                  + std::to_string(clip.channelCount()) + " channels)");
+            channelOutOfRange(index, clip.channelCount());
         }
         indices.push_back(static_cast<std::uint32_t>(index));
     }
@@ -144,8 +150,7 @@ void bindClipQueries(py::class_<AnimationClip>& cls)
             "channel_name",
             [](const AnimationClip& clip, std::uint32_t channel) {
                 if (channel >= clip.channelCount()) {
-                    throw py::index_error("channel " + std::to_string(channel) + " out of range (the clip has "
-                                          + std::to_string(clip.channelCount()) + " channels)");
+                    channelOutOfRange(channel, clip.channelCount());
                 }
                 return py::str(std::string(clip.channelName(channel)));
             },

@@ -288,6 +288,15 @@ def test_channels_refused(channels, error, message):
         ClipCursor(clip).sample_frame(0.0, channels)
 
 
+def test_out_of_range_messages_count_channels():
+    one = AnimationClip({"x": []})
+    with pytest.raises(IndexError, match=r"^channel 1 out of range \(the clip has 1 channel\)$"):
+        one.sample([0.0], [1])
+    with pytest.raises(IndexError, match=r"^channel 0 out of range \(the clip has 0 channels\)$"):
+        AnimationClip(Animation()).channel_name(0)
+    assert one.channel_name(0) == "x"
+
+
 def test_positions_refused():
     clip = AnimationClip(am.load_animation(ANIMATION))
     with pytest.raises(ValueError, match="^positions must be one-dimensional, not of 2 dimensions$"):

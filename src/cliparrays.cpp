@@ -1,5 +1,7 @@
 #include <animationmodel/cliparrays.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -113,49 +115,65 @@ bool blockTableValid(const ClipArrays& a) noexcept
     return a.blockFrames.size == count && a.blockLinears.size == count && a.blockHeld.size == count;
 }
 
-// Walks every key once, checking the frame sums (9), the block starts (11),
-// their Linear ranks (12) and the held values (13, 14); returns the number
-// of the first invariant that fails, or 0.
+// What a walk over every key has seen so far.
+struct KeyWalk {
+    std::uint64_t linear = 0;            // Linear keys passed
+    std::uint32_t held = clipNoHeldBits; // bits of the channel's value held so far
+    std::array<std::uint64_t, 3> longest{};
+};
+
+// Checks the block that starts `frames` into its track (11, 12, 13); returns the failing invariant or 0.
+int checkBlock(const ClipArrays& a, std::uint64_t block, std::uint64_t frames, const KeyWalk& walk) noexcept
+{
+    if (a.blockFrames[block] != frames) {
+        return 11;
+    }
+    if (a.blockLinears[block] != walk.linear) {
+        return 12;
+    }
+    return bitsOf(a.blockHeld[block]) != walk.held ? 13 : 0;
+}
+
+// Walks the keys of track `t`, checking its blocks, its frames (9) and its held value (14).
+int walkTrack(const ClipArrays& a, std::uint64_t t, KeyWalk& walk) noexcept
+{
+    std::uint64_t frames = 0;
+    bool overflow = false;
+    std::uint64_t block = a.trackBlocks[t];
+    for (std::uint64_t k = a.trackKeys[t]; k < a.trackKeys[t + 1]; ++k) {
+        if ((k - a.trackKeys[t]) % clipBlockKeys == 0) {
+            if (const int failed = checkBlock(a, block, frames, walk); failed != 0) {
+                return failed;
+            }
+            ++block;
+        }
+        overflow = overflow || frames > maxU64 - a.durations[k];
+        frames += a.durations[k];
+        if (a.effects[k] == 0) {
+            walk.held = bitsOf(a.linearArgs[2 * walk.linear + 1]);
+            ++walk.linear;
+        }
+    }
+    if (overflow || a.trackFrames[t] != frames || frames > a.phaseLengths[t % 3]) {
+        return 9;
+    }
+    walk.longest[t % 3] = std::max(walk.longest[t % 3], frames);
+    return bitsOf(a.trackHeld[t]) != walk.held ? 14 : 0;
+}
+
+// Walks every key once (invariants 9 and 11 to 14); returns the first failing invariant or 0.
 int walkKeys(const ClipArrays& a) noexcept
 {
-    std::uint64_t linear = 0;
-    std::array<std::uint64_t, 3> longest{};
+    KeyWalk walk;
     for (std::uint64_t c = 0; c < a.channelCount; ++c) {
-        std::uint32_t held = clipNoHeldBits;
+        walk.held = clipNoHeldBits;
         for (std::uint64_t t = 3 * c; t < 3 * c + 3; ++t) {
-            std::uint64_t frames = 0;
-            bool overflow = false;
-            std::uint64_t block = a.trackBlocks[t];
-            for (std::uint64_t k = a.trackKeys[t]; k < a.trackKeys[t + 1]; ++k) {
-                if ((k - a.trackKeys[t]) % clipBlockKeys == 0) {
-                    if (a.blockFrames[block] != frames) {
-                        return 11;
-                    }
-                    if (a.blockLinears[block] != linear) {
-                        return 12;
-                    }
-                    if (bitsOf(a.blockHeld[block]) != held) {
-                        return 13;
-                    }
-                    ++block;
-                }
-                overflow = overflow || frames > maxU64 - a.durations[k];
-                frames += a.durations[k];
-                if (a.effects[k] == 0) {
-                    held = bitsOf(a.linearArgs[2 * linear + 1]);
-                    ++linear;
-                }
-            }
-            if (overflow || a.trackFrames[t] != frames || frames > a.phaseLengths[t % 3]) {
-                return 9;
-            }
-            longest[t % 3] = frames > longest[t % 3] ? frames : longest[t % 3];
-            if (bitsOf(a.trackHeld[t]) != held) {
-                return 14;
+            if (const int failed = walkTrack(a, t, walk); failed != 0) {
+                return failed;
             }
         }
     }
-    return longest == a.phaseLengths ? 0 : 9;
+    return walk.longest == a.phaseLengths ? 0 : 9;
 }
 
 bool timelineHasBodyOnly(const ClipArrays& a) noexcept

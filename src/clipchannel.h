@@ -61,15 +61,15 @@ struct ClipChannelState {
     /// conversion rounded once whatever it is); likewise fl(scaled ÷ length).
     /// Those rare cases, results in the float subnormal range (whose
     /// midpoints lie elsewhere) and results that are not finite take the
-    /// exact steps of `rampValueAt`. Off a Linear key the ramp is 0 over 1 frame, never
-    /// rare, and the held value is chosen.
+    /// exact steps of `rampValueAt`. Off a Linear key the ramp is 0 over 1
+    /// frame, never rare, and the held value is chosen.
     ANIMATIONMODEL_HOT_INLINE float valueAt(double offset, bool whole) const noexcept
     {
         const double scaled = offset * static_cast<double>(delta);
         const double share = static_cast<double>(static_cast<float>(scaled)) / length;
         float value = from + static_cast<float>(share);
-        const bool exactProduct = whole & shortKey;
-        if ((nearMidpoint(scaled) & !exactProduct) | nearMidpoint(share) | !std::isfinite(value)) {
+        const bool exactProduct = whole && shortKey;
+        if ((nearMidpoint(scaled) && !exactProduct) || nearMidpoint(share) || !std::isfinite(value)) {
             value = rampValueAt(from, to, offset, length);
         }
         value = offset == 0.0 ? from : value;
@@ -87,7 +87,9 @@ struct ClipChannelState {
         // The 29 bits below a float's precision: 1000...0 at a midpoint.
         const bool midpoint = (bits & 0x1FFFFFFFu) == 0x10000000u;
         constexpr std::uint64_t smallestNormalFloat = 0x3810000000000000u; // 2^-126
-        return midpoint | ((magnitude < smallestNormalFloat) & (magnitude != 0));
+        // Not 0 and below 2^-126: 0 wraps around to the largest value.
+        const bool subnormal = magnitude - 1 < smallestNormalFloat - 1;
+        return midpoint || subnormal;
     }
 };
 

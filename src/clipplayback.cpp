@@ -84,16 +84,11 @@ std::uint64_t ClipPlayback::_wrapBody(double length) noexcept
         return 0;
     }
     const double rest = std::fmod(_offset, length); // exact
-    auto wraps = static_cast<std::uint64_t>((_offset - rest) / length + 0.5);
-    _offset = rest;
-    if (_offset + _compensation >= length) {
-        _offset -= length;
-        ++wraps;
-    } else if (_offset + _compensation < 0.0) {
-        _offset += length;
-        --wraps;
-    }
-    return wraps;
+    // The compensation may carry the position over one boundary either way.
+    const double carry = std::floor((rest + _compensation) / length);
+    const double wraps = (_offset - rest) / length + carry;
+    _offset = rest - carry * length;
+    return static_cast<std::uint64_t>(std::round(wraps));
 }
 
 PlaybackStep ClipPlayback::advance(double seconds) noexcept

@@ -5,6 +5,7 @@
 #include "documentreader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -62,6 +63,15 @@ JsonLoadStatus guarded(JsonLoadError& error, Load&& load) noexcept
     }
 }
 
+// The text of the file `path`; a null path is a file error.
+std::string textOf(const char* path)
+{
+    if (path == nullptr) {
+        throw std::system_error(EINVAL, std::generic_category(), "no path given");
+    }
+    return readText(path);
+}
+
 } // namespace
 
 JsonLoadStatus tryDocumentFromJson(std::string_view text, const JsonLoadOptions& options, AnimationDocument& document,
@@ -73,7 +83,7 @@ JsonLoadStatus tryDocumentFromJson(std::string_view text, const JsonLoadOptions&
 JsonLoadStatus tryLoadDocument(const char* path, const JsonLoadOptions& options, AnimationDocument& document,
                                JsonLoadError& error) noexcept
 {
-    return guarded(error, [&] { document = readDocument(readText(path), options); });
+    return guarded(error, [&] { document = readDocument(textOf(path), options); });
 }
 
 JsonLoadStatus tryClipFromJson(std::string_view text, const JsonLoadOptions& options, AnimationClip& clip,
@@ -85,7 +95,7 @@ JsonLoadStatus tryClipFromJson(std::string_view text, const JsonLoadOptions& opt
 JsonLoadStatus tryLoadClip(const char* path, const JsonLoadOptions& options, AnimationClip& clip,
                            JsonLoadError& error) noexcept
 {
-    return guarded(error, [&] { clip = AnimationClip(readDocument(readText(path), options)); });
+    return guarded(error, [&] { clip = AnimationClip(readDocument(textOf(path), options)); });
 }
 
 } // namespace Korva

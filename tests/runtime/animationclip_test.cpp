@@ -193,7 +193,8 @@ TEST(AnimationClip, TakesAtMostSixteenBytesPerLinearKeyAndEightPerOtherKey)
     const std::uint64_t blocks = clip.arrays().blockFrames.size;
     EXPECT_EQ(blocks, 3u * 3 + 2);
     // Per channel: 3 tracks of 8 + 8 + 8 + 4 + 1 bytes and a name offset; per block 20 bytes.
-    const std::uint64_t bound = 16 * linear + 8 * other + clip.channelCount() * (3 * 29 + 8) + 20 * blocks + 3 + 64;
+    const std::uint64_t bound =
+        16 * linear + 8 * other + std::uint64_t{clip.channelCount()} * (3 * 29 + 8) + 20 * blocks + 3 + 64;
     EXPECT_LE(clip.byteSize(), bound);
     EXPECT_GE(clip.byteSize(), 16 * linear + 8 * other);
 }
@@ -254,6 +255,7 @@ TEST(AnimationClip, TheCheckNamesTheFirstBrokenInvariant)
     EXPECT_EQ(failed([](EditableArrays& a) { a.names[2] = 'a'; }), 4);
     EXPECT_EQ(failed([](EditableArrays& a) { a.entries[4] = 2; }), 5);
     EXPECT_EQ(failed([](EditableArrays& a) { a.entries.pop_back(); }), 5);
+    EXPECT_EQ(failed([](EditableArrays& a) { a.entries[7] = a.entries[8] = 0; }), 5);
     EXPECT_EQ(failed([](EditableArrays& a) { a.entries[3] = 0; }), 6);
     EXPECT_EQ(failed([](EditableArrays& a) { a.trackKeys[1] = 200; }), 6);
     EXPECT_EQ(failed([](EditableArrays& a) { a.trackKeys[0] = 1; }), 6);
@@ -267,6 +269,7 @@ TEST(AnimationClip, TheCheckNamesTheFirstBrokenInvariant)
     EXPECT_EQ(failed([](EditableArrays& a) { a.durations[0] += 1; }), 9);
     EXPECT_EQ(failed([](EditableArrays& a) { a.trackBlocks[2] += 1; }), 10);
     EXPECT_EQ(failed([](EditableArrays& a) { a.blockHeld.pop_back(); }), 10);
+    EXPECT_EQ(failed([](EditableArrays& a) { a.trackBlocks.pop_back(); }), 10);
     EXPECT_EQ(failed([](EditableArrays& a) { a.blockFrames[1] -= 1; }), 11);
     EXPECT_EQ(failed([](EditableArrays& a) { a.blockLinears[2] += 1; }), 12);
     EXPECT_EQ(failed([](EditableArrays& a) { a.blockHeld[2] = -a.blockHeld[2]; }), 13);

@@ -142,6 +142,10 @@ TEST(JsonLoad, FilesLoadAndAMissingFileIsAFileError)
     EXPECT_EQ(error.line, 0u);
     EXPECT_EQ(clip.keyCount(), 2u);
     EXPECT_EQ(tryLoadDocument(path.c_str(), {}, document, error), JsonLoadStatus::FileError);
+    EXPECT_EQ(tryLoadDocument(nullptr, {}, document, error), JsonLoadStatus::FileError);
+    EXPECT_STREQ(error.message, "no path given: Invalid argument");
+    EXPECT_EQ(tryLoadClip(nullptr, {}, clip, error), JsonLoadStatus::FileError);
+    EXPECT_EQ(clip.keyCount(), 2u);
 }
 
 TEST(JsonLoad, LongTextsAreCutToTheirBuffers)

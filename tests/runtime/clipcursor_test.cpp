@@ -296,9 +296,10 @@ TEST(ClipCursor, LongPhasesPastTwoTo32FramesPlay)
     const AnimationClip clip(Animation(LayerMap{{"a", {ramp(0, 1, most), held(Held1, most), ramp(2, 4, most)}}}));
     ClipCursor cursor(clip);
     const double third = 2.0 * static_cast<double>(most);
-    Samples s = sampleAt(cursor, third + static_cast<double>(most / 2));
+    const unsigned int half = most / 2;
+    Samples s = sampleAt(cursor, third + static_cast<double>(half));
     EXPECT_TRUE(s.keyed[0]);
-    EXPECT_TRUE(sameBits(s.values[0], *ramp(2, 4, most).valueAt(most / 2)));
+    EXPECT_TRUE(sameBits(s.values[0], *ramp(2, 4, most).valueAt(half)));
     s = sampleAt(cursor, third + static_cast<double>(most - 1));
     EXPECT_TRUE(sameBits(s.values[0], *ramp(2, 4, most).valueAt(most - 1)));
     s = sampleAt(cursor, third - 0.5);
@@ -327,4 +328,34 @@ TEST(ClipCursor, CopiesSampleOnTheirOwn)
     }
     EXPECT_EQ(&second.clip(), &clip);
     ASSERT_TRUE(ClipCursor::tryCreate(clip).has_value());
+}
+
+TEST(ClipCursor, AWholeFrameOfAKeyPastTwoTo29FramesRoundsTheProductOnce)
+{
+    // Frame × delta here is a double on a float midpoint while the exact
+    // product lies above it: converting the double would round the wrong way.
+    const AnimationKey key = ramp(0.0f, 1.5589648485183716f, 4294967295u);
+    const AnimationClip clip(Animation(LayerMap{{"k", {key}}}));
+    ClipCursor cursor(clip);
+    float value = 0.0f;
+    cursor.sampleFrame(3922907161.0, ClipSampleBuffers{&value});
+    EXPECT_TRUE(sameBits(value, *key.valueAt(3922907161u)));
+    EXPECT_TRUE(sameBits(value, exactRampValue(0.0f, 1.5589648485183716f, 3922907161.0, 4294967295u)));
+    EXPECT_EQ(value, 1.4239164590835571f);
+}
+
+TEST(ClipCursor, ASubnormalProductOnAMidpointRoundsTowardsTheExactValue)
+{
+    // t × 3 × 2^-149 with t just above 1/6: the double product is 2^-150
+    // exactly, the midpoint between 0 and the smallest subnormal, while the
+    // exact product lies above it.
+    const float delta = 3.0f * std::numeric_limits<float>::denorm_min();
+    const AnimationClip clip(Animation(LayerMap{{"k", {ramp(0.0f, delta, 1)}}}));
+    ClipCursor cursor(clip);
+    const double t = std::nextafter(1.0 / 6.0, 1.0);
+    ASSERT_EQ(t * static_cast<double>(delta), std::ldexp(1.0, -150));
+    float value = 0.0f;
+    cursor.sampleFrame(t, ClipSampleBuffers{&value});
+    EXPECT_TRUE(sameBits(value, exactRampValue(0.0f, delta, t, 1)));
+    EXPECT_EQ(value, std::numeric_limits<float>::denorm_min());
 }

@@ -56,7 +56,7 @@ struct JsonLoadError {
 ANIMATIONMODEL_JSON_EXPORT JsonLoadStatus tryDocumentFromJson(std::string_view text, const JsonLoadOptions& options,
                                                               AnimationDocument& document,
                                                               JsonLoadError& error) noexcept;
-/// Same as `tryDocumentFromJson`, reading the file at `path` (a NUL-terminated path).
+/// Same as `tryDocumentFromJson`, reading the file at `path` (a NUL-terminated path; null is a file error).
 ANIMATIONMODEL_JSON_EXPORT JsonLoadStatus tryLoadDocument(const char* path, const JsonLoadOptions& options,
                                                           AnimationDocument& document, JsonLoadError& error) noexcept;
 /// Loads a document from `text` and compiles it into `clip` (a timeline as

@@ -12,8 +12,7 @@ import animationmodel as am
 here = os.path.dirname(os.path.abspath(__file__))
 out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(tempfile.gettempdir(), "show.animation.json")
 
-timeline = am.load(os.path.join(here, "data", "show.timeline.json"))
-assert isinstance(timeline, am.LayerMap), "the example file holds a timeline"
+timeline = am.load_timeline(os.path.join(here, "data", "show.timeline.json"))
 animation = am.Animation(timeline, 24, 72)
 rows = am.AnimationSampler(animation).sample_range(22, 26, layers=["opacity", "position x"])
 am.dump(animation, out)

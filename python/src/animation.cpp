@@ -37,10 +37,7 @@ void bindAnimationValue(py::class_<Animation>& cls)
         py::arg("timeline"), py::arg("intro_end"), py::arg("outro_start"),
         "Cuts every layer of timeline at frames intro_end and outro_start into intro, body and outro; raises "
         "ValueError when a position falls inside a key that cannot be split.");
-    cls.def(py::self == py::self).def(py::self != py::self).def("__repr__", [](const Animation& a) {
-        return "Animation(" + layersRepr(a.intro()) + ", " + layersRepr(a.body()) + ", " + layersRepr(a.outro())
-            + ", fps=" + floatRepr(a.fps()) + ")";
-    });
+    cls.def(py::self == py::self).def(py::self != py::self).def("__repr__", &animationRepr);
     defineCopies(cls);
     definePickle(
         cls, [](const Animation& a) { return py::make_tuple(py::bytes(animationToJson(a))); },
@@ -118,13 +115,19 @@ void bindAlgorithms(py::module_& m)
         "split_every_key_count",
         [](const Animation& animation, unsigned int length) { return splitEveryKeyCount(animation, length); },
         py::arg("animation"), py::arg("length"), "How many keys split_every_key would make, without making them.");
-    py::class_<CutOverrun>(m, "CutOverrun", "A layer whose body, once the timeline is cut, runs past the outro start.")
-        .def_readonly("layer", &CutOverrun::layer, "The layer's name.")
+    py::class_<CutOverrun> overrun(m, "CutOverrun",
+                                   "A layer whose body, once the timeline is cut, runs past the outro start.");
+    overrun.def_readonly("layer", &CutOverrun::layer, "The layer's name.")
         .def_readonly("key_index", &CutOverrun::keyIndex, "The index of the key cut at the intro end.")
         .def_readonly("frames", &CutOverrun::frames, "How many frames the body runs past the outro start.")
         .def("__repr__", [](const CutOverrun& o) {
             return "CutOverrun(layer=" + py::repr(py::str(o.layer)).cast<std::string>()
                 + ", key_index=" + std::to_string(o.keyIndex) + ", frames=" + std::to_string(o.frames) + ")";
+        });
+    definePickle(
+        overrun, [](const CutOverrun& o) { return py::make_tuple(o.layer, o.keyIndex, o.frames); },
+        [](const py::tuple& state) {
+            return CutOverrun{layerName(state[0]), state[1].cast<std::size_t>(), state[2].cast<std::uint64_t>()};
         });
     m.def("cut_overruns", &cutOverruns, py::arg("timeline"), py::arg("intro_end"), py::arg("outro_start"),
           "The layers whose body runs past outro_start once Animation(timeline, intro_end, outro_start) cuts them "

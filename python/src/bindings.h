@@ -18,7 +18,10 @@
 
 #include <animationmodel/animation.h>
 #include <animationmodel/animationalgorithms.h>
+#include <animationmodel/animationclip.h>
 #include <animationmodel/animationsampler.h>
+#include <animationmodel/clipcursor.h>
+#include <animationmodel/clipplayback.h>
 
 #include <pybind11/pybind11.h>
 
@@ -41,6 +44,13 @@ bool holdsValue(py::handle self);
 
 /// The name of a layer given from Python: a str (TypeError otherwise, bytes included).
 std::string layerName(py::handle name);
+
+/// The text of a document given as str or bytes (`what` names it in the TypeError otherwise).
+std::string documentText(const py::handle& text, const char* what);
+
+/// The text of a document `source`: a path (str or os.PathLike, read by
+/// Python, so that its errors are Python's) or a file object with read().
+std::string sourceText(const py::object& source);
 
 /// The Python type name of `value`, for messages.
 std::string typeName(py::handle value);
@@ -70,6 +80,8 @@ void bindSampler(py::module_& m);
 void bindFormat(py::module_& m);
 void bindDisplay(py::module_& m);
 void bindClipFile(py::module_& m);
+void bindRuntime(py::module_& m);
+void bindPlaybackOf(py::module_& m);
 
 } // namespace Korva::python
 
@@ -101,6 +113,12 @@ template <>
 struct type_caster<Korva::AnimationSampler> : checked_caster<Korva::AnimationSampler> { };
 template <>
 struct type_caster<Korva::CutOverrun> : checked_caster<Korva::CutOverrun> { };
+template <>
+struct type_caster<Korva::AnimationClip> : checked_caster<Korva::AnimationClip> { };
+template <>
+struct type_caster<Korva::ClipPlayback> : checked_caster<Korva::ClipPlayback> { };
+template <>
+struct type_caster<Korva::PlaybackStep> : checked_caster<Korva::PlaybackStep> { };
 
 } // namespace pybind11::detail
 
@@ -115,13 +133,47 @@ void defineInit(py::class_<T>& cls, Make make, const Extra&... extra)
     cls.def(py::init([make](Args... args) { return new T(make(std::forward<Args>(args)...)); }), extra...);
 }
 
+/// The reduction of `self` for every pickle protocol: its class and its
+/// __getstate__, as protocol 2 gives. (Protocols 0 and 1 would otherwise
+/// call pybind11's common base class, which aborts the interpreter.)
+py::tuple reduceByState(const py::object& self);
+
 /// Defines pickling: __getstate__ gives `state(value)`, __setstate__ builds
-/// the value with `make(state)`.
+/// the value with `make(state)`, the same for every protocol.
 template <class T, class State, class Make>
 void definePickle(py::class_<T>& cls, State state, Make make)
 {
     cls.def(py::pickle(state, [make](const py::tuple& saved) { return new T(make(saved)); }));
+    cls.def(
+        "__reduce_ex__", [](const py::object& self, int) { return reduceByState(self); }, py::arg("protocol"));
 }
+
+/// Makes pickling an instance of `cls` raise TypeError with `why`, for every protocol.
+template <class T>
+void refusePickle(py::class_<T>& cls, const char* why)
+{
+    cls.def(
+        "__reduce_ex__",
+        [why](const py::object& self, int) -> py::object {
+            throw py::type_error("cannot pickle '" + std::string(py::str(py::type::of(self).attr("__name__")))
+                                 + "' object: " + why);
+        },
+        py::arg("protocol"));
+}
+
+/// Makes an enumeration pickle as its class called with its int, for every protocol.
+template <class T>
+void defineEnumPickle(py::enum_<T>& cls)
+{
+    cls.def(
+        "__reduce_ex__",
+        [](const py::object& self, int) { return py::make_tuple(py::type::of(self), py::make_tuple(py::int_(self))); },
+        py::arg("protocol"));
+}
+
+/// Makes calling pybind11's common base class of the module's classes
+/// (`type(x).__base__()`) raise TypeError instead of aborting the interpreter.
+void guardCommonBase();
 
 } // namespace Korva::python
 

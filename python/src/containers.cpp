@@ -120,7 +120,9 @@ void bindKeyListItems(py::class_<KeyList>& cls)
             "__delitem__",
             [](KeyList& keys, const py::slice& slice) {
                 std::size_t start = 0, stop = 0, step = 0, length = 0;
-                slice.compute(keys.size(), &start, &stop, &step, &length);
+                if (!slice.compute(keys.size(), &start, &stop, &step, &length)) {
+                    throw py::error_already_set();
+                }
                 std::vector<bool> drop(keys.size(), false);
                 for (std::size_t i = 0; i < length; ++i) {
                     drop[start + i * step] = true;

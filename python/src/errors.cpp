@@ -41,7 +41,56 @@ void translateErrors(std::exception_ptr thrown)
     }
 }
 
+// pybind11's common base class, made without a C++ type behind it, aborts
+// the interpreter when called; its __new__ now refuses that.
+newfunc commonBaseNew = nullptr;
+
+PyObject* checkedCommonBaseNew(PyTypeObject* type, PyObject* args, PyObject* kwargs)
+{
+    if (py::detail::all_type_info(type).empty()) {
+        PyErr_Format(PyExc_TypeError, "cannot create '%s' instances: it is the base of the module's classes",
+                     type->tp_name);
+        return nullptr;
+    }
+    return commonBaseNew(type, args, kwargs);
+}
+
 } // namespace
+
+void guardCommonBase()
+{
+    auto* base = reinterpret_cast<PyTypeObject*>(py::detail::get_internals().instance_base);
+    if (base->tp_new == &checkedCommonBaseNew) {
+        return;
+    }
+    // Python lets X.__new__(X) run the base's __new__ only while X's slot is
+    // the base's: every class made so far that shares it gets a __new__ of
+    // its own (the same function, bound to the class) before the base's changes.
+    PyObject* baseNew = PyDict_GetItemString(base->tp_dict, "__new__");
+    if (baseNew == nullptr || !PyCFunction_Check(baseNew)) {
+        return;
+    }
+    PyMethodDef* definition = reinterpret_cast<PyCFunctionObject*>(baseNew)->m_ml;
+    for (const auto& registered : py::detail::get_internals().registered_types_py) {
+        PyTypeObject* type = registered.first;
+        if (type != base && type->tp_new == base->tp_new && PyDict_GetItemString(type->tp_dict, "__new__") == nullptr) {
+            const py::object own = py::reinterpret_steal<py::object>(
+                PyCFunction_NewEx(definition, reinterpret_cast<PyObject*>(type), nullptr));
+            if (!own || PyDict_SetItemString(type->tp_dict, "__new__", own.ptr()) != 0) {
+                throw py::error_already_set();
+            }
+            PyType_Modified(type);
+        }
+    }
+    commonBaseNew = base->tp_new;
+    base->tp_new = &checkedCommonBaseNew;
+}
+
+py::tuple reduceByState(const py::object& self)
+{
+    return py::make_tuple(py::module_::import("copyreg").attr("__newobj__"), py::make_tuple(py::type::of(self)),
+                          self.attr("__getstate__")());
+}
 
 void checkInitialised(py::handle self, const std::type_info& type)
 {

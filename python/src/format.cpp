@@ -14,15 +14,6 @@ namespace Korva::python {
 
 namespace {
 
-// The text of a document given as str or bytes.
-std::string documentText(const py::handle& text, const char* what)
-{
-    if (!PyUnicode_Check(text.ptr()) && !PyBytes_Check(text.ptr())) {
-        throw py::type_error(std::string(what) + " must be str or bytes, not " + typeName(text));
-    }
-    return text.cast<std::string>();
-}
-
 // Text of an Animation, or of a timeline (a LayerMap or a mapping of key lists).
 std::string dumpsOf(const py::object& value)
 {
@@ -73,21 +64,59 @@ bool isPath(const py::object& value)
     return PyUnicode_Check(value.ptr()) || py::hasattr(value, "__fspath__");
 }
 
-py::object load(const py::object& source)
+// What load reads: a path (str or os.PathLike), or the text read from a file object.
+struct Source {
+    bool path = false;
+    std::string input;
+};
+
+Source sourceOf(const py::object& source)
 {
-    if (!isPath(source) && py::hasattr(source, "read")) {
-        return loadsOf(source.attr("read")());
+    if (isPath(source)) {
+        return {true, pathOf(source, "source")};
     }
-    if (!isPath(source)) {
+    if (!py::hasattr(source, "read")) {
         throw py::type_error("source must be a path or a file object with read(), not " + typeName(source));
     }
-    const std::string path = pathOf(source, "source");
-    AnimationDocument document;
-    {
-        py::gil_scoped_release release;
-        document = loadDocument(path);
+    return {false, documentText(source.attr("read")(), "text")};
+}
+
+// The document of `source`: a path read by `fromPath`, a file's text parsed
+// by `fromText`, both private inputs, so without the GIL.
+template <class Document, class FromPath, class FromText>
+Document loadWith(const py::object& source, FromPath fromPath, FromText fromText)
+{
+    const Source from = sourceOf(source);
+    py::gil_scoped_release release;
+    return from.path ? fromPath(from.input) : fromText(from.input);
+}
+
+} // namespace
+
+std::string documentText(const py::handle& text, const char* what)
+{
+    if (!PyUnicode_Check(text.ptr()) && !PyBytes_Check(text.ptr())) {
+        throw py::type_error(std::string(what) + " must be str or bytes, not " + typeName(text));
     }
-    return toPython(std::move(document));
+    return text.cast<std::string>();
+}
+
+std::string sourceText(const py::object& source)
+{
+    const Source from = sourceOf(source);
+    if (!from.path) {
+        return from.input;
+    }
+    return py::module_::import("pathlib").attr("Path")(from.input).attr("read_bytes")().cast<std::string>();
+}
+
+namespace {
+
+py::object load(const py::object& source)
+{
+    return toPython(loadWith<AnimationDocument>(
+        source, [](const std::string& path) { return loadDocument(path); },
+        [](const std::string& text) { return documentFromJson(text); }));
 }
 
 void dump(const py::object& value, const py::object& target)
@@ -132,6 +161,24 @@ void bindFormat(py::module_& m)
     m.def("dumps", &dumpsOf, py::arg("value"), "The canonical JSON text of an Animation or a timeline.");
     m.def("load", &load, py::arg("source"),
           "The Animation or timeline of a file: a path (str or os.PathLike) or an object with read().");
+    m.def(
+        "load_animation",
+        [](const py::object& source) {
+            return loadWith<Animation>(
+                source, [](const std::string& path) { return loadAnimation(path); },
+                [](const std::string& text) { return animationFromJson(text); });
+        },
+        py::arg("source"),
+        "The Animation of a file (a path or an object with read()); AnimationJsonError for a timeline.");
+    m.def(
+        "load_timeline",
+        [](const py::object& source) {
+            return loadWith<LayerMap>(
+                source, [](const std::string& path) { return loadTimeline(path); },
+                [](const std::string& text) { return timelineFromJson(text); });
+        },
+        py::arg("source"),
+        "The timeline of a file (a path or an object with read()); AnimationJsonError for an animation.");
     m.def("dump", &dump, py::arg("value"), py::arg("target"),
           "Writes an Animation or a timeline to a path (atomically) or to a text or binary file object.");
     m.def(

@@ -32,6 +32,15 @@ void declareClasses(py::module_& m)
         "Plays an animation back: which key every layer is on at a frame. Each call holds "
         "the interpreter lock, so a sampler shared by threads gives correct results, but "
         "its cursor is shared: give each thread its own sampler to walk frames.");
+    const py::class_<AnimationClip> clip(
+        m, "AnimationClip",
+        "An animation compiled for playback: immutable flat arrays, shareable by threads. Channels are the layer "
+        "names of all three phases, indexed in byte-wise name order.");
+    const py::class_<PlaybackStep> step(m, "PlaybackStep", "What one ClipPlayback.advance did.");
+    const py::class_<ClipPlayback> playback(
+        m, "ClipPlayback",
+        "The position of one playing instance: the intro once, the body looped until a finish is requested, then "
+        "the outro. A value: it keeps no reference to its clip.");
 }
 
 } // namespace
@@ -58,5 +67,8 @@ PYBIND11_MODULE(_animationmodel, m)
     bindFormat(m);
     bindClipFile(m);
     bindDisplay(m);
+    bindRuntime(m);
+    bindPlaybackOf(m);
+    guardCommonBase();
     py::delattr(m, "__module__");
 }

@@ -16,6 +16,7 @@
 #include <pybind11/stl.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 
 namespace Korva::python {
@@ -79,6 +80,12 @@ py::dict sampleRows(AnimationSampler& sampler, std::uint64_t first, std::optiona
     const py::object phaseType = py::module_::import("animationmodel").attr("AnimationPhase");
     const py::object phaseObjects[] = {phaseType.attr("Intro"), phaseType.attr("Body"), phaseType.attr("Outro")};
     py::dict nameObjects;
+    // A named effect is given as the enumeration, any other as its int.
+    std::map<std::int32_t, py::object> namedEffects;
+    for (const auto& member :
+         py::module_::import("animationmodel").attr("AnimationKeyCommandEffect").attr("__members__").cast<py::dict>()) {
+        namedEffects.emplace(member.second.cast<std::int32_t>(), py::reinterpret_borrow<py::object>(member.second));
+    }
     sampleRange(sampler, first, last.value_or(UINT64_MAX), layers, [&](const SampledRow& row) {
         const LayerSample& sample = *row.sample;
         frames.append(row.frame);
@@ -87,7 +94,9 @@ py::dict sampleRows(AnimationSampler& sampler, std::uint64_t first, std::optiona
         names.append(nameObjects.attr("setdefault")(name, name));
         keys.append(sample.keyIndex);
         offsets.append(sample.offset);
-        effects.append(static_cast<std::int32_t>(sample.key->command().effect()));
+        const auto effect = static_cast<std::int32_t>(sample.key->command().effect());
+        const auto found = namedEffects.find(effect);
+        effects.append(found != namedEffects.end() ? found->second : py::int_(effect));
         values.append(sample.value ? py::object(py::float_(*sample.value)) : py::none());
     });
     py::dict columns;
@@ -103,16 +112,29 @@ py::dict sampleRows(AnimationSampler& sampler, std::uint64_t first, std::optiona
 
 void bindSample(py::module_& m)
 {
-    py::class_<PySample>(m, "LayerSample", "What one layer plays at one frame (copies).")
-        .def_readonly("layer", &PySample::layer, "The layer's name.")
-        .def_readonly("key", &PySample::key, "The key (a copy).")
-        .def_readonly("key_index", &PySample::keyIndex, "The key's index in the layer's keys of its phase.")
-        .def_readonly("offset", &PySample::offset, "Frames since the key's first frame.")
-        .def_readonly("value", &PySample::value, "The value of a Linear key there; None for other effects.")
+    py::class_<PySample> cls(m, "LayerSample", "What one layer plays at one frame (copies).");
+    cls.def_property_readonly(
+           "layer", [](const PySample& s) { return s.layer; }, "The layer's name.")
+        .def_property_readonly(
+            "key", [](const PySample& s) { return s.key; }, "The key (a copy).")
+        .def_property_readonly(
+            "key_index", [](const PySample& s) { return s.keyIndex; },
+            "The key's index in the layer's keys of its phase.")
+        .def_property_readonly(
+            "offset", [](const PySample& s) { return s.offset; }, "Frames since the key's first frame.")
+        .def_property_readonly(
+            "value", [](const PySample& s) { return s.value; },
+            "The value of a Linear key there; None for other effects.")
         .def("__repr__", [](const PySample& s) {
             return "LayerSample(layer=" + py::repr(py::str(s.layer)).cast<std::string>() + ", key=" + keyRepr(s.key)
                 + ", key_index=" + std::to_string(s.keyIndex) + ", offset=" + std::to_string(s.offset)
                 + ", value=" + (s.value ? floatRepr(*s.value) : "None") + ")";
+        });
+    definePickle(
+        cls, [](const PySample& s) { return py::make_tuple(s.layer, s.key, s.keyIndex, s.offset, s.value); },
+        [](const py::tuple& state) {
+            return PySample{layerName(state[0]), state[1].cast<AnimationKey>(), state[2].cast<std::size_t>(),
+                            state[3].cast<unsigned int>(), state[4].cast<std::optional<float>>()};
         });
 }
 
@@ -125,6 +147,7 @@ void bindSampler(py::module_& m)
     defineInit<AnimationSampler, const Animation&>(
         cls, [](const Animation& animation) { return AnimationSampler(animation); }, py::arg("animation"),
         py::keep_alive<1, 2>(), "A sampler of animation, which it keeps alive.");
+    refusePickle(cls, "pickle its animation and make a new sampler");
     cls.def("frame_count", &AnimationSampler::frameCount, "Total frames (64-bit).")
         .def("phase_length", &AnimationSampler::phaseLength, py::arg("phase"), "Frames of a phase.")
         .def("phase_start", &AnimationSampler::phaseStart, py::arg("phase"), "The first frame of a phase.")
@@ -149,8 +172,8 @@ void bindSampler(py::module_& m)
              py::arg("layers") = py::none(),
              "Every row of frames [first, last) (default: to the end; clamped to it), for every layer or only those "
              "named (one str is one name; an empty collection gives no row; an unknown name raises ValueError), in "
-             "one call: a dict of columns 'frame', 'phase', 'layer', 'key', 'offset', 'effect' (int) and 'value' "
-             "(float or None), each a list.");
+             "one call: a dict of columns 'frame', 'phase', 'layer', 'key', 'offset', 'effect' (an "
+             "AnimationKeyCommandEffect when named, else an int) and 'value' (float or None), each a list.");
 }
 
 } // namespace Korva::python

@@ -102,20 +102,22 @@ void bindKey(py::module_& m)
 
 void bindValues(py::module_& m)
 {
-    py::enum_<AnimationKeyCommandEffect>(m, "AnimationKeyCommandEffect", py::arithmetic(),
-                                         "What a key does while it is held. Other 32-bit integers are valid "
-                                         "effects too: they take no argument and cannot be split.")
-        .value("Linear", Linear, "interpolates from a start value (argument 0) to an end value (argument 1)")
+    py::enum_<AnimationKeyCommandEffect> effect(m, "AnimationKeyCommandEffect", py::arithmetic(),
+                                                "What a key does while it is held. Other 32-bit integers are valid "
+                                                "effects too: they take no argument and cannot be split.");
+    effect.value("Linear", Linear, "interpolates from a start value (argument 0) to an end value (argument 1)")
         .value("Held1", Held1, "held state, no argument")
         .value("Held2", Held2, "held state, no argument")
         .value("Held3", Held3, "held state, no argument")
         .export_values();
+    defineEnumPickle(effect);
     py::implicitly_convertible<py::int_, AnimationKeyCommandEffect>();
 
-    py::enum_<AnimationPhase>(m, "AnimationPhase", "The three phases of an animation, in playing order.")
-        .value("Intro", AnimationPhase::Intro)
+    py::enum_<AnimationPhase> phases(m, "AnimationPhase", "The three phases of an animation, in playing order.");
+    phases.value("Intro", AnimationPhase::Intro)
         .value("Body", AnimationPhase::Body)
         .value("Outro", AnimationPhase::Outro);
+    defineEnumPickle(phases);
     m.def(
         "phase_name", [](AnimationPhase phase) { return std::string(animationPhaseName(phase)); }, py::arg("phase"),
         "The name of a phase in files and tables: 'intro', 'body' or 'outro'.");

@@ -1,0 +1,346 @@
+// The runtime: a compiled clip, a cursor over it, and sampling many positions
+// at once into NumPy arrays (no Python object per value).
+//
+// Thread safety: a clip never changes once made, so sampling it may run
+// without the GIL on private outputs and a private cursor. A ClipCursor
+// object is Python's to share: its calls keep the GIL, so threads sharing one
+// see whole samples, but its position is shared.
+#include "bindings.h"
+
+#include <animationmodel/animationjson.h>
+#include <animationmodel/animationjsonload.h>
+
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <variant>
+#include <vector>
+
+namespace Korva::python {
+
+// A cursor and the Python clip it reads, which it keeps alive.
+struct PyCursor {
+    py::object clip;
+    ClipCursor cursor;
+};
+
+} // namespace Korva::python
+
+// A ClipCursor made by __new__ is refused like every other class's.
+template <>
+struct pybind11::detail::type_caster<Korva::python::PyCursor> : checked_caster<Korva::python::PyCursor> { };
+
+namespace Korva::python {
+
+namespace {
+
+using Values = py::array_t<float>;
+using Effects = py::array_t<std::int32_t>;
+using Keyed = py::array_t<bool>;
+using Positions = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// IndexError for a channel index past the clip's channels.
+[[noreturn]] void channelOutOfRange(long long index, std::uint32_t count)
+{
+    throw py::index_error("channel " + std::to_string(index) + " out of range (the clip has " + std::to_string(count)
+                          + (count == 1 ? " channel)" : " channels)"));
+}
+
+// The channels a sample reads: None for all, or a sequence of indices and names.
+std::vector<std::uint32_t> channelsOf(const AnimationClip& clip, const py::object& channels)
+{
+    std::vector<std::uint32_t> indices;
+    if (channels.is_none()) {
+        indices.resize(clip.channelCount());
+        for (std::uint32_t c = 0; c < clip.channelCount(); ++c) {
+            indices[c] = c;
+        }
+        return indices;
+    }
+    if (PyUnicode_Check(channels.ptr()) || PyBytes_Check(channels.ptr()) || !py::isinstance<py::iterable>(channels)) {
+        throw py::type_error("channels must be None or a sequence of channel indices or names, not "
+                             + typeName(channels));
+    }
+    for (const py::handle channel : channels) {
+        if (PyUnicode_Check(channel.ptr())) {
+            const std::string name = channel.cast<std::string>();
+            const std::optional<std::uint32_t> found = clip.findChannel(name);
+            if (!found) {
+                throw py::value_error("no channel named \"" + name + "\"");
+            }
+            indices.push_back(*found);
+            continue;
+        }
+        if (!PyIndex_Check(channel.ptr())) {
+            throw py::type_error("a channel must be an int index or a str name, not " + typeName(channel));
+        }
+        const auto index = py::reinterpret_steal<py::int_>(PyNumber_Index(channel.ptr())).cast<long long>();
+        if (index < 0 || index >= static_cast<long long>(clip.channelCount())) {
+            channelOutOfRange(index, clip.channelCount());
+        }
+        indices.push_back(static_cast<std::uint32_t>(index));
+    }
+    return indices;
+}
+
+// Samples `positions` (frames, or seconds with `seconds`) of `channels` with
+// `cursor` into new arrays of `shape` (positions x channels, or channels for
+// one position). With `releaseGil`, for a private cursor only, it runs without
+// the GIL: the arrays are new and the positions a private copy.
+std::tuple<Values, Effects, Keyed> sampleInto(ClipCursor& cursor, const std::vector<double>& positions,
+                                              const std::vector<std::uint32_t>& channels, bool seconds,
+                                              const std::vector<py::ssize_t>& shape, bool releaseGil)
+{
+    Values values(shape);
+    Effects effects(shape);
+    Keyed keyed(shape);
+    float* value = values.mutable_data();
+    std::int32_t* effect = effects.mutable_data();
+    bool* isKeyed = keyed.mutable_data();
+    std::optional<py::gil_scoped_release> release;
+    if (releaseGil) {
+        release.emplace();
+    }
+    for (std::size_t row = 0; row < positions.size(); ++row) {
+        const std::size_t at = row * channels.size();
+        const ClipSampleBuffers out{value + at, effect + at, isKeyed + at};
+        if (seconds) {
+            cursor.sampleTime(positions[row], channels.data(), channels.size(), out);
+        } else {
+            cursor.sampleFrame(positions[row], channels.data(), channels.size(), out);
+        }
+    }
+    release.reset();
+    return {std::move(values), std::move(effects), std::move(keyed)};
+}
+
+// The shape of the samples of `positions` x `channels`.
+std::vector<py::ssize_t> gridOf(const std::vector<double>& positions, const std::vector<std::uint32_t>& channels)
+{
+    return {static_cast<py::ssize_t>(positions.size()), static_cast<py::ssize_t>(channels.size())};
+}
+
+std::vector<double> positionsOf(const Positions& positions)
+{
+    if (positions.ndim() != 1) {
+        throw py::value_error("positions must be one-dimensional, not of " + std::to_string(positions.ndim())
+                              + " dimensions");
+    }
+    return std::vector<double>(positions.data(), positions.data() + positions.size());
+}
+
+std::string clipRepr(const AnimationClip& clip)
+{
+    return "<AnimationClip of " + std::to_string(clip.channelCount()) + " channels, " + std::to_string(clip.keyCount())
+        + " keys, " + std::to_string(clip.frameCount()) + " frames at "
+        + py::repr(py::float_(clip.fps())).cast<std::string>() + " fps"
+        + (clip.fromTimeline() ? ", from a timeline>" : ">");
+}
+
+void bindClipQueries(py::class_<AnimationClip>& cls)
+{
+    cls.def_property_readonly("channel_count", &AnimationClip::channelCount, "Number of channels.")
+        .def("find_channel", &AnimationClip::findChannel, py::arg("name"),
+             "The index of the channel named name, or None.")
+        .def(
+            "channel_name",
+            [](const AnimationClip& clip, std::uint32_t channel) {
+                if (channel >= clip.channelCount()) {
+                    channelOutOfRange(channel, clip.channelCount());
+                }
+                return py::str(std::string(clip.channelName(channel)));
+            },
+            py::arg("channel"), "The name of a channel; IndexError past the last.")
+        .def(
+            "channel_names",
+            [](const AnimationClip& clip) {
+                py::list names;
+                for (std::uint32_t c = 0; c < clip.channelCount(); ++c) {
+                    names.append(py::str(std::string(clip.channelName(c))));
+                }
+                return names;
+            },
+            "Every channel's name, by index (byte-wise name order).")
+        .def_property_readonly("key_count", &AnimationClip::keyCount, "Number of keys.")
+        .def_property_readonly("linear_key_count", &AnimationClip::linearKeyCount, "Number of Linear keys.")
+        .def_property_readonly("byte_size", &AnimationClip::byteSize, "Bytes of the clip's arrays.")
+        .def_property_readonly("fps", &AnimationClip::fps, "Frames per second.")
+        .def_property_readonly("from_timeline", &AnimationClip::fromTimeline,
+                               "True when compiled from a timeline (as the body of an animation).")
+        .def("phase_length", &AnimationClip::phaseLength, py::arg("phase"), "Frames of a phase.")
+        .def("phase_start", &AnimationClip::phaseStart, py::arg("phase"), "The first frame of a phase.")
+        .def("frame_count", &AnimationClip::frameCount, "Frames of the three phases together.")
+        .def("to_animation", &AnimationClip::toAnimation, "The animation the clip was compiled from, exactly.")
+        .def(
+            "to_document",
+            [](const AnimationClip& clip) -> py::object {
+                AnimationDocument document = clip.toDocument();
+                if (auto* timeline = std::get_if<LayerMap>(&document)) {
+                    return py::cast(std::move(*timeline));
+                }
+                return py::cast(std::move(std::get<Animation>(document)));
+            },
+            "The document the clip was compiled from: a LayerMap for a timeline, else an Animation.");
+}
+
+void bindClipSampling(py::class_<AnimationClip>& cls)
+{
+    cls.def(
+        "sample",
+        [](const AnimationClip& clip, const Positions& positions, const py::object& channels, bool seconds) {
+            const std::vector<std::uint32_t> indices = channelsOf(clip, channels);
+            const std::vector<double> at = positionsOf(positions);
+            ClipCursor cursor(clip);
+            return sampleInto(cursor, at, indices, seconds, gridOf(at, indices), true);
+        },
+        py::arg("positions"), py::arg("channels") = py::none(), py::kw_only(), py::arg("seconds") = false,
+        "Samples many positions at once: (values, effects, keyed), NumPy arrays of positions x channels "
+        "(float32, int32, bool). positions are frames (whole or fractional; or seconds with seconds=True); "
+        "channels None for all, or indices and names. A value is the Linear key's value there, else the "
+        "value the channel holds (the end of its last Linear key ended at or before the position), or NaN.");
+}
+
+void bindClip(py::module_& m)
+{
+    py::class_<AnimationClip> cls = classOf<AnimationClip>(m, "AnimationClip");
+    defineInit<AnimationClip, const Animation&>(
+        cls, [](const Animation& animation) { return AnimationClip(animation); }, py::arg("animation"),
+        "Compiles an animation.");
+    defineInit<AnimationClip, const LayerMap&>(
+        cls, [](const LayerMap& timeline) { return AnimationClip(AnimationDocument(timeline)); }, py::arg("timeline"),
+        "Compiles a timeline, as the body of an animation.");
+    bindClipQueries(cls);
+    bindClipSampling(cls);
+    cls.def("__repr__", &clipRepr)
+        .def(
+            "__eq__",
+            [](const AnimationClip& clip, const py::object& other) {
+                return py::isinstance<AnimationClip>(other)
+                    && clip.toDocument() == other.cast<const AnimationClip&>().toDocument();
+            },
+            py::arg("other"));
+    defineCopies(cls);
+    definePickle(
+        cls,
+        [](const AnimationClip& clip) {
+            const AnimationDocument document = clip.toDocument();
+            const auto* timeline = std::get_if<LayerMap>(&document);
+            return py::make_tuple(
+                py::bytes(timeline ? timelineToJson(*timeline) : animationToJson(std::get<Animation>(document))));
+        },
+        [](const py::tuple& state) {
+            if (!PyBytes_Check(state[0].ptr())) {
+                throw py::type_error("AnimationClip state must be bytes");
+            }
+            return AnimationClip(documentFromJson(state[0].cast<std::string>()));
+        });
+    cls.attr("__hash__") = py::none();
+}
+
+std::tuple<Values, Effects, Keyed> sampleOne(PyCursor& self, double position, const py::object& channels, bool seconds)
+{
+    const std::vector<std::uint32_t> indices = channelsOf(self.cursor.clip(), channels);
+    return sampleInto(self.cursor, {position}, indices, seconds, {static_cast<py::ssize_t>(indices.size())}, false);
+}
+
+void bindCursor(py::module_& m)
+{
+    py::class_<PyCursor> cls(m, "ClipCursor",
+                             "One playing instance of a clip: samples positions, moving forward cheaply. Its calls "
+                             "hold the interpreter lock; give each thread its own cursor.");
+    defineInit<PyCursor, const py::object&>(
+        cls,
+        [](const py::object& clip) {
+            if (!py::isinstance<AnimationClip>(clip)) {
+                throw py::type_error("clip must be an AnimationClip, not " + typeName(clip));
+            }
+            return PyCursor{clip, ClipCursor(clip.cast<const AnimationClip&>())};
+        },
+        py::arg("clip"), "A cursor at frame 0 of clip, which it keeps alive.");
+    cls.def_property_readonly(
+           "clip", [](const PyCursor& self) { return self.clip; }, "The clip it samples.")
+        .def_property_readonly(
+            "channel_count", [](const PyCursor& self) { return self.cursor.channelCount(); }, "Number of channels.")
+        .def(
+            "sample_frame",
+            [](PyCursor& self, double frame, const py::object& channels) {
+                return sampleOne(self, frame, channels, false);
+            },
+            py::arg("frame"), py::arg("channels") = py::none(),
+            "(values, effects, keyed) at a frame (whole or fractional), NumPy arrays of one item per channel.")
+        .def(
+            "sample_time",
+            [](PyCursor& self, double seconds, const py::object& channels) {
+                return sampleOne(self, seconds, channels, true);
+            },
+            py::arg("seconds"), py::arg("channels") = py::none(),
+            "(values, effects, keyed) at a time in seconds (frame = seconds x fps).")
+        .def(
+            "sample",
+            [](PyCursor& self, const Positions& positions, const py::object& channels, bool seconds) {
+                const std::vector<std::uint32_t> indices = channelsOf(self.cursor.clip(), channels);
+                const std::vector<double> at = positionsOf(positions);
+                return sampleInto(self.cursor, at, indices, seconds, gridOf(at, indices), false);
+            },
+            py::arg("positions"), py::arg("channels") = py::none(), py::kw_only(), py::arg("seconds") = false,
+            "As AnimationClip.sample, moving this cursor.");
+    defineCopies(cls);
+    refusePickle(cls, "pickle its clip and make a new cursor");
+}
+
+// The clip of a document's text, loaded with the runtime's options, without the GIL.
+AnimationClip clipFromText(const std::string& text, bool refuseNonFinite, float minimumFps)
+{
+    JsonLoadOptions options;
+    options.refuseNonFiniteArguments = refuseNonFinite;
+    options.minimumFps = minimumFps;
+    AnimationClip clip;
+    JsonLoadError error;
+    JsonLoadStatus status = JsonLoadStatus::Ok;
+    {
+        py::gil_scoped_release release;
+        status = tryClipFromJson(text, options, clip, error);
+    }
+    if (status == JsonLoadStatus::OutOfMemory) {
+        throw std::bad_alloc();
+    }
+    if (status != JsonLoadStatus::Ok) {
+        throw AnimationJsonError(error.line, error.column, error.pointer, error.message);
+    }
+    return clip;
+}
+
+void bindClipLoading(py::module_& m)
+{
+    m.def(
+        "load_clip",
+        [](const py::object& source, bool refuseNonFinite, float minimumFps) {
+            return clipFromText(sourceText(source), refuseNonFinite, minimumFps);
+        },
+        py::arg("source"), py::kw_only(), py::arg("refuse_non_finite_arguments") = false, py::arg("minimum_fps") = 0.0f,
+        "The clip of a file (a path or an object with read()): an animation, or a timeline as its body. "
+        "AnimationJsonError for an invalid document, or one the options refuse: a key argument NaN or "
+        "infinite with refuse_non_finite_arguments, an fps below minimum_fps.");
+    m.def(
+        "clip_from_json",
+        [](const py::object& text, bool refuseNonFinite, float minimumFps) {
+            return clipFromText(documentText(text, "text"), refuseNonFinite, minimumFps);
+        },
+        py::arg("text"), py::kw_only(), py::arg("refuse_non_finite_arguments") = false, py::arg("minimum_fps") = 0.0f,
+        "The clip of a document's text (str or bytes), as load_clip.");
+}
+
+} // namespace
+
+void bindRuntime(py::module_& m)
+{
+    bindClip(m);
+    bindCursor(m);
+    bindClipLoading(m);
+}
+
+} // namespace Korva::python

@@ -52,6 +52,17 @@ cmp -s json.out clip.out || fail "info --json: $(diff json.out clip.out)"
 "$tool" compile - -o - <"$data/show.animation.json" | "$tool" format - | cmp -s - "$data/show.animation.json" \
     || fail "compile and format through pipes"
 
+# format -i, --check and --diff refuse a binary clip and leave it as it was.
+cp clip/show.animation kept.clip
+for mode in -i --check --diff; do
+    status=0; "$tool" format $mode kept.clip >out.txt 2>err.txt || status=$?
+    [[ $status -eq 1 ]] || fail "format $mode of a clip: status $status"
+    [[ ! -s out.txt ]] || fail "format $mode of a clip wrote to standard output"
+    grep -qxF "animationmodel: kept.clip: a binary clip file, not a JSON text: format -i, --check and --diff take JSON (format FILE -o OUT writes its JSON)" err.txt \
+        || fail "format $mode of a clip: $(cat err.txt)"
+    cmp -s kept.clip clip/show.animation || fail "format $mode changed the clip"
+done
+
 # Refusals: a cut file, a damaged one, a bad document, no -o.
 head -c 100 clip/show.animation >cut.clip
 status=0; "$tool" info cut.clip 2>err.txt || status=$?

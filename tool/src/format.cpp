@@ -3,6 +3,8 @@
 #include "commandline.h"
 #include "diff.h"
 
+#include <animationmodel/clipfile.h>
+
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -62,6 +64,13 @@ int format(const Options& o)
     }
     return forEachFile(o, [&](const std::string& file) {
         const std::string text = readDocumentText(o, file);
+        if (isClipFile(text)) {
+            // A binary clip is no text to lay out: rewriting it in place would
+            // turn it into JSON, and a diff of its bytes means nothing.
+            throw InputError(shownName(file)
+                             + ": a binary clip file, not a JSON text: format -i, --check and --diff take JSON"
+                               " (format FILE -o OUT writes its JSON)");
+        }
         const std::string canonical = canonicalText(parseDocument(file, text));
         if (canonical == text) {
             return 0;

@@ -25,12 +25,11 @@ bool isOffsetTable(const ClipArray<std::uint64_t>& offsets, std::uint64_t count,
     if (offsets.size != count + 1 || offsets[0] != 0 || offsets[count] != total) {
         return false;
     }
+    bool decreases = false;
     for (std::uint64_t i = 0; i < count; ++i) {
-        if (offsets[i] > offsets[i + 1]) {
-            return false;
-        }
+        decreases |= offsets[i] > offsets[i + 1];
     }
-    return true;
+    return !decreases;
 }
 
 bool namesIncrease(const ClipArrays& a) noexcept
@@ -54,48 +53,41 @@ bool entriesValid(const ClipArrays& a) noexcept
     if (a.entries.size != 3 * a.channelCount) {
         return false;
     }
+    // A channel's three flags are each 0 or 1 with at least one 1 exactly when they OR to 1.
+    bool bad = false;
     for (std::uint64_t c = 0; c < a.channelCount; ++c) {
-        unsigned any = 0;
-        for (std::uint64_t t = 3 * c; t < 3 * c + 3; ++t) {
-            if (a.entries[t] > 1) {
-                return false;
-            }
-            any |= a.entries[t];
-        }
-        if (any == 0) {
-            return false;
-        }
+        bad |= (a.entries[3 * c] | a.entries[3 * c + 1] | a.entries[3 * c + 2]) != 1;
     }
-    return true;
+    return !bad;
 }
 
 bool keyedTracksHaveEntries(const ClipArrays& a) noexcept
 {
+    bool bad = false;
     for (std::uint64_t t = 0; t < 3 * a.channelCount; ++t) {
-        if (a.trackKeys[t + 1] > a.trackKeys[t] && a.entries[t] == 0) {
-            return false;
-        }
+        bad |= (a.trackKeys[t + 1] > a.trackKeys[t]) & (a.entries[t] == 0);
     }
-    return true;
+    return !bad;
 }
 
-bool durationsPositive(const ClipArrays& a) noexcept
+// Invariants 7 and 8 in one pass over the durations and the effects.
+int checkKeys(const ClipArrays& a) noexcept
 {
+    if (a.effects.size != a.durations.size) {
+        return 7;
+    }
+    const std::uint32_t* durations = a.durations.data;
+    const std::int32_t* effects = a.effects.data;
+    std::uint32_t zero = 0;
+    std::uint64_t linear = 0;
     for (std::uint64_t k = 0; k < a.durations.size; ++k) {
-        if (a.durations[k] == 0) {
-            return false;
-        }
+        zero |= static_cast<std::uint32_t>(durations[k] == 0);
+        linear += static_cast<std::uint64_t>(effects[k] == 0);
     }
-    return a.effects.size == a.durations.size;
-}
-
-std::uint64_t linearCount(const ClipArrays& a) noexcept
-{
-    std::uint64_t count = 0;
-    for (std::uint64_t k = 0; k < a.effects.size; ++k) {
-        count += a.effects[k] == 0 ? 1 : 0;
+    if (zero != 0) {
+        return 7;
     }
-    return count;
+    return a.linearArgs.size != 2 * linear ? 8 : 0;
 }
 
 bool blockTableValid(const ClipArrays& a) noexcept
@@ -104,12 +96,14 @@ bool blockTableValid(const ClipArrays& a) noexcept
     if (a.trackBlocks.size != tracks + 1 || a.trackBlocks[0] != 0) {
         return false;
     }
+    bool bad = false;
     for (std::uint64_t t = 0; t < tracks; ++t) {
         const std::uint64_t keys = a.trackKeys[t + 1] - a.trackKeys[t];
-        const std::uint64_t blocks = keys / clipBlockKeys + (keys % clipBlockKeys != 0 ? 1 : 0);
-        if (a.trackBlocks[t + 1] < a.trackBlocks[t] || a.trackBlocks[t + 1] - a.trackBlocks[t] != blocks) {
-            return false;
-        }
+        const std::uint64_t blocks = keys / clipBlockKeys + static_cast<std::uint64_t>(keys % clipBlockKeys != 0);
+        bad |= (a.trackBlocks[t + 1] < a.trackBlocks[t]) | (a.trackBlocks[t + 1] - a.trackBlocks[t] != blocks);
+    }
+    if (bad) {
+        return false;
     }
     const std::uint64_t count = a.trackBlocks[tracks];
     return a.blockFrames.size == count && a.blockLinears.size == count && a.blockHeld.size == count;
@@ -176,17 +170,88 @@ int walkKeys(const ClipArrays& a) noexcept
     return walk.longest == a.phaseLengths ? 0 : 9;
 }
 
+// The bits held at key f of a channel, from L_f, the number of Linear keys
+// below f: the end argument of Linear key L_f - 1 when it lies in the channel
+// (L_f > `channelLinear`, the count at the channel's first key).
+std::uint32_t heldAt(const ClipArrays& a, std::uint64_t linear, std::uint64_t channelLinear) noexcept
+{
+    return linear > channelLinear ? bitsOf(a.linearArgs[2 * linear - 1]) : clipNoHeldBits;
+}
+
+// The sum of the durations and the number of Linear keys of `count` (<= 64) keys from `first`.
+struct BlockSums {
+    std::uint64_t frames = 0;
+    std::uint64_t linear = 0;
+};
+
+BlockSums sumBlock(const ClipArrays& a, std::uint64_t first, std::uint64_t count) noexcept
+{
+    const std::uint32_t* durations = a.durations.data + first;
+    const std::int32_t* effects = a.effects.data + first;
+    std::uint64_t frames = 0;
+    std::uint32_t linear = 0;
+    if (count == clipBlockKeys) { // a fixed trip count the compiler unrolls and vectorizes
+        for (std::uint64_t k = 0; k < clipBlockKeys; ++k) {
+            frames += durations[k];
+            linear += static_cast<std::uint32_t>(effects[k] == 0);
+        }
+    } else {
+        for (std::uint64_t k = 0; k < count; ++k) {
+            frames += durations[k];
+            linear += static_cast<std::uint32_t>(effects[k] == 0);
+        }
+    }
+    return {frames, linear};
+}
+
+// Walks track `t` a block of 64 keys at a time; true when one of 9, 11 to 14 fails there.
+bool trackFails(const ClipArrays& a, std::uint64_t t, std::uint64_t channelLinear, std::uint64_t& linear,
+                std::array<std::uint64_t, 3>& longest) noexcept
+{
+    const std::uint64_t end = a.trackKeys[t + 1];
+    std::uint64_t block = a.trackBlocks[t];
+    std::uint64_t frames = 0;
+    bool bad = false;
+    for (std::uint64_t first = a.trackKeys[t]; first < end; first += clipBlockKeys, ++block) {
+        bad |= (a.blockFrames[block] != frames) | (a.blockLinears[block] != linear)
+            | (bitsOf(a.blockHeld[block]) != heldAt(a, linear, channelLinear));
+        const BlockSums sums = sumBlock(a, first, std::min(clipBlockKeys, end - first));
+        bad |= frames > maxU64 - sums.frames; // a block sums at most 64 (2^32 - 1): never overflows itself
+        frames += sums.frames;
+        linear += sums.linear;
+    }
+    bad |= (a.trackFrames[t] != frames) | (frames > a.phaseLengths[t % 3])
+        | (bitsOf(a.trackHeld[t]) != heldAt(a, linear, channelLinear));
+    longest[t % 3] = std::max(longest[t % 3], frames);
+    return bad;
+}
+
+// Invariants 9 and 11 to 14 block by block, without stopping; only when one
+// fails does the key-by-key walk run to name the first.
+int checkBlocks(const ClipArrays& a) noexcept
+{
+    std::uint64_t linear = 0;
+    std::array<std::uint64_t, 3> longest{};
+    bool bad = false;
+    for (std::uint64_t c = 0; c < a.channelCount; ++c) {
+        const std::uint64_t channelLinear = linear;
+        for (std::uint64_t t = 3 * c; t < 3 * c + 3; ++t) {
+            bad |= trackFails(a, t, channelLinear, linear, longest);
+        }
+    }
+    return bad || longest != a.phaseLengths ? walkKeys(a) : 0;
+}
+
 bool timelineHasBodyOnly(const ClipArrays& a) noexcept
 {
     if (!a.fromTimeline) {
         return true;
     }
+    unsigned outside = 0;
     for (std::uint64_t c = 0; c < a.channelCount; ++c) {
-        if (a.entries[3 * c] != 0 || a.entries[3 * c + 2] != 0) {
-            return false;
-        }
+        outside |= a.entries[3 * c] | a.entries[3 * c + 2];
     }
-    return true;
+    return outside == 0;
 }
 
 // Invariants 1 to 8, each needed before the next can be checked safely.
@@ -212,13 +277,7 @@ int checkTables(const ClipArrays& a) noexcept
     if (!isOffsetTable(a.trackKeys, 3 * a.channelCount, a.durations.size) || !keyedTracksHaveEntries(a)) {
         return 6;
     }
-    if (!durationsPositive(a)) {
-        return 7;
-    }
-    if (a.linearArgs.size != 2 * linearCount(a)) {
-        return 8;
-    }
-    return 0;
+    return checkKeys(a);
 }
 
 } // namespace
@@ -234,7 +293,7 @@ ClipArraysCheck checkClipArrays(const ClipArrays& arrays) noexcept
     if (!blockTableValid(arrays)) {
         return {10};
     }
-    if (const int failed = walkKeys(arrays); failed != 0) {
+    if (const int failed = checkBlocks(arrays); failed != 0) {
         return {failed};
     }
     return {timelineHasBodyOnly(arrays) ? 0 : 15};

@@ -74,9 +74,6 @@ bool keyedTracksHaveEntries(const ClipArrays& a) noexcept
 // Invariants 7 and 8 in one pass over the durations and the effects.
 int checkKeys(const ClipArrays& a) noexcept
 {
-    if (a.effects.size != a.durations.size) {
-        return 7;
-    }
     const std::uint32_t* durations = a.durations.data;
     const std::int32_t* effects = a.effects.data;
     std::uint32_t zero = 0;
@@ -174,15 +171,21 @@ int walkKeys(const ClipArrays& a) noexcept
 // The bits held at key f of a channel, from L_f, the number of Linear keys
 // below f: the end argument of Linear key L_f - 1 when it lies in the channel
 // (L_f > `channelLinear`, the count at the channel's first key).
+// Before invariant 8 is checked, a count past `linearArgs` (8 then fails) reads nothing.
 std::uint32_t heldAt(const ClipArrays& a, std::uint64_t linear, std::uint64_t channelLinear) noexcept
 {
-    return linear > channelLinear ? bitsOf(a.linearArgs[2 * linear - 1]) : clipNoHeldBits;
+    if (linear <= channelLinear || 2 * linear - 1 >= a.linearArgs.size) {
+        return clipNoHeldBits;
+    }
+    return bitsOf(a.linearArgs[2 * linear - 1]);
 }
 
-// The sum of the durations and the number of Linear keys of `count` (<= 64) keys from `first`.
+// The sum of the durations, the number of Linear keys of `count` (<= 64)
+// keys from `first`, and whether a duration is 0.
 struct BlockSums {
     std::uint64_t frames = 0;
     std::uint64_t linear = 0;
+    bool zero = false;
 };
 
 BlockSums sumBlock(const ClipArrays& a, std::uint64_t first, std::uint64_t count) noexcept
@@ -191,24 +194,35 @@ BlockSums sumBlock(const ClipArrays& a, std::uint64_t first, std::uint64_t count
     const std::int32_t* effects = a.effects.data + first;
     std::uint64_t frames = 0;
     std::uint32_t linear = 0;
+    std::uint32_t zero = 0;
     if (count == clipBlockKeys) { // a fixed trip count the compiler unrolls and vectorizes
         for (std::uint64_t k = 0; k < clipBlockKeys; ++k) {
             frames += durations[k];
             linear += static_cast<std::uint32_t>(effects[k] == 0);
+            zero |= static_cast<std::uint32_t>(durations[k] == 0);
         }
     } else {
         for (std::uint64_t k = 0; k < count; ++k) {
             frames += durations[k];
             linear += static_cast<std::uint32_t>(effects[k] == 0);
+            zero |= static_cast<std::uint32_t>(durations[k] == 0);
         }
     }
-    return {frames, linear};
+    return {frames, linear, zero != 0};
 }
 
-// Walks track `t` a block of 64 keys at a time; true when one of 9, 11 to 14 fails there.
-bool trackFails(const ClipArrays& a, std::uint64_t t, std::uint64_t channelLinear, std::uint64_t& linear,
-                std::array<std::uint64_t, 3>& longest) noexcept
+// What the block-wise walk has seen so far.
+struct BlockWalk {
+    std::uint64_t linear = 0; // Linear keys passed
+    std::array<std::uint64_t, 3> longest{};
+    bool zero = false; // a duration is 0
+    bool bad = false;  // one of 9, 11 to 14 fails
+};
+
+// Walks track `t` a block of 64 keys at a time.
+void walkTrackBlocks(const ClipArrays& a, std::uint64_t t, std::uint64_t channelLinear, BlockWalk& walk) noexcept
 {
+    std::uint64_t& linear = walk.linear;
     const std::uint64_t end = a.trackKeys[t + 1];
     std::uint64_t block = a.trackBlocks[t];
     std::uint64_t frames = 0;
@@ -218,29 +232,35 @@ bool trackFails(const ClipArrays& a, std::uint64_t t, std::uint64_t channelLinea
             | (bitsOf(a.blockHeld[block]) != heldAt(a, linear, channelLinear));
         const BlockSums sums = sumBlock(a, first, std::min(clipBlockKeys, end - first));
         bad |= frames > maxU64 - sums.frames; // a block sums at most 64 (2^32 - 1): never overflows itself
+        walk.zero |= sums.zero;
         frames += sums.frames;
         linear += sums.linear;
     }
     // A track longer than its phase shows in `longest`, compared once all are walked.
     bad |= (a.trackFrames[t] != frames) | (bitsOf(a.trackHeld[t]) != heldAt(a, linear, channelLinear));
-    longest[t % 3] = std::max(longest[t % 3], frames);
-    return bad;
+    walk.longest[t % 3] = std::max(walk.longest[t % 3], frames);
+    walk.bad |= bad;
 }
 
-// Invariants 9 and 11 to 14 block by block, without stopping; only when one
-// fails does the key-by-key walk run to name the first.
+// Invariants 7 to 9 and 11 to 14 in one block-wise pass, without stopping
+// (needs 1 to 6, the sizes of 9, 10 and 14 and the table of 10); only when one
+// of 9, 11 to 14 fails does the key-by-key walk run to name the first.
 int checkBlocks(const ClipArrays& a) noexcept
 {
-    std::uint64_t linear = 0;
-    std::array<std::uint64_t, 3> longest{};
-    bool bad = false;
+    BlockWalk walk;
     for (std::uint64_t c = 0; c < a.channelCount; ++c) {
-        const std::uint64_t channelLinear = linear;
+        const std::uint64_t channelLinear = walk.linear;
         for (std::uint64_t t = 3 * c; t < 3 * c + 3; ++t) {
-            bad |= trackFails(a, t, channelLinear, linear, longest);
+            walkTrackBlocks(a, t, channelLinear, walk);
         }
     }
-    if (!bad && longest == a.phaseLengths) {
+    if (walk.zero) {
+        return 7;
+    }
+    if (a.linearArgs.size != 2 * walk.linear) { // the tracks cover every key
+        return 8;
+    }
+    if (!walk.bad && walk.longest == a.phaseLengths) {
         return 0;
     }
     const int failed = walkKeys(a);
@@ -283,7 +303,16 @@ int checkTables(const ClipArrays& a) noexcept
     if (!isOffsetTable(a.trackKeys, 3 * a.channelCount, a.durations.size) || !keyedTracksHaveEntries(a)) {
         return 6;
     }
-    return checkKeys(a);
+    return a.effects.size != a.durations.size ? 7 : 0;
+}
+
+// Invariants 9, 10 and 14 on the sizes and the block table alone.
+int checkSizes(const ClipArrays& a) noexcept
+{
+    if (a.trackFrames.size != 3 * a.channelCount || a.trackHeld.size != 3 * a.channelCount) {
+        return a.trackFrames.size != 3 * a.channelCount ? 9 : 14;
+    }
+    return blockTableValid(a) ? 0 : 10;
 }
 
 } // namespace
@@ -293,11 +322,10 @@ ClipArraysCheck checkClipArrays(const ClipArrays& arrays) noexcept
     if (const int failed = checkTables(arrays); failed != 0) {
         return {failed};
     }
-    if (arrays.trackFrames.size != 3 * arrays.channelCount || arrays.trackHeld.size != 3 * arrays.channelCount) {
-        return {arrays.trackFrames.size != 3 * arrays.channelCount ? 9 : 14};
-    }
-    if (!blockTableValid(arrays)) {
-        return {10};
+    if (const int failed = checkSizes(arrays); failed != 0) {
+        // Rare: 7 and 8 come first, and need a pass of their own.
+        const int keys = checkKeys(arrays);
+        return {keys != 0 ? keys : failed};
     }
     if (const int failed = checkBlocks(arrays); failed != 0) {
         return {failed};

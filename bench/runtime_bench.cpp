@@ -239,7 +239,7 @@ void checkArrays(benchmark::State& state, bool realistic)
         ClipArraysCheck check = checkClipArrays(clip.arrays());
         benchmark::DoNotOptimize(check);
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * clip.byteSize()));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(clip.byteSize()));
 }
 
 void copyClipBytes(benchmark::State& state, bool realistic)
@@ -252,7 +252,7 @@ void copyClipBytes(benchmark::State& state, bool realistic)
         benchmark::DoNotOptimize(target.data());
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * source.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(source.size()));
 }
 
 void printClipMemory()

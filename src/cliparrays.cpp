@@ -20,6 +20,12 @@ std::uint32_t bitsOf(float value) noexcept
     return bits;
 }
 
+// 1 when `condition` holds, else 0: conditions combined with | and & without branching.
+unsigned flag(bool condition) noexcept
+{
+    return condition ? 1u : 0u;
+}
+
 // True when `offsets` (size `count` + 1) starts at 0, never decreases and ends at `total`.
 bool isOffsetTable(const ClipArray<std::uint64_t>& offsets, std::uint64_t count, std::uint64_t total) noexcept
 {
@@ -64,11 +70,11 @@ bool entriesValid(const ClipArrays& a) noexcept
 
 bool keyedTracksHaveEntries(const ClipArrays& a) noexcept
 {
-    bool bad = false;
+    unsigned bad = 0;
     for (std::uint64_t t = 0; t < 3 * a.channelCount; ++t) {
-        bad |= (a.trackKeys[t + 1] > a.trackKeys[t]) & (a.entries[t] == 0);
+        bad |= flag(a.trackKeys[t + 1] > a.trackKeys[t]) & flag(a.entries[t] == 0);
     }
-    return !bad;
+    return bad == 0;
 }
 
 // Invariants 7 and 8 in one pass over the durations and the effects.
@@ -94,13 +100,13 @@ bool blockTableValid(const ClipArrays& a) noexcept
     if (a.trackBlocks.size != tracks + 1 || a.trackBlocks[0] != 0) {
         return false;
     }
-    bool bad = false;
+    unsigned bad = 0;
     for (std::uint64_t t = 0; t < tracks; ++t) {
         const std::uint64_t keys = a.trackKeys[t + 1] - a.trackKeys[t];
         const std::uint64_t blocks = keys / clipBlockKeys + static_cast<std::uint64_t>(keys % clipBlockKeys != 0);
-        bad |= (a.trackBlocks[t + 1] < a.trackBlocks[t]) | (a.trackBlocks[t + 1] - a.trackBlocks[t] != blocks);
+        bad |= flag(a.trackBlocks[t + 1] < a.trackBlocks[t]) | flag(a.trackBlocks[t + 1] - a.trackBlocks[t] != blocks);
     }
-    if (bad) {
+    if (bad != 0) {
         return false;
     }
     const std::uint64_t count = a.trackBlocks[tracks];
@@ -226,20 +232,20 @@ void walkTrackBlocks(const ClipArrays& a, std::uint64_t t, std::uint64_t channel
     const std::uint64_t end = a.trackKeys[t + 1];
     std::uint64_t block = a.trackBlocks[t];
     std::uint64_t frames = 0;
-    bool bad = false;
+    unsigned bad = 0;
     for (std::uint64_t first = a.trackKeys[t]; first < end; first += clipBlockKeys, ++block) {
-        bad |= (a.blockFrames[block] != frames) | (a.blockLinears[block] != linear)
-            | (bitsOf(a.blockHeld[block]) != heldAt(a, linear, channelLinear));
+        bad |= flag(a.blockFrames[block] != frames) | flag(a.blockLinears[block] != linear)
+            | flag(bitsOf(a.blockHeld[block]) != heldAt(a, linear, channelLinear));
         const BlockSums sums = sumBlock(a, first, std::min(clipBlockKeys, end - first));
-        bad |= frames > maxU64 - sums.frames; // a block sums at most 64 (2^32 - 1): never overflows itself
+        bad |= flag(frames > maxU64 - sums.frames); // a block sums at most 64 (2^32 - 1): never overflows itself
         walk.zero |= sums.zero;
         frames += sums.frames;
         linear += sums.linear;
     }
     // A track longer than its phase shows in `longest`, compared once all are walked.
-    bad |= (a.trackFrames[t] != frames) | (bitsOf(a.trackHeld[t]) != heldAt(a, linear, channelLinear));
+    bad |= flag(a.trackFrames[t] != frames) | flag(bitsOf(a.trackHeld[t]) != heldAt(a, linear, channelLinear));
     walk.longest[t % 3] = std::max(walk.longest[t % 3], frames);
-    walk.bad |= bad;
+    walk.bad = walk.bad || bad != 0;
 }
 
 // Invariants 7 to 9 and 11 to 14 in one block-wise pass, without stopping

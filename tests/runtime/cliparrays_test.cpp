@@ -54,9 +54,13 @@ void damageScalars(ClipArrays& view, std::mt19937_64& random)
     const std::array<float, 5> rates{0.0f, -1.0f, NAN, INFINITY, -0.0f};
     switch (random() % 5) {
     case 0: view.fps = rates[random() % rates.size()]; break;
-    case 1: view.phaseLengths[random() % 3] += random() % 2 == 0 ? 1 : -1; break;
+    case 1: {
+        std::uint64_t& length = view.phaseLengths[random() % 3];
+        length = random() % 2 == 0 ? length + 1 : length - 1;
+        break;
+    }
     case 2: view.phaseLengths[random() % 3] = std::numeric_limits<std::uint64_t>::max() - random() % 2; break;
-    case 3: view.channelCount += random() % 2 == 0 ? 1 : -1; break;
+    case 3: view.channelCount = random() % 2 == 0 ? view.channelCount + 1 : view.channelCount - 1; break;
     default: view.fromTimeline = !view.fromTimeline;
     }
 }

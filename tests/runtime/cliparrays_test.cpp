@@ -119,3 +119,16 @@ TEST(ClipArraysCheck, NamesTheSameFirstBrokenInvariantAsTheKeyByKeyWalk)
         EXPECT_GT(seen[invariant], 0) << invariant;
     }
 }
+
+TEST(ClipArraysCheck, AHugeChannelCountIsRefusedBeforeAnyArrayIsRead)
+{
+    std::mt19937_64 random(5);
+    const AnimationClip clip(randomAnimation(random, 3, 70));
+    for (const std::uint64_t count : {std::uint64_t{0xFFFFFFFFu}, std::uint64_t{1} << 32, ~std::uint64_t{0},
+                                      ~std::uint64_t{0} / 3, ~std::uint64_t{0} / 3 + 1}) {
+        ClipArrays arrays = clip.arrays();
+        arrays.channelCount = count;
+        EXPECT_EQ(checkClipArrays(arrays).failedInvariant, 3) << count;
+        EXPECT_EQ(Reference::checkClipArrays(arrays).failedInvariant, 3) << count;
+    }
+}

@@ -2,6 +2,7 @@
 // engine programmer writes by hand over flat arrays, on the cut show timeline
 // and on a timeline of realistic keys: 200 channels either way.
 #include <animationmodel/animationsampler.h>
+#include <animationmodel/cliparrays.h>
 #include <animationmodel/clipcursor.h>
 #include "show_timeline.h"
 #include "runtime_bench.h"
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <random>
@@ -228,6 +230,31 @@ void copyAnimation(benchmark::State& state, bool realistic)
     }
 }
 
+// The check a binary clip file's arrays go through before they are used in
+// place, against a copy of as many bytes (what reading the file costs at least).
+void checkArrays(benchmark::State& state, bool realistic)
+{
+    const AnimationClip clip(animationOf(realistic));
+    for (auto _ : state) {
+        ClipArraysCheck check = checkClipArrays(clip.arrays());
+        benchmark::DoNotOptimize(check);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(clip.byteSize()));
+}
+
+void copyClipBytes(benchmark::State& state, bool realistic)
+{
+    const AnimationClip clip(animationOf(realistic));
+    const std::vector<unsigned char> source(clip.byteSize(), 1);
+    std::vector<unsigned char> target(source.size());
+    for (auto _ : state) {
+        std::memcpy(target.data(), source.data(), source.size());
+        benchmark::DoNotOptimize(target.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(source.size()));
+}
+
 void printClipMemory()
 {
     for (const bool realistic : {false, true}) {
@@ -286,5 +313,9 @@ BENCHMARK_CAPTURE(compileClip, show, false)->Unit(benchmark::kMillisecond)->Comp
 BENCHMARK_CAPTURE(copyAnimation, show, false)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
 BENCHMARK_CAPTURE(compileClip, real, true)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
 BENCHMARK_CAPTURE(copyAnimation, real, true)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(checkArrays, show, false)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(copyClipBytes, show, false)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(checkArrays, real, true)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(copyClipBytes, real, true)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
 
 } // namespace Korva

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -19,18 +20,23 @@ std::uint32_t bitsOf(float value) noexcept
     return bits;
 }
 
+// 1 when `condition` holds, else 0: conditions combined with | and & without branching.
+unsigned flag(bool condition) noexcept
+{
+    return condition ? 1u : 0u;
+}
+
 // True when `offsets` (size `count` + 1) starts at 0, never decreases and ends at `total`.
 bool isOffsetTable(const ClipArray<std::uint64_t>& offsets, std::uint64_t count, std::uint64_t total) noexcept
 {
     if (offsets.size != count + 1 || offsets[0] != 0 || offsets[count] != total) {
         return false;
     }
+    bool decreases = false;
     for (std::uint64_t i = 0; i < count; ++i) {
-        if (offsets[i] > offsets[i + 1]) {
-            return false;
-        }
+        decreases |= offsets[i] > offsets[i + 1];
     }
-    return true;
+    return !decreases;
 }
 
 bool namesIncrease(const ClipArrays& a) noexcept
@@ -54,48 +60,38 @@ bool entriesValid(const ClipArrays& a) noexcept
     if (a.entries.size != 3 * a.channelCount) {
         return false;
     }
+    // A channel's three flags are each 0 or 1 with at least one 1 exactly when they OR to 1.
+    bool bad = false;
     for (std::uint64_t c = 0; c < a.channelCount; ++c) {
-        unsigned any = 0;
-        for (std::uint64_t t = 3 * c; t < 3 * c + 3; ++t) {
-            if (a.entries[t] > 1) {
-                return false;
-            }
-            any |= a.entries[t];
-        }
-        if (any == 0) {
-            return false;
-        }
+        bad |= (a.entries[3 * c] | a.entries[3 * c + 1] | a.entries[3 * c + 2]) != 1;
     }
-    return true;
+    return !bad;
 }
 
 bool keyedTracksHaveEntries(const ClipArrays& a) noexcept
 {
+    unsigned bad = 0;
     for (std::uint64_t t = 0; t < 3 * a.channelCount; ++t) {
-        if (a.trackKeys[t + 1] > a.trackKeys[t] && a.entries[t] == 0) {
-            return false;
-        }
+        bad |= flag(a.trackKeys[t + 1] > a.trackKeys[t]) & flag(a.entries[t] == 0);
     }
-    return true;
+    return bad == 0;
 }
 
-bool durationsPositive(const ClipArrays& a) noexcept
+// Invariants 7 and 8 in one pass over the durations and the effects.
+int checkKeys(const ClipArrays& a) noexcept
 {
+    const std::uint32_t* durations = a.durations.data;
+    const std::int32_t* effects = a.effects.data;
+    std::uint32_t zero = 0;
+    std::uint64_t linear = 0;
     for (std::uint64_t k = 0; k < a.durations.size; ++k) {
-        if (a.durations[k] == 0) {
-            return false;
-        }
+        zero |= static_cast<std::uint32_t>(durations[k] == 0);
+        linear += static_cast<std::uint64_t>(effects[k] == 0);
     }
-    return a.effects.size == a.durations.size;
-}
-
-std::uint64_t linearCount(const ClipArrays& a) noexcept
-{
-    std::uint64_t count = 0;
-    for (std::uint64_t k = 0; k < a.effects.size; ++k) {
-        count += a.effects[k] == 0 ? 1 : 0;
+    if (zero != 0) {
+        return 7;
     }
-    return count;
+    return a.linearArgs.size != 2 * linear ? 8 : 0;
 }
 
 bool blockTableValid(const ClipArrays& a) noexcept
@@ -104,12 +100,14 @@ bool blockTableValid(const ClipArrays& a) noexcept
     if (a.trackBlocks.size != tracks + 1 || a.trackBlocks[0] != 0) {
         return false;
     }
+    unsigned bad = 0;
     for (std::uint64_t t = 0; t < tracks; ++t) {
         const std::uint64_t keys = a.trackKeys[t + 1] - a.trackKeys[t];
-        const std::uint64_t blocks = keys / clipBlockKeys + (keys % clipBlockKeys != 0 ? 1 : 0);
-        if (a.trackBlocks[t + 1] < a.trackBlocks[t] || a.trackBlocks[t + 1] - a.trackBlocks[t] != blocks) {
-            return false;
-        }
+        const std::uint64_t blocks = keys / clipBlockKeys + static_cast<std::uint64_t>(keys % clipBlockKeys != 0);
+        bad |= flag(a.trackBlocks[t + 1] < a.trackBlocks[t]) | flag(a.trackBlocks[t + 1] - a.trackBlocks[t] != blocks);
+    }
+    if (bad != 0) {
+        return false;
     }
     const std::uint64_t count = a.trackBlocks[tracks];
     return a.blockFrames.size == count && a.blockLinears.size == count && a.blockHeld.size == count;
@@ -176,17 +174,116 @@ int walkKeys(const ClipArrays& a) noexcept
     return walk.longest == a.phaseLengths ? 0 : 9;
 }
 
+// The bits held at key f of a channel, from L_f, the number of Linear keys
+// below f: the end argument of Linear key L_f - 1 when it lies in the channel
+// (L_f > `channelLinear`, the count at the channel's first key).
+// Before invariant 8 is checked, a count past `linearArgs` (8 then fails) reads nothing.
+std::uint32_t heldAt(const ClipArrays& a, std::uint64_t linear, std::uint64_t channelLinear) noexcept
+{
+    if (linear <= channelLinear || 2 * linear - 1 >= a.linearArgs.size) {
+        return clipNoHeldBits;
+    }
+    return bitsOf(a.linearArgs[2 * linear - 1]);
+}
+
+// The sum of the durations, the number of Linear keys of `count` (<= 64)
+// keys from `first`, and whether a duration is 0.
+struct BlockSums {
+    std::uint64_t frames = 0;
+    std::uint64_t linear = 0;
+    bool zero = false;
+};
+
+BlockSums sumBlock(const ClipArrays& a, std::uint64_t first, std::uint64_t count) noexcept
+{
+    const std::uint32_t* durations = a.durations.data + first;
+    const std::int32_t* effects = a.effects.data + first;
+    std::uint64_t frames = 0;
+    std::uint32_t linear = 0;
+    std::uint32_t zero = 0;
+    if (count == clipBlockKeys) { // a fixed trip count the compiler unrolls and vectorizes
+        for (std::uint64_t k = 0; k < clipBlockKeys; ++k) {
+            frames += durations[k];
+            linear += static_cast<std::uint32_t>(effects[k] == 0);
+            zero |= static_cast<std::uint32_t>(durations[k] == 0);
+        }
+    } else {
+        for (std::uint64_t k = 0; k < count; ++k) {
+            frames += durations[k];
+            linear += static_cast<std::uint32_t>(effects[k] == 0);
+            zero |= static_cast<std::uint32_t>(durations[k] == 0);
+        }
+    }
+    return {frames, linear, zero != 0};
+}
+
+// What the block-wise walk has seen so far.
+struct BlockWalk {
+    std::uint64_t linear = 0; // Linear keys passed
+    std::array<std::uint64_t, 3> longest{};
+    bool zero = false; // a duration is 0
+    bool bad = false;  // one of 9, 11 to 14 fails
+};
+
+// Walks track `t` a block of 64 keys at a time.
+void walkTrackBlocks(const ClipArrays& a, std::uint64_t t, std::uint64_t channelLinear, BlockWalk& walk) noexcept
+{
+    std::uint64_t& linear = walk.linear;
+    const std::uint64_t end = a.trackKeys[t + 1];
+    std::uint64_t block = a.trackBlocks[t];
+    std::uint64_t frames = 0;
+    unsigned bad = 0;
+    for (std::uint64_t first = a.trackKeys[t]; first < end; first += clipBlockKeys, ++block) {
+        bad |= flag(a.blockFrames[block] != frames) | flag(a.blockLinears[block] != linear)
+            | flag(bitsOf(a.blockHeld[block]) != heldAt(a, linear, channelLinear));
+        const BlockSums sums = sumBlock(a, first, std::min(clipBlockKeys, end - first));
+        bad |= flag(frames > maxU64 - sums.frames); // a block sums at most 64 (2^32 - 1): never overflows itself
+        walk.zero |= sums.zero;
+        frames += sums.frames;
+        linear += sums.linear;
+    }
+    // A track longer than its phase shows in `longest`, compared once all are walked.
+    bad |= flag(a.trackFrames[t] != frames) | flag(bitsOf(a.trackHeld[t]) != heldAt(a, linear, channelLinear));
+    walk.longest[t % 3] = std::max(walk.longest[t % 3], frames);
+    walk.bad = walk.bad || bad != 0;
+}
+
+// Invariants 7 to 9 and 11 to 14 in one block-wise pass, without stopping
+// (needs 1 to 6, the sizes of 9, 10 and 14 and the table of 10); only when one
+// of 9, 11 to 14 fails does the key-by-key walk run to name the first.
+int checkBlocks(const ClipArrays& a) noexcept
+{
+    BlockWalk walk;
+    for (std::uint64_t c = 0; c < a.channelCount; ++c) {
+        const std::uint64_t channelLinear = walk.linear;
+        for (std::uint64_t t = 3 * c; t < 3 * c + 3; ++t) {
+            walkTrackBlocks(a, t, channelLinear, walk);
+        }
+    }
+    if (walk.zero) {
+        return 7;
+    }
+    if (a.linearArgs.size != 2 * walk.linear) { // the tracks cover every key
+        return 8;
+    }
+    if (!walk.bad && walk.longest == a.phaseLengths) {
+        return 0;
+    }
+    const int failed = walkKeys(a);
+    assert(failed != 0 && "the block-wise walk and the key-by-key walk disagree");
+    return failed;
+}
+
 bool timelineHasBodyOnly(const ClipArrays& a) noexcept
 {
     if (!a.fromTimeline) {
         return true;
     }
+    unsigned outside = 0;
     for (std::uint64_t c = 0; c < a.channelCount; ++c) {
-        if (a.entries[3 * c] != 0 || a.entries[3 * c + 2] != 0) {
-            return false;
-        }
+        outside |= a.entries[3 * c] | a.entries[3 * c + 2];
     }
-    return true;
+    return outside == 0;
 }
 
 // Invariants 1 to 8, each needed before the next can be checked safely.
@@ -212,13 +309,16 @@ int checkTables(const ClipArrays& a) noexcept
     if (!isOffsetTable(a.trackKeys, 3 * a.channelCount, a.durations.size) || !keyedTracksHaveEntries(a)) {
         return 6;
     }
-    if (!durationsPositive(a)) {
-        return 7;
+    return a.effects.size != a.durations.size ? 7 : 0;
+}
+
+// Invariants 9, 10 and 14 on the sizes and the block table alone.
+int checkSizes(const ClipArrays& a) noexcept
+{
+    if (a.trackFrames.size != 3 * a.channelCount || a.trackHeld.size != 3 * a.channelCount) {
+        return a.trackFrames.size != 3 * a.channelCount ? 9 : 14;
     }
-    if (a.linearArgs.size != 2 * linearCount(a)) {
-        return 8;
-    }
-    return 0;
+    return blockTableValid(a) ? 0 : 10;
 }
 
 } // namespace
@@ -228,13 +328,12 @@ ClipArraysCheck checkClipArrays(const ClipArrays& arrays) noexcept
     if (const int failed = checkTables(arrays); failed != 0) {
         return {failed};
     }
-    if (arrays.trackFrames.size != 3 * arrays.channelCount || arrays.trackHeld.size != 3 * arrays.channelCount) {
-        return {arrays.trackFrames.size != 3 * arrays.channelCount ? 9 : 14};
+    if (const int failed = checkSizes(arrays); failed != 0) {
+        // Rare: 7 and 8 come first, and need a pass of their own.
+        const int keys = checkKeys(arrays);
+        return {keys != 0 ? keys : failed};
     }
-    if (!blockTableValid(arrays)) {
-        return {10};
-    }
-    if (const int failed = walkKeys(arrays); failed != 0) {
+    if (const int failed = checkBlocks(arrays); failed != 0) {
         return {failed};
     }
     return {timelineHasBodyOnly(arrays) ? 0 : 15};

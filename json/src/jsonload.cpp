@@ -4,7 +4,6 @@
 
 #include "documentreader.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -17,12 +16,32 @@ namespace Korva {
 
 namespace {
 
+constexpr char ellipsis[] = "...";
+constexpr std::size_t ellipsisSize = sizeof(ellipsis) - 1;
+
+// True for the second to fourth bytes of a UTF-8 character.
+bool continuesCharacter(char byte) noexcept
+{
+    return (static_cast<unsigned char>(byte) & 0xC0u) == 0x80u;
+}
+
+// Copies `text` into `buffer`, NUL-terminated; a text too long is cut before
+// a whole character (at most 3 bytes earlier, however malformed the text) and ends with "...".
 template <std::size_t size>
 void copyText(char (&buffer)[size], const char* text) noexcept
 {
-    const std::size_t length = std::min(std::strlen(text), size - 1);
-    std::memcpy(buffer, text, length);
-    buffer[length] = '\0';
+    static_assert(size > ellipsisSize + 4, "the buffer holds at least a character and the ellipsis");
+    const std::size_t length = std::strlen(text);
+    if (length < size) {
+        std::memcpy(buffer, text, length + 1);
+        return;
+    }
+    std::size_t cut = size - 1 - ellipsisSize;
+    for (int step = 0; step < 3 && continuesCharacter(text[cut]); ++step) {
+        --cut;
+    }
+    std::memcpy(buffer, text, cut);
+    std::memcpy(buffer + cut, ellipsis, ellipsisSize + 1);
 }
 
 JsonLoadStatus fail(JsonLoadError& error, JsonLoadStatus status, const char* message) noexcept

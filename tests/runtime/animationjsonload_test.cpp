@@ -148,13 +148,67 @@ TEST(JsonLoad, FilesLoadAndAMissingFileIsAFileError)
     EXPECT_EQ(clip.keyCount(), 2u);
 }
 
-TEST(JsonLoad, LongTextsAreCutToTheirBuffers)
+namespace {
+
+// The pointer that loading a body layer named `name` whose first key is not an object reports.
+std::string pointerOf(const std::string& name)
 {
-    const std::string name(1000, 'n');
     const std::string text = R"({"format": "animationmodel", "version": 1, "body": {")" + name + R"(": [1]}})";
     AnimationDocument document;
     JsonLoadError error;
-    ASSERT_EQ(tryDocumentFromJson(text, {}, document, error), JsonLoadStatus::Invalid);
-    EXPECT_EQ(std::strlen(error.pointer), sizeof(error.pointer) - 1);
-    EXPECT_EQ(std::string(error.pointer), ("/body/" + name + "/0").substr(0, sizeof(error.pointer) - 1));
+    EXPECT_EQ(tryDocumentFromJson(text, {}, document, error), JsonLoadStatus::Invalid);
+    EXPECT_LT(std::strlen(error.pointer), sizeof(error.pointer));
+    return error.pointer;
+}
+
+} // namespace
+
+TEST(JsonLoad, APointerThatFitsIsCopiedWhole)
+{
+    // "/body/" + name + "/0": 255 bytes and the NUL fill the 256 of the buffer.
+    const std::string name(247, 'n');
+    EXPECT_EQ(pointerOf(name), "/body/" + name + "/0");
+    EXPECT_EQ(pointerOf(name).size(), 255u);
+}
+
+TEST(JsonLoad, ALongerPointerIsCutAndEndsWithAnEllipsis)
+{
+    const std::string name(248, 'n');
+    EXPECT_EQ(pointerOf(name), "/body/" + name.substr(0, 246) + "...");
+    EXPECT_EQ(pointerOf(name).size(), 255u);
+    const std::string huge(100000, 'h');
+    EXPECT_EQ(pointerOf(huge), "/body/" + huge.substr(0, 246) + "...");
+}
+
+TEST(JsonLoad, APointerIsCutBeforeACharacterThatWouldNotFit)
+{
+    // 252 bytes are kept before "...": a character at byte 251 of 2 bytes, or
+    // at 249 to 251 of 4 bytes, straddles the cut and is dropped whole.
+    const std::string two = "\xc3\xa9";
+    EXPECT_EQ(pointerOf(std::string(245, 'n') + two + "tail"), "/body/" + std::string(245, 'n') + "...");
+    EXPECT_EQ(pointerOf(std::string(244, 'n') + two + "tail"), "/body/" + std::string(244, 'n') + two + "...");
+    const std::string four = "\xf0\x9f\x98\x80";
+    for (std::size_t before = 243; before <= 245; ++before) {
+        EXPECT_EQ(pointerOf(std::string(before, 'n') + four + "tail"), "/body/" + std::string(before, 'n') + "...")
+            << before;
+    }
+    EXPECT_EQ(pointerOf(std::string(242, 'n') + four + "tail"), "/body/" + std::string(242, 'n') + four + "...");
+}
+
+TEST(JsonLoad, ALongMessageIsCutBeforeACharacterAndEndsWithAnEllipsis)
+{
+    // The message of a missing file is "<path>: No such file or directory"; 508 bytes are kept before "...".
+    const std::string three = "\xe2\x82\xac";
+    const std::string path = "/nonexistent/" + std::string(494, 'p') + three + "/file.json";
+    AnimationDocument document;
+    JsonLoadError error;
+    ASSERT_EQ(tryLoadDocument(path.c_str(), {}, document, error), JsonLoadStatus::FileError);
+    EXPECT_EQ(std::string(error.message), "/nonexistent/" + std::string(494, 'p') + "...");
+    const std::string fits = "/nonexistent/" + std::string(471, 'p');
+    ASSERT_EQ(tryLoadDocument(fits.c_str(), {}, document, error), JsonLoadStatus::FileError);
+    EXPECT_EQ(std::string(error.message), fits + ": No such file or directory");
+    EXPECT_EQ(std::strlen(error.message), 511u);
+    const std::string over = fits + "p";
+    ASSERT_EQ(tryLoadDocument(over.c_str(), {}, document, error), JsonLoadStatus::FileError);
+    EXPECT_EQ(std::string(error.message), (over + ": No such file or directory").substr(0, 508) + "...");
 }

@@ -44,9 +44,10 @@ struct JsonLoadError {
     std::uint64_t line = 0;
     /// Column of the offending value, from 1, in characters; 0 when none.
     std::uint64_t column = 0;
-    /// JSON Pointer of the offending value, NUL-terminated.
+    /// JSON Pointer of the offending value, NUL-terminated; when longer, cut between two UTF-8 characters and ended
+    /// with "...".
     char pointer[256] = {};
-    /// The reason, NUL-terminated.
+    /// The reason, NUL-terminated; when longer, cut between two UTF-8 characters and ended with "...".
     char message[512] = {};
 };
 

@@ -1,6 +1,5 @@
 #include "clipchannel.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace Korva {
@@ -8,30 +7,6 @@ namespace Korva {
 namespace {
 
 constexpr std::uint64_t lastFrame = std::numeric_limits<std::uint64_t>::max();
-
-// Asks for the cache lines of a block's keys at once, so that the loads of
-// the walk below (durations, then effects, then Linear arguments) wait for
-// memory once rather than three times in a row. Lines past an array's end
-// are never requested.
-void prefetchBlock(const ClipArrays& a, std::uint64_t first, std::uint64_t linear) noexcept
-{
-#if defined(__GNUC__)
-    constexpr std::uint64_t line = 64;
-    const std::uint64_t keys = std::min(clipBlockKeys, a.durations.size - first);
-    for (std::uint64_t k = 0; k < keys; k += line / sizeof(std::uint32_t)) {
-        __builtin_prefetch(&a.durations[first + k]);
-        __builtin_prefetch(&a.effects[first + k]);
-    }
-    const std::uint64_t args = std::min(2 * clipBlockKeys, a.linearArgs.size - 2 * linear);
-    for (std::uint64_t k = 0; k < args; k += line / sizeof(float)) {
-        __builtin_prefetch(&a.linearArgs[2 * linear + k]);
-    }
-#else
-    (void)a;
-    (void)first;
-    (void)linear;
-#endif
-}
 
 } // namespace
 
@@ -99,7 +74,6 @@ void ClipChannelMover::seek(ClipChannelState& state, std::uint64_t channel, std:
         }
     }
     const std::uint64_t first = a.trackKeys[track] + (low - a.trackBlocks[track]) * clipBlockKeys;
-    prefetchBlock(a, first, a.blockLinears[low]);
     std::uint64_t key = first;
     std::uint64_t start = a.blockFrames[low];
     // Eight keys at a time (sums the compiler vectorizes), then one by one;

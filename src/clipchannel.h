@@ -19,8 +19,12 @@
 // The per-channel steps of a sample, inlined into the loop over channels.
 #if defined(__GNUC__)
 #define ANIMATIONMODEL_HOT_INLINE inline __attribute__((always_inline))
+#define ANIMATIONMODEL_COLD __attribute__((noinline, cold))
+#define ANIMATIONMODEL_UNLIKELY(condition) __builtin_expect(static_cast<bool>(condition), 0)
 #else
 #define ANIMATIONMODEL_HOT_INLINE inline
+#define ANIMATIONMODEL_COLD
+#define ANIMATIONMODEL_UNLIKELY(condition) (condition)
 #endif
 
 namespace Korva {
@@ -72,11 +76,19 @@ struct ClipChannelState {
         const double scaled = offset * static_cast<double>(delta);
         const double share = static_cast<double>(static_cast<float>(scaled)) / length;
         float value = from + static_cast<float>(share);
-        const bool exactProduct = whole && shortKey;
-        if ((nearMidpoint(scaled) && !exactProduct) || nearMidpoint(share) || mayOverflow) {
-            value = rampValueAt(from, to, offset, length);
+        // One branch, rarely taken: the conditions combined bit by bit.
+        const bool exactProduct = whole & shortKey;
+        const bool rare = (nearMidpoint(scaled) & !exactProduct) | nearMidpoint(share) | mayOverflow;
+        if (ANIMATIONMODEL_UNLIKELY(rare)) {
+            value = exactValueAt(offset);
         }
         return offset == 0.0 ? from : value;
+    }
+
+    /// The value at `offset` by the exact steps, out of line: the rare case.
+    ANIMATIONMODEL_COLD float exactValueAt(double offset) const noexcept
+    {
+        return rampValueAt(from, to, offset, length);
     }
 
     /// True when `result` lies on a midpoint between two normal floats, or in

@@ -115,15 +115,13 @@ struct ClipChannelState {
 // below the largest float by that margin cannot.
 inline bool rampMayOverflow(float from, float to, float delta, double length) noexcept
 {
-    if (!std::isfinite(from) || !std::isfinite(to)) {
-        return false;
-    }
+    const bool finite = std::isfinite(from) & std::isfinite(to);
     constexpr double margin = 1.0 + 0x1p-20;
     const double slope = std::fabs(static_cast<double>(delta));
     const double largest = std::numeric_limits<float>::max();
     const bool productFits = slope * length * margin < largest;
     const bool sumFits = std::fabs(static_cast<double>(from)) + slope * margin < largest;
-    return !(productFits && sumFits);
+    return finite & !(productFits & sumFits);
 }
 
 // A state off any Linear key, holding `held`: the ramp that `valueAt`
@@ -192,16 +190,17 @@ inline void ClipChannelMover::enterKey(ClipChannelState& state, std::uint64_t ke
     state.effect = _arrays.effects[key];
     state.keyed = true;
     state.linearKey = state.effect == 0;
-    if (state.linearKey) {
-        state.from = _arrays.linearArgs[2 * state.linear];
-        state.to = _arrays.linearArgs[2 * state.linear + 1];
-        state.delta = state.to - state.from;
-        state.length = duration;
-        state.shortKey = duration <= (1u << 29);
-        state.mayOverflow = rampMayOverflow(state.from, state.to, state.delta, state.length);
-    } else {
-        leaveRamp(state, state.held);
-    }
+    // Branchless (a key's effect is not predictable): off a Linear key, the
+    // ramp of `leaveRamp` from the held value.
+    const float heldPair[2] = {state.held, state.held};
+    // 2 × linear <= linearArgs.size: at most one past the end when no Linear key follows.
+    const float* args = state.linearKey ? _arrays.linearArgs.data + 2 * state.linear : heldPair;
+    state.from = args[0];
+    state.to = args[1];
+    state.delta = state.linearKey ? state.to - state.from : -0.0f;
+    state.length = state.linearKey ? duration : 1u;
+    state.shortKey = duration <= (1u << 29) || !state.linearKey;
+    state.mayOverflow = rampMayOverflow(state.from, state.to, state.delta, state.length);
 }
 
 inline void ClipChannelMover::stepForward(ClipChannelState& state, std::uint64_t channel) const noexcept

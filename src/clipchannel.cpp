@@ -47,11 +47,10 @@ void ClipChannelMover::seek(ClipChannelState& state, std::uint64_t channel, std:
     state.effect = 0;
     state.keyed = false;
     state.linearKey = false;
-    leaveRamp(state);
     if (phase == 3) {
         state.start = _phaseStarts[3];
         state.end = lastFrame;
-        state.held = a.trackHeld[3 * channel + 2];
+        leaveRamp(state, a.trackHeld[3 * channel + 2]);
         return;
     }
     const std::uint64_t track = 3 * channel + phase;
@@ -59,7 +58,7 @@ void ClipChannelMover::seek(ClipChannelState& state, std::uint64_t channel, std:
     if (local >= a.trackFrames[track]) {
         state.start = _phaseStarts[phase] + a.trackFrames[track];
         state.end = _phaseStarts[phase + 1u];
-        state.held = a.trackHeld[track];
+        leaveRamp(state, a.trackHeld[track]);
         state.key = a.trackKeys[track + 1];
         return;
     }

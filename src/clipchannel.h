@@ -19,8 +19,12 @@
 // The per-channel steps of a sample, inlined into the loop over channels.
 #if defined(__GNUC__)
 #define ANIMATIONMODEL_HOT_INLINE inline __attribute__((always_inline))
+#define ANIMATIONMODEL_COLD __attribute__((noinline, cold))
+#define ANIMATIONMODEL_UNLIKELY(condition) __builtin_expect(static_cast<bool>(condition), 0)
 #else
 #define ANIMATIONMODEL_HOT_INLINE inline
+#define ANIMATIONMODEL_COLD
+#define ANIMATIONMODEL_UNLIKELY(condition) (condition)
 #endif
 
 namespace Korva {
@@ -30,13 +34,15 @@ struct ClipChannelState {
     std::uint64_t start = 0;
     /// One past its last frame; the largest value at the end of the clip.
     std::uint64_t end = 0;
-    /// The key's duration, when a Linear key.
+    /// The key's duration, when a Linear key; else 1.
     double length = 1.0;
-    /// The key's start and end values and fl(to - from), when a Linear key; else 0.
+    /// A Linear key's start value; else the held value.
     float from = 0.0f;
+    /// A Linear key's end value; else the held value.
     float to = 0.0f;
-    float delta = 0.0f;
-    /// The value held when the stretch is not a Linear key.
+    /// fl(to - from) on a Linear key; else -0, which leaves `from` unchanged, even -0.
+    float delta = -0.0f;
+    /// The channel's last Linear end before the stretch (NaN when none).
     float held = 0.0f;
     /// The key's effect (0 when no key).
     std::int32_t effect = 0;
@@ -47,6 +53,8 @@ struct ClipChannelState {
     std::uint8_t phase = 0;
     /// True when the stretch lasts at most 2^29 frames.
     bool shortKey = true;
+    /// True on a Linear key with finite ends whose single-precision steps may overflow.
+    bool mayOverflow = false;
     /// True on a key, true on a Linear key.
     bool keyed = false;
     bool linearKey = false;
@@ -60,20 +68,27 @@ struct ClipChannelState {
     /// in a key of at most 2^29 frames the product is then exact, and its
     /// conversion rounded once whatever it is); likewise fl(scaled ÷ length).
     /// Those rare cases, results in the float subnormal range (whose
-    /// midpoints lie elsewhere) and results that are not finite take the
-    /// exact steps of `rampValueAt`. Off a Linear key the ramp is 0 over 1
-    /// frame, never rare, and the held value is chosen.
+    /// midpoints lie elsewhere) and keys whose steps may overflow take the
+    /// exact steps of `rampValueAt`. Off a Linear key the ramp is -0 over 1
+    /// frame, never rare, and gives the held value.
     ANIMATIONMODEL_HOT_INLINE float valueAt(double offset, bool whole) const noexcept
     {
         const double scaled = offset * static_cast<double>(delta);
         const double share = static_cast<double>(static_cast<float>(scaled)) / length;
         float value = from + static_cast<float>(share);
-        const bool exactProduct = whole && shortKey;
-        if ((nearMidpoint(scaled) && !exactProduct) || nearMidpoint(share) || !std::isfinite(value)) {
-            value = rampValueAt(from, to, offset, length);
+        // One branch, rarely taken: the conditions combined bit by bit.
+        const bool exactProduct = whole & shortKey;
+        const bool rare = (nearMidpoint(scaled) & !exactProduct) | nearMidpoint(share) | mayOverflow;
+        if (ANIMATIONMODEL_UNLIKELY(rare)) {
+            value = exactValueAt(offset);
         }
-        value = offset == 0.0 ? from : value;
-        return linearKey ? value : held;
+        return offset == 0.0 ? from : value;
+    }
+
+    /// The value at `offset` by the exact steps, out of line: the rare case.
+    ANIMATIONMODEL_COLD float exactValueAt(double offset) const noexcept
+    {
+        return rampValueAt(from, to, offset, length);
     }
 
     /// True when `result` lies on a midpoint between two normal floats, or in
@@ -93,14 +108,33 @@ struct ClipChannelState {
     }
 };
 
-// A state off any Linear key: the ramp that `valueAt` computes anyway is 0 over 1 frame.
-inline void leaveRamp(ClipChannelState& state) noexcept
+// True when the ramp of `length` frames from `from` by `delta` (fl(to -
+// from)) of finite ends may overflow in single precision: fl(offset × delta)
+// for offset < length stays within |delta| × length × (1 + 2^-24), and
+// fl(that ÷ length) within |delta| × (1 + 2^-22), so steps whose bounds stay
+// below the largest float by that margin cannot.
+inline bool rampMayOverflow(float from, float to, float delta, double length) noexcept
 {
-    state.from = 0.0f;
-    state.to = 0.0f;
-    state.delta = 0.0f;
+    const bool finite = std::isfinite(from) & std::isfinite(to);
+    constexpr double margin = 1.0 + 0x1p-20;
+    const double slope = std::fabs(static_cast<double>(delta));
+    const double largest = std::numeric_limits<float>::max();
+    const bool productFits = slope * length * margin < largest;
+    const bool sumFits = std::fabs(static_cast<double>(from)) + slope * margin < largest;
+    return finite & !(productFits & sumFits);
+}
+
+// A state off any Linear key, holding `held`: the ramp that `valueAt`
+// computes anyway is -0 over 1 frame from the held value.
+inline void leaveRamp(ClipChannelState& state, float held) noexcept
+{
+    state.held = held;
+    state.from = held;
+    state.to = held;
+    state.delta = -0.0f;
     state.length = 1.0;
     state.shortKey = true;
+    state.mayOverflow = false;
 }
 
 /// A position split into its whole frame and the fraction past it.
@@ -120,11 +154,13 @@ public:
                                           std::uint64_t frame) const noexcept
     {
         if (frame >= state.end) {
-            for (int steps = 0; steps < 4 && state.keyed && frame >= state.end; ++steps) {
+            // One step serves playing in order (a stretch lasts at least a
+            // frame); anything further is a jump, cheaper to seek than to walk.
+            if (state.keyed) {
                 stepForward(state, channel);
-            }
-            if (frame < state.end) {
-                return;
+                if (frame < state.end) {
+                    return;
+                }
             }
         } else if (frame >= state.start) {
             return;
@@ -149,27 +185,29 @@ private:
 inline void ClipChannelMover::enterKey(ClipChannelState& state, std::uint64_t key) const noexcept
 {
     state.key = key;
-    state.end = state.start + _arrays.durations[key];
+    const std::uint32_t duration = _arrays.durations[key];
+    state.end = state.start + duration;
     state.effect = _arrays.effects[key];
     state.keyed = true;
     state.linearKey = state.effect == 0;
-    if (state.linearKey) {
-        state.from = _arrays.linearArgs[2 * state.linear];
-        state.to = _arrays.linearArgs[2 * state.linear + 1];
-        state.delta = state.to - state.from;
-        state.length = _arrays.durations[key];
-        state.shortKey = _arrays.durations[key] <= (1u << 29);
-    } else {
-        leaveRamp(state);
-    }
+    // Branchless (a key's effect is not predictable): off a Linear key, the
+    // ramp of `leaveRamp` from the held value.
+    const float heldPair[2] = {state.held, state.held};
+    // 2 × linear <= linearArgs.size: at most one past the end when no Linear key follows.
+    const float* args = state.linearKey ? _arrays.linearArgs.data + 2 * state.linear : heldPair;
+    state.from = args[0];
+    state.to = args[1];
+    state.delta = state.linearKey ? state.to - state.from : -0.0f;
+    state.length = state.linearKey ? duration : 1u;
+    state.shortKey = duration <= (1u << 29) || !state.linearKey;
+    state.mayOverflow = rampMayOverflow(state.from, state.to, state.delta, state.length);
 }
 
 inline void ClipChannelMover::stepForward(ClipChannelState& state, std::uint64_t channel) const noexcept
 {
-    if (state.linearKey) {
-        state.held = state.to;
-        ++state.linear;
-    }
+    // Branchless: a Linear key's end becomes the held value.
+    state.held = state.linearKey ? state.to : state.held;
+    state.linear += state.linearKey ? 1 : 0;
     state.start = state.end;
     const std::uint64_t next = state.key + 1;
     if (next < _arrays.trackKeys[3 * channel + state.phase + 1]) {
@@ -181,7 +219,7 @@ inline void ClipChannelMover::stepForward(ClipChannelState& state, std::uint64_t
     state.effect = 0;
     state.keyed = false;
     state.linearKey = false;
-    leaveRamp(state);
+    leaveRamp(state, state.held);
 }
 
 } // namespace Korva

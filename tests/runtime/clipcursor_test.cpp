@@ -11,6 +11,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -358,4 +359,101 @@ TEST(ClipCursor, ASubnormalProductOnAMidpointRoundsTowardsTheExactValue)
     cursor.sampleFrame(t, ClipSampleBuffers{&value});
     EXPECT_TRUE(sameBits(value, exactRampValue(0.0f, delta, t, 1)));
     EXPECT_EQ(value, std::numeric_limits<float>::denorm_min());
+}
+
+namespace {
+
+// A key from 0 to delta over `duration` frames whose quotient delta ÷
+// duration, rounded to double, lands exactly on the midpoint between two
+// floats although the exact quotient lies `r` units off it: found from
+// M × duration = F × 2^33 + r with M odd of 25 bits (the midpoint's
+// significand) and F of at most 24 bits (delta's).
+struct MidpointQuotient {
+    float delta = 0.0f;
+    unsigned int duration = 0;
+};
+
+std::vector<MidpointQuotient> midpointQuotients()
+{
+    std::vector<MidpointQuotient> found;
+    for (std::uint64_t duration = 0xFFFFFFFFu; found.size() < 6 && duration > 0xF0000000u; duration -= 2) {
+        std::uint64_t inverse = duration; // duration⁻¹ modulo 2^64, by Newton's steps
+        for (int i = 0; i < 6; ++i) {
+            inverse *= 2 - duration * inverse;
+        }
+        for (const std::int64_t r : {-3, -1, 1, 3}) {
+            const std::uint64_t m = (static_cast<std::uint64_t>(r) * inverse) & ((std::uint64_t{1} << 33) - 1);
+            if (m >> 24 != 1 || m % 2 == 0) {
+                continue;
+            }
+            const auto product = static_cast<Wide>(m) * duration;
+            const auto f = static_cast<std::uint64_t>((product - static_cast<Wide>(r)) >> 33);
+            found.push_back({std::ldexp(static_cast<float>(f), -20), static_cast<unsigned int>(duration)});
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+TEST(ClipCursor, AQuotientOnAFloatMidpointRoundsTowardsTheExactValue)
+{
+    const std::vector<MidpointQuotient> cases = midpointQuotients();
+    ASSERT_GE(cases.size(), 4u);
+    for (const MidpointQuotient& c : cases) {
+        const double quotient = static_cast<double>(c.delta) / c.duration;
+        // The double quotient is a float midpoint: 29 bits below float precision, 1000...0.
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &quotient, sizeof(bits));
+        ASSERT_EQ(bits & 0x1FFFFFFFu, 0x10000000u);
+        for (const float sign : {1.0f, -1.0f}) {
+            const AnimationKey key = ramp(0.0f, sign * c.delta, c.duration);
+            const AnimationClip clip(Animation(LayerMap{{"k", {key}}}));
+            ClipCursor cursor(clip);
+            float value = 0.0f;
+            cursor.sampleFrame(1.0, ClipSampleBuffers{&value});
+            EXPECT_TRUE(sameBits(value, *key.valueAt(1))) << c.delta << " / " << c.duration;
+            EXPECT_TRUE(sameBits(value, exactRampValue(0.0f, sign * c.delta, 1.0, c.duration)));
+        }
+    }
+}
+
+TEST(ClipCursor, SumsRoundingPastTheLargestFloatStayFinite)
+{
+    // From a large start to the largest float: the share may round above
+    // the remaining distance, and start + share past the largest float.
+    int checked = 0;
+    for (int eighth = 1; eighth < 8; ++eighth) {
+        const float start = FLT_MAX / 8.0f * static_cast<float>(eighth);
+        for (unsigned int duration = 2; duration < 40; ++duration) {
+            for (const float sign : {1.0f, -1.0f}) {
+                const AnimationKey key = ramp(sign * start, sign * FLT_MAX, duration);
+                const AnimationClip clip(Animation(LayerMap{{"k", {key}}}));
+                ClipCursor cursor(clip);
+                for (unsigned int frame = 1; frame < duration; ++frame) {
+                    float value = 0.0f;
+                    cursor.sampleFrame(frame, ClipSampleBuffers{&value});
+                    ASSERT_TRUE(std::isfinite(value)) << start << " " << duration << " " << frame;
+                    ASSERT_TRUE(sameBits(value, *key.valueAt(frame)));
+                    ++checked;
+                }
+            }
+        }
+    }
+    EXPECT_GT(checked, 1000);
+    // Keys so long that the share rounds up to the whole distance just before their end.
+    for (const unsigned int duration : {0xFFFFFFFFu, 0xFFFFFFFEu, 1u << 30}) {
+        for (int eighth = 1; eighth < 8; ++eighth) {
+            const float start = FLT_MAX / 8.0f * static_cast<float>(eighth);
+            const AnimationClip clip(Animation(LayerMap{{"k", {ramp(start, FLT_MAX, duration)}}}));
+            ClipCursor cursor(clip);
+            for (const double offset : {1.0, 2.0, 0.5, 0x1p-20, 0x1p-10}) {
+                const double frame = static_cast<double>(duration) - offset;
+                float value = 0.0f;
+                cursor.sampleFrame(frame, ClipSampleBuffers{&value});
+                ASSERT_TRUE(std::isfinite(value)) << start << " " << duration << " " << frame;
+                ASSERT_TRUE(sameBits(value, exactRampValue(start, FLT_MAX, frame, duration)));
+            }
+        }
+    }
 }

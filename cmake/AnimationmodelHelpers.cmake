@@ -14,7 +14,10 @@ endfunction()
 # with the alias animationmodel::NAME, an export header
 # <animationmodel/TARGET_export.h> defining BASE_EXPORT, hidden symbols but
 # the public API, position-independent code (a static library links into a
-# plugin) and the project's warnings.
+# plugin) and the project's warnings. With GCC, symbols that would be
+# STB_GNU_UNIQUE (the standard library's inline tables) are made plain weak
+# symbols instead: a unique symbol pins a plugin, so that dlclose cannot
+# unload it.
 function(animationmodel_library target)
     cmake_parse_arguments(ARG "" "EXPORT_NAME;MACRO_BASE" "SOURCES" ${ARGN})
     if(ANIMATIONMODEL_SHARED)
@@ -44,6 +47,7 @@ function(animationmodel_library target)
             "LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/animationmodel.map")
         set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/animationmodel.map)
     endif()
+    target_compile_options(${target} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
     animationmodel_warnings(${target})
 endfunction()
 

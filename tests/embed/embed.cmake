@@ -3,12 +3,7 @@
 # changes its mind would (the same build folder each time).
 file(REMOVE_RECURSE ${WORK_DIR})
 
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
-    if(NOT result EQUAL 0)
-        message(FATAL_ERROR "failed (${result}): ${ARGN}")
-    endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../run.cmake)
 
 # configure(EXPECTED_TYPE EXPECT_RENDER [-D...]...)
 function(configure type render)

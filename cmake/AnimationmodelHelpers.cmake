@@ -15,7 +15,10 @@ endfunction()
 # <animationmodel/TARGET_export.h> defining BASE_EXPORT, hidden symbols but
 # the public API (the symbols that the linker version script MAP lets out,
 # cmake/animationmodel.map by default), position-independent code (a static
-# library links into a plugin) and the project's warnings.
+# library links into a plugin) and the project's warnings. With GCC, symbols
+# that would be STB_GNU_UNIQUE (the standard library's inline tables) are made
+# plain weak symbols instead: a unique symbol pins a plugin, so that dlclose
+# cannot unload it.
 function(animationmodel_library target)
     cmake_parse_arguments(ARG "" "EXPORT_NAME;MACRO_BASE;VERSION_SCRIPT" "SOURCES" ${ARGN})
     if(NOT ARG_VERSION_SCRIPT)
@@ -47,6 +50,7 @@ function(animationmodel_library target)
         target_link_options(${target} PRIVATE "LINKER:--version-script=${ARG_VERSION_SCRIPT}")
         set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_VERSION_SCRIPT})
     endif()
+    target_compile_options(${target} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
     animationmodel_warnings(${target})
 endfunction()
 

@@ -1,7 +1,7 @@
 # Installation: headers under include/animationmodel (the include directory
 # given to consumers is include/, so they write <animationmodel/animation.h>),
 # the libraries with their SONAME links, a CMake package with the components
-# core and json, and pkg-config files.
+# core, json, render and player, and pkg-config files.
 set(ANIMATIONMODEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/animationmodel)
 
 animationmodel_install_library(animationmodel ${PROJECT_SOURCE_DIR}/include)
@@ -36,3 +36,13 @@ function(animationmodel_pkg_config name template base)
     install(FILES ${PROJECT_BINARY_DIR}/${name}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endfunction()
 animationmodel_pkg_config(animationmodel animationmodel.pc.in ANIMATIONMODEL)
+
+# animationmodel_companion_pkg_config(NAME MACRO_BASE LIBRARY REQUIRES DESCRIPTION):
+# NAME.pc of a companion library, which requires the pkg-config package REQUIRES.
+function(animationmodel_companion_pkg_config name base library requires description)
+    set(ANIMATIONMODEL_PC_NAME ${name})
+    set(ANIMATIONMODEL_PC_LIBRARY ${library})
+    set(ANIMATIONMODEL_PC_REQUIRES ${requires})
+    set(ANIMATIONMODEL_PC_DESCRIPTION ${description})
+    animationmodel_pkg_config(${name} animationmodel-companion.pc.in ${base})
+endfunction()

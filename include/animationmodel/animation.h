@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -128,7 +129,9 @@ private:
 /// Exact member-wise equality: equal phases (keys compared with `==`) and the same rate.
 inline bool operator==(const Animation& a, const Animation& b)
 {
-    return a.fps() == b.fps() && a.intro() == b.intro() && a.body() == b.body() && a.outro() == b.outro();
+    // std::equal_to is `==`, without a -Wfloat-equal warning in the builds of users who turn it on.
+    return std::equal_to<float>()(a.fps(), b.fps()) && a.intro() == b.intro() && a.body() == b.body()
+        && a.outro() == b.outro();
 }
 
 /// Negation of `operator==`.

@@ -2,12 +2,7 @@
 set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
-    if(NOT result EQUAL 0)
-        message(FATAL_ERROR "failed (${result}): ${ARGN}")
-    endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../run.cmake)
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
@@ -36,6 +31,10 @@ endif()
 execute_process(COMMAND ${WORK_DIR}/cmake-build/consumer_compat RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "the consumer of the flat header names failed")
+endif()
+execute_process(COMMAND ${WORK_DIR}/cmake-build/consumer_page RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "the CMake consumer of the picture and the player page failed")
 endif()
 
 execute_process(COMMAND ${WORK_DIR}/cmake-build/consumer_c_abi0 RESULT_VARIABLE result)
@@ -66,28 +65,45 @@ foreach(library IN LISTS libraries)
             message(FATAL_ERROR "${library} exports ${symbol}")
         endif()
     endforeach()
+    # The type information of the exceptions, so that a program catches them by type.
+    if(library MATCHES "animationmodel_json" AND NOT symbols MATCHES "typeinfo for Korva::AnimationJsonError")
+        message(FATAL_ERROR "${library} does not export the type information of AnimationJsonError")
+    endif()
 endforeach()
 
-# 2. pkg-config.
-file(GLOB_RECURSE pc_files ${prefix}/animationmodel-json.pc)
+# 2. pkg-config, every package of the libraries; the programs are built with
+# strict warnings (-Wfloat-equal among them), which the headers must not set
+# off, and the one using the player page with hidden symbols.
+file(GLOB_RECURSE pc_files ${prefix}/animationmodel.pc)
 list(GET pc_files 0 pc_file)
 get_filename_component(pc_dir ${pc_file} DIRECTORY)
 find_program(PKG_CONFIG NAMES pkg-config pkgconf REQUIRED)
-execute_process(COMMAND ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir}
-        ${PKG_CONFIG} --cflags --libs animationmodel-json
-    OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-    message(FATAL_ERROR "pkg-config does not know animationmodel-json")
-endif()
-separate_arguments(flags UNIX_COMMAND "${flags}")
+set(strict -Wall -Wextra -Wpedantic -Wconversion -Wshadow -Wfloat-equal -Werror)
 separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
-run(${CXX} ${cxx_flags} -std=c++17 -I${CONSUMER_DIR}/include ${CONSUMER_DIR}/main.cpp ${flags}
-    -o ${WORK_DIR}/pkgconfig-consumer)
 get_filename_component(libdir ${pc_dir} DIRECTORY)
-execute_process(COMMAND ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir} ${WORK_DIR}/pkgconfig-consumer
-    WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE result)
+foreach(program "animationmodel-json main.cpp" "animationmodel-player page.cpp -fvisibility=hidden")
+    separate_arguments(program)
+    list(POP_FRONT program package source)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir}
+            ${PKG_CONFIG} --cflags --libs ${package}
+        OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "pkg-config does not know ${package}")
+    endif()
+    separate_arguments(flags UNIX_COMMAND "${flags}")
+    run(${CXX} ${cxx_flags} -std=c++17 ${strict} ${program} -I${CONSUMER_DIR}/include ${CONSUMER_DIR}/${source}
+        ${flags} -o ${WORK_DIR}/pkgconfig-${source}.out)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir} ${WORK_DIR}/pkgconfig-${source}.out
+        WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "the pkg-config consumer ${source} failed")
+    endif()
+endforeach()
+execute_process(COMMAND ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir}
+        ${PKG_CONFIG} --exists --print-errors animationmodel animationmodel-json animationmodel-render animationmodel-player
+    RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
-    message(FATAL_ERROR "the pkg-config consumer failed")
+    message(FATAL_ERROR "a pkg-config package is missing")
 endif()
 
 # 3. The C example of docs/c-api.md, as C99, through pkg-config, run on a

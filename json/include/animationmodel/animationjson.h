@@ -13,7 +13,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <string_view>
 #include <animationmodel/animation.h>
 #include <animationmodel/animationdocument.h>
 #include <animationmodel/animationmodel_json_export.h>

@@ -78,8 +78,9 @@ struct ClipChannelState {
         float value = from + static_cast<float>(share);
         // One branch, rarely taken: the conditions combined bit by bit.
         const bool exactProduct = whole & shortKey;
-        const bool rare = (nearMidpoint(scaled) & !exactProduct) | nearMidpoint(share) | mayOverflow;
-        if (ANIMATIONMODEL_UNLIKELY(rare)) {
+        const unsigned rare = (static_cast<unsigned>(nearMidpoint(scaled)) & static_cast<unsigned>(!exactProduct))
+            | static_cast<unsigned>(nearMidpoint(share)) | static_cast<unsigned>(mayOverflow);
+        if (ANIMATIONMODEL_UNLIKELY(rare != 0)) {
             value = exactValueAt(offset);
         }
         return offset == 0.0 ? from : value;
@@ -115,7 +116,7 @@ struct ClipChannelState {
 // below the largest float by that margin cannot.
 inline bool rampMayOverflow(float from, float to, float delta, double length) noexcept
 {
-    const bool finite = std::isfinite(from) & std::isfinite(to);
+    const bool finite = (static_cast<unsigned>(std::isfinite(from)) & static_cast<unsigned>(std::isfinite(to))) != 0;
     constexpr double margin = 1.0 + 0x1p-20;
     const double slope = std::fabs(static_cast<double>(delta));
     const double largest = std::numeric_limits<float>::max();

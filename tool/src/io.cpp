@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,34 +27,53 @@ std::string inputName(const std::string& file)
 
 namespace {
 
+// Where the byte after `lead` may lie in a valid UTF-8 sequence: past the
+// overlong forms, the surrogates and U+10FFFF, and past U+0080 to U+009F,
+// the C1 controls.
+std::pair<unsigned int, unsigned int> secondByteRange(unsigned int lead)
+{
+    switch (lead) {
+    case 0xC2:
+    case 0xE0: return {0xA0, 0xBF};
+    case 0xED: return {0x80, 0x9F};
+    case 0xF0: return {0x90, 0xBF};
+    case 0xF4: return {0x80, 0x8F};
+    default: return {0x80, 0xBF};
+    }
+}
+
+// The length of a UTF-8 sequence that starts with `lead` (not ASCII), 0 if none does.
+std::size_t sequenceLength(unsigned int lead)
+{
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return 2;
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        return 3;
+    }
+    return lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+}
+
 // The length of the UTF-8 sequence at `i` of `text` if it is a valid one
 // and not a control character (U+0000 to U+001F, U+007F to U+009F); else 0.
 std::size_t printableSequence(const std::string& text, std::size_t i)
 {
     const auto byte = [&](std::size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
     const unsigned int lead = byte(i);
-    const auto continuation = [&](std::size_t k, unsigned int low, unsigned int high) {
-        return byte(k) >= low && byte(k) <= high;
-    };
     if (lead < 0x80) {
         return lead >= 0x20 && lead != 0x7F ? 1 : 0;
     }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        // U+0080 to U+009F are the C1 controls.
-        return continuation(i + 1, lead == 0xC2 ? 0xA0 : 0x80, 0xBF) ? 2 : 0;
+    const std::size_t length = sequenceLength(lead);
+    const auto [low, high] = secondByteRange(lead);
+    if (length == 0 || byte(i + 1) < low || byte(i + 1) > high) {
+        return 0;
     }
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        const unsigned int low = lead == 0xE0 ? 0xA0 : 0x80;
-        const unsigned int high = lead == 0xED ? 0x9F : 0xBF;
-        return continuation(i + 1, low, high) && continuation(i + 2, 0x80, 0xBF) ? 3 : 0;
+    for (std::size_t k = 2; k < length; ++k) {
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) {
+            return 0;
+        }
     }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        const unsigned int low = lead == 0xF0 ? 0x90 : 0x80;
-        const unsigned int high = lead == 0xF4 ? 0x8F : 0xBF;
-        return continuation(i + 1, low, high) && continuation(i + 2, 0x80, 0xBF) && continuation(i + 3, 0x80, 0xBF) ? 4
-                                                                                                                    : 0;
-    }
-    return 0;
+    return length;
 }
 
 std::string escapedByte(unsigned char byte)
@@ -122,48 +142,62 @@ std::string fileFailure(const std::string& path, int error)
     return shownName(path) + ": " + std::strerror(error);
 }
 
+namespace {
+
+// An input file's descriptor, closed at the end of its scope (standard input stays open).
+struct InputDescriptor {
+    int fd;
+    InputDescriptor(const InputDescriptor&) = delete;
+    InputDescriptor& operator=(const InputDescriptor&) = delete;
+    ~InputDescriptor()
+    {
+        if (fd >= 0 && fd != STDIN_FILENO) {
+            ::close(fd);
+        }
+    }
+};
+
+// Refuses `text`, which has just grown by its last `added` bytes, at its
+// first NUL byte or once it is past `maxBytes`. A binary clip file holds NUL
+// bytes; its magic number has none.
+void refuseNulOrExcess(const std::string& file, std::string& text, std::size_t added, std::uint64_t maxBytes)
+{
+    const std::size_t nulAt = isClipFile(text) ? std::string::npos : text.find('\0', text.size() - added);
+    if (nulAt != std::string::npos) {
+        text.resize(nulAt);
+        throw InputError(shownName(file) + ":" + textLocation(text, text.size())
+                         + ": a NUL character is not allowed here");
+    }
+    if (text.size() > maxBytes) {
+        throw InputError(shownName(file) + ": larger than the limit of " + counted(maxBytes, "byte", "bytes")
+                         + " (--max-bytes)");
+    }
+}
+
+} // namespace
+
 std::string readInput(const std::string& file, std::uint64_t maxBytes)
 {
-    const int fd = file == "-" ? STDIN_FILENO : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const InputDescriptor input{file == "-" ? STDIN_FILENO : ::open(file.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (input.fd < 0) {
         throw InputError(fileFailure(file, errno));
     }
     std::string text;
     char buffer[1 << 16];
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        const ssize_t got = ::read(input.fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) {
             continue;
         }
-        const int error = errno;
-        if (got <= 0) {
-            if (fd != STDIN_FILENO) {
-                ::close(fd);
-            }
-            if (got < 0) {
-                throw InputError(fileFailure(file, error));
-            }
+        if (got < 0) {
+            throw InputError(fileFailure(file, errno));
+        }
+        if (got == 0) {
             return text;
         }
         const auto size = static_cast<std::size_t>(got);
-        // A binary clip file holds NUL bytes; its magic number has none.
         text.append(buffer, size);
-        const std::size_t nulAt = isClipFile(text) ? std::string::npos : text.find('\0', text.size() - size);
-        const bool nul = nulAt != std::string::npos;
-        if (nul) {
-            text.resize(nulAt);
-        }
-        if (nul || text.size() > maxBytes) {
-            if (fd != STDIN_FILENO) {
-                ::close(fd);
-            }
-            if (nul) {
-                throw InputError(shownName(file) + ":" + textLocation(text, text.size())
-                                 + ": a NUL character is not allowed here");
-            }
-            throw InputError(shownName(file) + ": larger than the limit of " + counted(maxBytes, "byte", "bytes")
-                             + " (--max-bytes)");
-        }
+        refuseNulOrExcess(file, text, size, maxBytes);
     }
 }
 

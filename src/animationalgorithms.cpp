@@ -135,6 +135,16 @@ Animation splitEveryKey(const Animation& animation, unsigned int length, KeySpli
     return split;
 }
 
+LayerMap splitEveryKey(const LayerMap& layers, unsigned int length)
+{
+    return splitEveryKey(layers, length, KeySplitting::AtFrames);
+}
+
+Animation splitEveryKey(const Animation& animation, unsigned int length)
+{
+    return splitEveryKey(animation, length, KeySplitting::AtFrames);
+}
+
 std::uint64_t splitEveryKeyCount(const LayerMap& layers, unsigned int length)
 {
     return countPieces(layers, length, "the timeline");

@@ -49,12 +49,15 @@ ANIMATIONMODEL_EXPORT std::vector<AnimationKey> splitAtEvery(const AnimationKey&
 /// no splitting rule: "key I of layer "NAME" in the timeline cannot be split:
 /// command E has no splitting rule". Nothing is returned then; `layers` is
 /// never modified.
-ANIMATIONMODEL_EXPORT LayerMap splitEveryKey(const LayerMap& layers, unsigned int length,
-                                             KeySplitting rule = KeySplitting::AtFrames);
+ANIMATIONMODEL_EXPORT LayerMap splitEveryKey(const LayerMap& layers, unsigned int length, KeySplitting rule);
+/// `splitEveryKey(layers, length, KeySplitting::AtFrames)` (an overload, not a
+/// default argument, so that programs linked against the first release find it).
+ANIMATIONMODEL_EXPORT LayerMap splitEveryKey(const LayerMap& layers, unsigned int length);
 /// The same for the three phases of `animation` ("in the intro", "in the body",
 /// "in the outro"); the result keeps the animation's frame rate.
-ANIMATIONMODEL_EXPORT Animation splitEveryKey(const Animation& animation, unsigned int length,
-                                              KeySplitting rule = KeySplitting::AtFrames);
+ANIMATIONMODEL_EXPORT Animation splitEveryKey(const Animation& animation, unsigned int length, KeySplitting rule);
+/// `splitEveryKey(animation, length, KeySplitting::AtFrames)`.
+ANIMATIONMODEL_EXPORT Animation splitEveryKey(const Animation& animation, unsigned int length);
 
 /// The number of keys `splitEveryKey(layers, length)` makes, found without
 /// making any: each key of D frames counts ceil(D / length), by either rule.

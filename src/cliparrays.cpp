@@ -1,5 +1,7 @@
 #include <animationmodel/cliparrays.h>
 
+#include "compilerhints.h"
+
 #include <algorithm>
 #include <array>
 #include <cassert>
@@ -13,7 +15,7 @@ namespace {
 
 constexpr std::uint64_t maxU64 = std::numeric_limits<std::uint64_t>::max();
 
-std::uint32_t bitsOf(float value) noexcept
+ANIMATIONMODEL_HOT_INLINE std::uint32_t bitsOf(float value) noexcept
 {
     std::uint32_t bits = 0;
     std::memcpy(&bits, &value, sizeof(bits));
@@ -21,7 +23,7 @@ std::uint32_t bitsOf(float value) noexcept
 }
 
 // 1 when `condition` holds, else 0: conditions combined with | and & without branching.
-unsigned flag(bool condition) noexcept
+ANIMATIONMODEL_HOT_INLINE unsigned flag(bool condition) noexcept
 {
     return condition ? 1u : 0u;
 }
@@ -178,7 +180,8 @@ int walkKeys(const ClipArrays& a) noexcept
 // below f: the end argument of Linear key L_f - 1 when it lies in the channel
 // (L_f > `channelLinear`, the count at the channel's first key).
 // Before invariant 8 is checked, a count past `linearArgs` (8 then fails) reads nothing.
-std::uint32_t heldAt(const ClipArrays& a, std::uint64_t linear, std::uint64_t channelLinear) noexcept
+ANIMATIONMODEL_HOT_INLINE std::uint32_t heldAt(const ClipArrays& a, std::uint64_t linear,
+                                               std::uint64_t channelLinear) noexcept
 {
     if (linear <= channelLinear || 2 * linear - 1 >= a.linearArgs.size) {
         return clipNoHeldBits;
@@ -194,27 +197,35 @@ struct BlockSums {
     bool zero = false;
 };
 
-BlockSums sumBlock(const ClipArrays& a, std::uint64_t first, std::uint64_t count) noexcept
+// Sums `count` keys from `first`. A duration's two 16-bit halves are summed
+// apart in 32-bit lanes (a block's halves add up to less than 2^22), which
+// vectorizes without widening every duration to 64 bits.
+template <std::uint64_t Count>
+ANIMATIONMODEL_HOT_INLINE BlockSums sumKeys(const std::uint32_t* durations, const std::int32_t* effects,
+                                            std::uint64_t count) noexcept
 {
-    const std::uint32_t* durations = a.durations.data + first;
-    const std::int32_t* effects = a.effects.data + first;
-    std::uint64_t frames = 0;
+    std::uint32_t low = 0;
+    std::uint32_t high = 0;
     std::uint32_t linear = 0;
     std::uint32_t zero = 0;
-    if (count == clipBlockKeys) { // a fixed trip count the compiler unrolls and vectorizes
-        for (std::uint64_t k = 0; k < clipBlockKeys; ++k) {
-            frames += durations[k];
-            linear += static_cast<std::uint32_t>(effects[k] == 0);
-            zero |= static_cast<std::uint32_t>(durations[k] == 0);
-        }
-    } else {
-        for (std::uint64_t k = 0; k < count; ++k) {
-            frames += durations[k];
-            linear += static_cast<std::uint32_t>(effects[k] == 0);
-            zero |= static_cast<std::uint32_t>(durations[k] == 0);
-        }
+    const std::uint64_t n = Count != 0 ? Count : count;
+    for (std::uint64_t k = 0; k < n; ++k) {
+        low += durations[k] & 0xFFFFu;
+        high += durations[k] >> 16;
+        linear += static_cast<std::uint32_t>(effects[k] == 0);
+        zero |= static_cast<std::uint32_t>(durations[k] == 0);
     }
-    return {frames, linear, zero != 0};
+    return {low + (static_cast<std::uint64_t>(high) << 16), linear, zero != 0};
+}
+
+ANIMATIONMODEL_HOT_INLINE BlockSums sumBlock(const ClipArrays& a, std::uint64_t first, std::uint64_t count) noexcept
+{
+    static_assert(clipBlockKeys * 0xFFFFu < (1u << 31), "a block's halves fit 32 bits");
+    const std::uint32_t* durations = a.durations.data + first;
+    const std::int32_t* effects = a.effects.data + first;
+    // A fixed trip count for full blocks, which the compiler unrolls.
+    return count == clipBlockKeys ? sumKeys<clipBlockKeys>(durations, effects, count)
+                                  : sumKeys<0>(durations, effects, count);
 }
 
 // What the block-wise walk has seen so far.
@@ -225,8 +236,10 @@ struct BlockWalk {
     bool bad = false;  // one of 9, 11 to 14 fails
 };
 
-// Walks track `t` a block of 64 keys at a time.
-void walkTrackBlocks(const ClipArrays& a, std::uint64_t t, std::uint64_t channelLinear, BlockWalk& walk) noexcept
+// Walks track `t` a block of 64 keys at a time (the sums with AVX2 where the
+// machine has it: the check of a file's arrays is most of the cost of using it).
+ANIMATIONMODEL_WIDE_VECTORS void walkTrackBlocks(const ClipArrays& a, std::uint64_t t, std::uint64_t channelLinear,
+                                                 BlockWalk& walk) noexcept
 {
     std::uint64_t& linear = walk.linear;
     const std::uint64_t end = a.trackKeys[t + 1];

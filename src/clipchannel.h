@@ -8,6 +8,7 @@
 #include <animationmodel/cliparrays.h>
 #include <animationmodel/clipcursor.h>
 
+#include "compilerhints.h"
 #include "floatrounding.h"
 
 #include <array>
@@ -15,17 +16,6 @@
 #include <cstring>
 #include <cstdint>
 #include <limits>
-
-// The per-channel steps of a sample, inlined into the loop over channels.
-#if defined(__GNUC__)
-#define ANIMATIONMODEL_HOT_INLINE inline __attribute__((always_inline))
-#define ANIMATIONMODEL_COLD __attribute__((noinline, cold))
-#define ANIMATIONMODEL_UNLIKELY(condition) __builtin_expect(static_cast<bool>(condition), 0)
-#else
-#define ANIMATIONMODEL_HOT_INLINE inline
-#define ANIMATIONMODEL_COLD
-#define ANIMATIONMODEL_UNLIKELY(condition) (condition)
-#endif
 
 namespace Korva {
 

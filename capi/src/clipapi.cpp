@@ -40,11 +40,10 @@ am_status fromJson(std::string_view text, am_clip** clip, am_error* error)
     return handOver(std::move(made), clip, error);
 }
 
-// Views `made`'s clip over data[0..size), which `made` keeps or the caller does.
-am_status viewInto(std::unique_ptr<am_clip> made, const void* data, std::size_t size, am_clip** clip, am_error* error)
+// Hands `made` over with its clip borrowing `arrays` when `check` accepted them.
+am_status adopt(std::unique_ptr<am_clip> made, const ClipFileCheck& check, const ClipArrays& arrays, am_clip** clip,
+                am_error* error)
 {
-    ClipArrays arrays;
-    const ClipFileCheck check = viewClipFile(data, size, arrays);
     if (check.fault() == ClipFileCheck::Fault::Misaligned) {
         return report(error, AM_INVALID_ARGUMENT, check.message());
     }
@@ -55,14 +54,21 @@ am_status viewInto(std::unique_ptr<am_clip> made, const void* data, std::size_t 
     return handOver(std::move(made), clip, error);
 }
 
+// Views `made`'s clip over data[0..size), which `made` keeps or the caller does.
+am_status viewInto(std::unique_ptr<am_clip> made, const void* data, std::size_t size, am_clip** clip, am_error* error)
+{
+    ClipArrays arrays;
+    const ClipFileCheck check = viewClipFile(data, size, arrays);
+    return adopt(std::move(made), check, arrays, clip, error);
+}
+
+// Copies data[0..size) into `made`, checking the copy.
 am_status copyInto(std::unique_ptr<am_clip> made, const void* data, std::size_t size, am_clip** clip, am_error* error)
 {
     made->copiedBytes.reset(new std::uint64_t[size / 8 + 1]);
-    if (size != 0) {
-        std::memcpy(made->copiedBytes.get(), data, size);
-    }
-    const void* copy = made->copiedBytes.get();
-    return viewInto(std::move(made), copy, size, clip, error);
+    ClipArrays arrays;
+    const ClipFileCheck check = copyClipFile(data, size, made->copiedBytes.get(), arrays);
+    return adopt(std::move(made), check, arrays, clip, error);
 }
 
 // The canonical JSON text of the clip's document.

@@ -10,6 +10,7 @@
 #include <cstdarg>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace Korva {
 
@@ -28,8 +29,8 @@ namespace {
     return ClipFileCheck(ClipFileCheck::Fault::Refused, at, message);
 }
 
-// Steps 1 to 4: magic, version, size, checksum.
-ClipFileCheck checkEnvelope(const unsigned char* bytes, std::uint64_t size) noexcept
+// Steps 1 to 4: magic, version, size, checksum (`known` when already computed, else null).
+ClipFileCheck checkEnvelope(const unsigned char* bytes, std::uint64_t size, const std::uint64_t* known) noexcept
 {
     if (!isClipFile(std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size)))) {
         return refused(magicAt, "not a binary clip file (it does not start with the magic number)");
@@ -56,7 +57,8 @@ ClipFileCheck checkEnvelope(const unsigned char* bytes, std::uint64_t size) noex
     if (size % 8 != 0) {
         return refused(fileSizeAt, "the file size %" PRIu64 " is not a multiple of 8", size);
     }
-    if (readAt<std::uint64_t>(bytes, checksumAt) != checksumOf(bytes, size)) {
+    const std::uint64_t checksum = known != nullptr ? *known : checksumOf(bytes, size);
+    if (readAt<std::uint64_t>(bytes, checksumAt) != checksum) {
         return refused(checksumAt, "the checksum does not match the content (the file is damaged)");
     }
     return {};
@@ -227,19 +229,17 @@ ClipFileCheck checkArrays(const unsigned char* bytes, const ClipArrays& arrays) 
     return {};
 }
 
-} // namespace
-
-ClipFileCheck viewClipFile(const void* data, std::size_t size, ClipArrays& arrays) noexcept
+ClipFileCheck misaligned() noexcept
 {
-    if (data == nullptr) {
-        return refused(0, "not a binary clip file (no data)");
-    }
-    if (reinterpret_cast<std::uintptr_t>(data) % 8 != 0) {
-        return ClipFileCheck(ClipFileCheck::Fault::Misaligned, 0,
-                             "the data does not start at a multiple of 8 bytes in memory");
-    }
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    ClipFileCheck check = checkEnvelope(bytes, size);
+    return ClipFileCheck(ClipFileCheck::Fault::Misaligned, 0,
+                         "the data does not start at a multiple of 8 bytes in memory");
+}
+
+// Every step, on 8-byte aligned bytes; `known` as in checkEnvelope.
+ClipFileCheck checkFile(const unsigned char* bytes, std::size_t size, const std::uint64_t* known,
+                        ClipArrays& arrays) noexcept
+{
+    ClipFileCheck check = checkEnvelope(bytes, size, known);
     if (check) {
         check = checkHeader(bytes);
     }
@@ -255,6 +255,36 @@ ClipFileCheck viewClipFile(const void* data, std::size_t size, ClipArrays& array
     }
     arrays = viewed;
     return {};
+}
+
+} // namespace
+
+ClipFileCheck viewClipFile(const void* data, std::size_t size, ClipArrays& arrays) noexcept
+{
+    if (data == nullptr) {
+        return refused(0, "not a binary clip file (no data)");
+    }
+    if (reinterpret_cast<std::uintptr_t>(data) % 8 != 0) {
+        return misaligned();
+    }
+    return checkFile(static_cast<const unsigned char*>(data), size, nullptr, arrays);
+}
+
+ClipFileCheck copyClipFile(const void* data, std::size_t size, void* target, ClipArrays& arrays) noexcept
+{
+    if (data == nullptr) {
+        return refused(0, "not a binary clip file (no data)");
+    }
+    if (reinterpret_cast<std::uintptr_t>(target) % 8 != 0) {
+        return misaligned();
+    }
+    auto* bytes = static_cast<unsigned char*>(target);
+    if (size < checksummedFrom) { // refused before any checksum
+        std::memcpy(bytes, data, size);
+        return checkFile(bytes, size, nullptr, arrays);
+    }
+    const std::uint64_t checksum = copyWithChecksum(bytes, static_cast<const unsigned char*>(data), size);
+    return checkFile(bytes, size, &checksum, arrays);
 }
 
 } // namespace Korva

@@ -202,6 +202,56 @@ TEST(ClipFileRefusal, EveryFlippedBit)
     }
 }
 
+// Copying checks the copy exactly as a view checks the bytes: the same
+// verdict, offset and message for every truncation and every flipped bit of
+// a small file, and a large file (many pieces of the copy) accepted.
+TEST(ClipFileCopy, ChecksTheCopyAsAViewChecksTheBytes)
+{
+    const std::string file = smallFile();
+    std::vector<std::string> cases;
+    for (std::size_t size = 0; size <= file.size(); ++size) {
+        cases.push_back(file.substr(0, size));
+    }
+    for (std::size_t bit = 0; bit < file.size() * 8; ++bit) {
+        cases.push_back(file);
+        cases.back()[bit / 8] = static_cast<char>(cases.back()[bit / 8] ^ (1 << (bit % 8)));
+    }
+    std::mt19937_64 random(3);
+    cases.push_back(clipFileOf(utf8Animation(random, 3000)));
+    ASSERT_GT(cases.back().size(), std::size_t{3 * 65536}); // pieces of 64 KiB
+    for (const std::string& bytes : cases) {
+        const AlignedBytes viewed(bytes);
+        ClipArrays viewArrays;
+        const ClipFileCheck view = viewClipFile(viewed.data(), viewed.size(), viewArrays);
+        // The source one byte off alignment: a copy takes any.
+        const AlignedBytes source(" " + bytes);
+        std::vector<std::uint64_t> target(bytes.size() / 8 + 1);
+        ClipArrays copyArrays;
+        const ClipFileCheck copy =
+            copyClipFile(static_cast<const char*>(source.data()) + 1, bytes.size(), target.data(), copyArrays);
+        ASSERT_EQ(bool(view), bool(copy)) << bytes.size();
+        EXPECT_EQ(view.offset(), copy.offset());
+        EXPECT_STREQ(view.message(), copy.message());
+        EXPECT_EQ(0, std::memcmp(target.data(), bytes.data(), bytes.size()));
+        if (copy) {
+            EXPECT_EQ(reinterpret_cast<const char*>(target.data()) + sectionOffset(bytes, 2), copyArrays.names.data);
+        }
+    }
+}
+
+TEST(ClipFileCopy, RefusesAMisalignedTargetAndNullData)
+{
+    const std::string file = smallFile();
+    std::vector<std::uint64_t> target(file.size() / 8 + 2);
+    ClipArrays arrays;
+    const ClipFileCheck misaligned =
+        copyClipFile(file.data(), file.size(), reinterpret_cast<char*>(target.data()) + 4, arrays);
+    EXPECT_EQ(ClipFileCheck::Fault::Misaligned, misaligned.fault());
+    EXPECT_EQ(nullptr, arrays.names.data);
+    const ClipFileCheck none = copyClipFile(nullptr, 0, target.data(), arrays);
+    EXPECT_STREQ("not a binary clip file (no data)", none.message());
+}
+
 // Random damage behind a correct checksum: refused, or a valid clip that
 // rebuilds; never a crash or a read outside the data.
 TEST(ClipFileRefusal, RandomDamageWithAMatchingChecksum)

@@ -225,4 +225,4 @@ def test_dump_to_text_and_binary_files():
 def test_signatures_show_python_types():
     assert "std::" not in AnimationKey.split_at.__doc__
     assert "-> animationmodel.KeyList" in AnimationKey.split_at.__doc__
-    assert am.__version__ == "1.0.0"
+    assert am.__version__ == "1.1.0"

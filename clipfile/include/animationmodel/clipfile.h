@@ -41,6 +41,14 @@ ANIMATIONMODEL_CLIPFILE_EXPORT std::string clipFileBytes(const ClipArrays& array
 ANIMATIONMODEL_CLIPFILE_EXPORT ClipFileCheck viewClipFile(const void* data, std::size_t size,
                                                           ClipArrays& arrays) noexcept;
 
+/// Copies the binary clip file `data[0..size)` (any alignment) to `target`
+/// (8-byte aligned, room for `size` bytes) and checks the copy as
+/// `viewClipFile` does, the checksum computed as the bytes are copied; on
+/// acceptance `arrays` point into `target`. `target` is written even when the
+/// file is refused.
+ANIMATIONMODEL_CLIPFILE_EXPORT ClipFileCheck copyClipFile(const void* data, std::size_t size, void* target,
+                                                          ClipArrays& arrays) noexcept;
+
 /// A binary clip file that was refused: what() reads "byte OFFSET: message".
 class ANIMATIONMODEL_CLIPFILE_EXPORT ClipFileError : public std::invalid_argument {
 public:

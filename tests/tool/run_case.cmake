@@ -23,9 +23,12 @@ set(input_args)
 if(DEFINED STDIN)
     set(input_args INPUT_FILE ${STDIN})
 endif()
+# Every case takes well under a second: one that runs on for 60 s (reading
+# /dev/zero without end, say) fails as a timeout instead of holding the run.
 execute_process(COMMAND ${TOOL} ${ARGS}
     WORKING_DIRECTORY ${WORK_DIR}
     ${input_args}
+    TIMEOUT 60
     RESULT_VARIABLE status
     OUTPUT_VARIABLE out
     ERROR_VARIABLE err)

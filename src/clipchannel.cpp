@@ -39,10 +39,10 @@ ClipPosition ClipChannelMover::positionOf(double frame) const noexcept
 void ClipChannelMover::seek(ClipChannelState& state, std::uint64_t channel, std::uint64_t frame) const noexcept
 {
     const ClipArrays& a = _arrays;
-    std::uint8_t phase = 0;
-    while (phase < 3 && frame >= _phaseStarts[phase + 1u]) {
-        ++phase;
-    }
+    // The phases start in order: the phase is the number of later starts passed (no branch).
+    const auto phase = static_cast<std::uint8_t>(static_cast<unsigned>(frame >= _phaseStarts[1])
+                                                 + static_cast<unsigned>(frame >= _phaseStarts[2])
+                                                 + static_cast<unsigned>(frame >= _phaseStarts[3]));
     state.phase = phase;
     state.effect = 0;
     state.keyed = false;

@@ -147,11 +147,9 @@ public:
         if (frame >= state.end) {
             // One step serves playing in order (a stretch lasts at least a
             // frame); anything further is a jump, cheaper to seek than to walk.
-            if (state.keyed) {
+            if (state.keyed && frame - state.end < nextLength(state, channel)) {
                 stepForward(state, channel);
-                if (frame < state.end) {
-                    return;
-                }
+                return;
             }
         } else if (frame >= state.start) {
             return;
@@ -166,6 +164,14 @@ public:
     ClipPosition positionOf(double frame) const noexcept;
 
 private:
+    /// The length of the stretch after a key: the next key's, or the gap to the phase's end.
+    ANIMATIONMODEL_HOT_INLINE std::uint64_t nextLength(const ClipChannelState& state,
+                                                       std::uint64_t channel) const noexcept
+    {
+        const std::uint64_t next = state.key + 1;
+        return next < _arrays.trackKeys[3 * channel + state.phase + 1] ? _arrays.durations[next]
+                                                                        : _phaseStarts[state.phase + 1u] - state.end;
+    }
     void stepForward(ClipChannelState& state, std::uint64_t channel) const noexcept;
     void enterKey(ClipChannelState& state, std::uint64_t key) const noexcept;
 

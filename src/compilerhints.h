@@ -15,7 +15,17 @@
 #define ANIMATIONMODEL_UNLIKELY(condition) (condition)
 #endif
 
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__ELF__)
+// ThreadSanitizer's runtime crashes on the resolver that picks a clone
+// (it runs while the library is relocated, before the runtime is set up).
+#if defined(__SANITIZE_THREAD__)
+#define ANIMATIONMODEL_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define ANIMATIONMODEL_THREAD_SANITIZER 1
+#endif
+#endif
+
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__ELF__) && !defined(ANIMATIONMODEL_THREAD_SANITIZER)
 #define ANIMATIONMODEL_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
 #else
 #define ANIMATIONMODEL_WIDE_VECTORS

@@ -118,7 +118,7 @@ std::uint64_t copyWithChecksum(unsigned char* target, const unsigned char* sourc
     // A piece at a time, each hashed while it is still in the cache (and
     // from the copy: what is checked is what is kept, even if the source
     // changes meanwhile). Streaming gives the hash of the whole.
-    constexpr std::uint64_t piece = 64 * 1024;
+    constexpr std::uint64_t piece = std::uint64_t{64} * 1024;
     std::memcpy(target, source, static_cast<std::size_t>(checksummedFrom));
     XXH3_state_t state;
     XXH3_INITSTATE(&state);

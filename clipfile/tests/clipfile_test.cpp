@@ -218,7 +218,7 @@ TEST(ClipFileCopy, ChecksTheCopyAsAViewChecksTheBytes)
     }
     std::mt19937_64 random(3);
     cases.push_back(clipFileOf(utf8Animation(random, 3000)));
-    ASSERT_GT(cases.back().size(), std::size_t{3 * 65536}); // pieces of 64 KiB
+    ASSERT_GT(cases.back().size(), std::size_t{3} * 65536); // pieces of 64 KiB
     for (const std::string& bytes : cases) {
         const AlignedBytes viewed(bytes);
         ClipArrays viewArrays;

@@ -170,7 +170,7 @@ private:
     {
         const std::uint64_t next = state.key + 1;
         return next < _arrays.trackKeys[3 * channel + state.phase + 1] ? _arrays.durations[next]
-                                                                        : _phaseStarts[state.phase + 1u] - state.end;
+                                                                       : _phaseStarts[state.phase + 1u] - state.end;
     }
     void stepForward(ClipChannelState& state, std::uint64_t channel) const noexcept;
     void enterKey(ClipChannelState& state, std::uint64_t key) const noexcept;

@@ -2,11 +2,7 @@
 
 // The library's dispatcher picks the widest vector unit of the machine
 // (AVX2, AVX-512) at run time: the checksum then costs about a memcpy.
-#define XXH_STATIC_LINKING_ONLY // a hashing state on the stack
 #include <xxh_x86dispatch.h>
-
-#include <algorithm>
-#include <cstring>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -109,26 +105,6 @@ std::uint64_t checksumOf(const unsigned char* bytes, std::uint64_t size) noexcep
 {
     const std::uint64_t checksum =
         XXH3_64bits(bytes + checksummedFrom, static_cast<std::size_t>(size - checksummedFrom));
-    leaveWideVectorCode();
-    return checksum;
-}
-
-std::uint64_t copyWithChecksum(unsigned char* target, const unsigned char* source, std::uint64_t size) noexcept
-{
-    // A piece at a time, each hashed while it is still in the cache (and
-    // from the copy: what is checked is what is kept, even if the source
-    // changes meanwhile). Streaming gives the hash of the whole.
-    constexpr std::uint64_t piece = std::uint64_t{64} * 1024;
-    std::memcpy(target, source, static_cast<std::size_t>(checksummedFrom));
-    XXH3_state_t state;
-    XXH3_INITSTATE(&state);
-    XXH3_64bits_reset(&state);
-    for (std::uint64_t at = checksummedFrom; at < size; at += piece) {
-        const auto length = static_cast<std::size_t>(std::min(piece, size - at));
-        std::memcpy(target + at, source + at, length);
-        XXH3_64bits_update(&state, target + at, length);
-    }
-    const std::uint64_t checksum = XXH3_64bits_digest(&state);
     leaveWideVectorCode();
     return checksum;
 }

@@ -109,11 +109,6 @@ void writeAt(unsigned char* bytes, std::uint64_t at, T value) noexcept
 /// XXH3-64 of `bytes[checksummedFrom, size)`.
 std::uint64_t checksumOf(const unsigned char* bytes, std::uint64_t size) noexcept;
 
-/// Copies `size` bytes (at least `checksummedFrom`) from `source` to
-/// `target` and returns the checksum of the copy, as `checksumOf(target,
-/// size)` would.
-std::uint64_t copyWithChecksum(unsigned char* target, const unsigned char* source, std::uint64_t size) noexcept;
-
 } // namespace Korva::clipfile
 
 #endif

@@ -29,8 +29,8 @@ namespace {
     return ClipFileCheck(ClipFileCheck::Fault::Refused, at, message);
 }
 
-// Steps 1 to 4: magic, version, size, checksum (`known` when already computed, else null).
-ClipFileCheck checkEnvelope(const unsigned char* bytes, std::uint64_t size, const std::uint64_t* known) noexcept
+// Steps 1 to 4: magic, version, size, checksum.
+ClipFileCheck checkEnvelope(const unsigned char* bytes, std::uint64_t size) noexcept
 {
     if (!isClipFile(std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size)))) {
         return refused(magicAt, "not a binary clip file (it does not start with the magic number)");
@@ -57,8 +57,7 @@ ClipFileCheck checkEnvelope(const unsigned char* bytes, std::uint64_t size, cons
     if (size % 8 != 0) {
         return refused(fileSizeAt, "the file size %" PRIu64 " is not a multiple of 8", size);
     }
-    const std::uint64_t checksum = known != nullptr ? *known : checksumOf(bytes, size);
-    if (readAt<std::uint64_t>(bytes, checksumAt) != checksum) {
+    if (readAt<std::uint64_t>(bytes, checksumAt) != checksumOf(bytes, size)) {
         return refused(checksumAt, "the checksum does not match the content (the file is damaged)");
     }
     return {};
@@ -235,11 +234,10 @@ ClipFileCheck misaligned() noexcept
                          "the data does not start at a multiple of 8 bytes in memory");
 }
 
-// Every step, on 8-byte aligned bytes; `known` as in checkEnvelope.
-ClipFileCheck checkFile(const unsigned char* bytes, std::size_t size, const std::uint64_t* known,
-                        ClipArrays& arrays) noexcept
+// Every step, on 8-byte aligned bytes.
+ClipFileCheck checkFile(const unsigned char* bytes, std::size_t size, ClipArrays& arrays) noexcept
 {
-    ClipFileCheck check = checkEnvelope(bytes, size, known);
+    ClipFileCheck check = checkEnvelope(bytes, size);
     if (check) {
         check = checkHeader(bytes);
     }
@@ -267,7 +265,7 @@ ClipFileCheck viewClipFile(const void* data, std::size_t size, ClipArrays& array
     if (reinterpret_cast<std::uintptr_t>(data) % 8 != 0) {
         return misaligned();
     }
-    return checkFile(static_cast<const unsigned char*>(data), size, nullptr, arrays);
+    return checkFile(static_cast<const unsigned char*>(data), size, arrays);
 }
 
 ClipFileCheck copyClipFile(const void* data, std::size_t size, void* target, ClipArrays& arrays) noexcept
@@ -278,13 +276,11 @@ ClipFileCheck copyClipFile(const void* data, std::size_t size, void* target, Cli
     if (reinterpret_cast<std::uintptr_t>(target) % 8 != 0) {
         return misaligned();
     }
-    auto* bytes = static_cast<unsigned char*>(target);
-    if (size < checksummedFrom) { // refused before any checksum
-        std::memcpy(bytes, data, size);
-        return checkFile(bytes, size, nullptr, arrays);
+    // One copy, then the checks of a view: what is checked is the copy that is kept.
+    if (size != 0) {
+        std::memcpy(target, data, size);
     }
-    const std::uint64_t checksum = copyWithChecksum(bytes, static_cast<const unsigned char*>(data), size);
-    return checkFile(bytes, size, &checksum, arrays);
+    return checkFile(static_cast<const unsigned char*>(target), size, arrays);
 }
 
 } // namespace Korva

@@ -43,8 +43,7 @@ ANIMATIONMODEL_CLIPFILE_EXPORT ClipFileCheck viewClipFile(const void* data, std:
 
 /// Copies the binary clip file `data[0..size)` (any alignment) to `target`
 /// (8-byte aligned, room for `size` bytes) and checks the copy as
-/// `viewClipFile` does, the checksum computed as the bytes are copied; on
-/// acceptance `arrays` point into `target`. `target` is written even when the
+/// `viewClipFile` does; on acceptance `arrays` point into `target`. `target` is written even when the
 /// file is refused.
 ANIMATIONMODEL_CLIPFILE_EXPORT ClipFileCheck copyClipFile(const void* data, std::size_t size, void* target,
                                                           ClipArrays& arrays) noexcept;

@@ -62,7 +62,6 @@ void ClipChannelMover::seek(ClipChannelState& state, std::uint64_t channel, std:
     state.phase = phase;
     state.effect = 0;
     state.keyed = false;
-    state.linearKey = false;
     if (phase == 3) {
         state.start = _phaseStarts[3];
         state.end = lastFrame;

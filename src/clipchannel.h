@@ -19,13 +19,17 @@
 
 namespace Korva {
 
-struct ClipChannelState {
+// One cache line a channel: what a sample in order reads lies in one line.
+struct alignas(64) ClipChannelState {
     /// First frame of the stretch, from the intro's first frame.
     std::uint64_t start = 0;
     /// One past its last frame; the largest value at the end of the clip.
     std::uint64_t end = 0;
     /// The key's duration, when a Linear key; else 1.
     double length = 1.0;
+    /// The key's index (a gap: the track's end), and the number of Linear keys before it.
+    std::uint64_t key = 0;
+    std::uint64_t linear = 0;
     /// A Linear key's start value; else the held value.
     float from = 0.0f;
     /// A Linear key's end value; else the held value.
@@ -36,18 +40,17 @@ struct ClipChannelState {
     float held = 0.0f;
     /// The key's effect (0 when no key).
     std::int32_t effect = 0;
-    /// The key's index (a gap: the track's end), and the number of Linear keys before it.
-    std::uint64_t key = 0;
-    std::uint64_t linear = 0;
     /// The phase (0 to 2; 3 at the end of the clip).
     std::uint8_t phase = 0;
     /// True when the stretch lasts at most 2^29 frames.
     bool shortKey = true;
     /// True on a Linear key with finite ends whose single-precision steps may overflow.
     bool mayOverflow = false;
-    /// True on a key, true on a Linear key.
+    /// True on a key.
     bool keyed = false;
-    bool linearKey = false;
+
+    /// True on a Linear key.
+    bool linearKey() const noexcept { return keyed && effect == 0; }
 
     /// The value at `offset` frames from `start` (`offset` < the stretch's length).
     ///
@@ -98,6 +101,8 @@ struct ClipChannelState {
         return midpoint || subnormal;
     }
 };
+
+static_assert(sizeof(ClipChannelState) == 64, "a channel's state fills one cache line");
 
 // True when the ramp of `length` frames from `from` by `delta` (fl(to -
 // from)) of finite ends may overflow in single precision: fl(offset × delta)
@@ -186,25 +191,26 @@ inline void ClipChannelMover::enterKey(ClipChannelState& state, std::uint64_t ke
     state.end = state.start + duration;
     state.effect = _arrays.effects[key];
     state.keyed = true;
-    state.linearKey = state.effect == 0;
+    const bool linear = state.effect == 0;
     // Branchless (a key's effect is not predictable): off a Linear key, the
     // ramp of `leaveRamp` from the held value.
     const float heldPair[2] = {state.held, state.held};
     // 2 × linear <= linearArgs.size: at most one past the end when no Linear key follows.
-    const float* args = state.linearKey ? _arrays.linearArgs.data + 2 * state.linear : heldPair;
+    const float* args = linear ? _arrays.linearArgs.data + 2 * state.linear : heldPair;
     state.from = args[0];
     state.to = args[1];
-    state.delta = state.linearKey ? state.to - state.from : -0.0f;
-    state.length = state.linearKey ? duration : 1u;
-    state.shortKey = duration <= (1u << 29) || !state.linearKey;
+    state.delta = linear ? state.to - state.from : -0.0f;
+    state.length = linear ? duration : 1u;
+    state.shortKey = duration <= (1u << 29) || !linear;
     state.mayOverflow = rampMayOverflow(state.from, state.to, state.delta, state.length);
 }
 
 inline void ClipChannelMover::stepForward(ClipChannelState& state, std::uint64_t channel) const noexcept
 {
     // Branchless: a Linear key's end becomes the held value.
-    state.held = state.linearKey ? state.to : state.held;
-    state.linear += state.linearKey ? 1 : 0;
+    const bool linear = state.linearKey();
+    state.held = linear ? state.to : state.held;
+    state.linear += linear ? 1 : 0;
     state.start = state.end;
     const std::uint64_t next = state.key + 1;
     if (next < _arrays.trackKeys[3 * channel + state.phase + 1]) {
@@ -215,7 +221,6 @@ inline void ClipChannelMover::stepForward(ClipChannelState& state, std::uint64_t
     state.end = _phaseStarts[state.phase + 1u];
     state.effect = 0;
     state.keyed = false;
-    state.linearKey = false;
     leaveRamp(state, state.held);
 }
 

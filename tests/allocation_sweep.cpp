@@ -97,3 +97,58 @@ void operator delete[](void* memory, std::size_t) noexcept
 {
     ::operator delete(memory);
 }
+
+// Over-aligned types (a cursor's per-channel states) come through these.
+void* operator new(std::size_t size, std::align_val_t alignment)
+{
+    if (allocationShouldFail()) {
+        throw std::bad_alloc();
+    }
+    const auto align = static_cast<std::size_t>(alignment);
+    // aligned_alloc wants a multiple of the alignment.
+    void* memory = std::aligned_alloc(align, ((size == 0 ? 1 : size) + align - 1) / align * align);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    ++liveAllocations;
+    return memory;
+}
+
+void* operator new[](std::size_t size, std::align_val_t alignment)
+{
+    return ::operator new(size, alignment);
+}
+
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept
+{
+    try {
+        return ::operator new(size, alignment);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t& tag) noexcept
+{
+    return ::operator new(size, alignment, tag);
+}
+
+void operator delete(void* memory, std::align_val_t) noexcept
+{
+    ::operator delete(memory);
+}
+
+void operator delete[](void* memory, std::align_val_t) noexcept
+{
+    ::operator delete(memory);
+}
+
+void operator delete(void* memory, std::size_t, std::align_val_t) noexcept
+{
+    ::operator delete(memory);
+}
+
+void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept
+{
+    ::operator delete(memory);
+}

@@ -52,6 +52,15 @@ std::string documentText(const py::handle& text, const char* what);
 /// Python, so that its errors are Python's) or a file object with read().
 std::string sourceText(const py::object& source);
 
+/// What a loader reads: a path (str or os.PathLike), or the text read from a file object.
+struct Source {
+    bool path = false;
+    std::string input;
+};
+
+/// The `Source` of `source` (TypeError for anything else).
+Source sourceOf(const py::object& source);
+
 /// The Python type name of `value`, for messages.
 std::string typeName(py::handle value);
 

@@ -1,5 +1,6 @@
-// Binary clip files: dumps_clip, dump_clip, loads_clip, and load reading
-// either kind of file (told apart by the clip's magic number).
+// Binary clip files: dumps_clip, dump_clip, loads_clip, and load,
+// load_animation and load_timeline reading either kind of file (told apart
+// by the clip's magic number).
 //
 // Bytes and paths are private inputs: they are read, checked and rebuilt
 // without the GIL; an Animation or a LayerMap that Python code can change is
@@ -73,6 +74,40 @@ void dumpClip(const py::object& value, const py::object& target)
     saveText(bytes, path);
 }
 
+// What a loader gives: either kind of document, or one kind only.
+enum class Expect { Any, Animation, Timeline };
+
+// The document of the JSON `text`, of the kind expected (AnimationJsonError otherwise).
+AnimationDocument documentFromJsonOf(const std::string& text, Expect expect)
+{
+    switch (expect) {
+    case Expect::Animation: return animationFromJson(text);
+    case Expect::Timeline: return timelineFromJson(text);
+    default: return documentFromJson(text);
+    }
+}
+
+// The document of `source`, a JSON document or a binary clip file (told
+// apart by the clip's magic number), of the kind expected.
+AnimationDocument loadDocument(const py::object& source, Expect expect)
+{
+    const Source from = sourceOf(source);
+    AnimationDocument document;
+    {
+        py::gil_scoped_release release;
+        const std::string bytes = from.path ? readText(from.input) : from.input;
+        document = isClipFile(bytes) ? documentFromClipFile(bytes) : documentFromJsonOf(bytes, expect);
+    }
+    const bool animation = std::holds_alternative<Animation>(document);
+    if (expect == Expect::Animation && !animation) {
+        throw py::value_error("expected an animation, not a timeline (a binary clip file)");
+    }
+    if (expect == Expect::Timeline && animation) {
+        throw py::value_error("expected a timeline, not an animation (a binary clip file)");
+    }
+    return document;
+}
+
 } // namespace
 
 void bindClipFile(py::module_& m)
@@ -82,33 +117,23 @@ void bindClipFile(py::module_& m)
           "Writes the binary clip file of an Animation or a timeline to a path (atomically) or a binary file object.");
     m.def("loads_clip", &loadsClip, py::arg("data"),
           "The Animation or timeline (LayerMap) of a binary clip file's bytes; ValueError names the byte at fault.");
-    // load reads a binary clip file too: the JSON load stays for the rest.
-    const py::object loadJson = m.attr("load");
-    const py::object loadsJson = m.attr("loads");
-    m.attr("load") = py::cpp_function(
-        [loadJson, loadsJson](const py::object& source) -> py::object {
-            if (!isPath(source) && py::hasattr(source, "read")) {
-                const py::object data = source.attr("read")();
-                if (PyBytes_Check(data.ptr()) && isClipFile(data.cast<std::string>())) {
-                    return loadsClip(data);
-                }
-                return loadsJson(data);
-            }
-            if (!isPath(source)) {
-                return loadJson(source);
-            }
-            const std::string path = py::module_::import("os").attr("fspath")(source).cast<std::string>();
-            AnimationDocument document;
-            {
-                py::gil_scoped_release release;
-                const std::string bytes = readText(path);
-                document = isClipFile(bytes) ? documentFromClipFile(bytes) : documentFromJson(bytes);
-            }
-            return documentToPython(std::move(document));
-        },
-        py::name("load"), py::scope(m), py::arg("source"),
-        "The Animation or timeline of a file, a JSON document or a binary clip file: a path (str or "
-        "os.PathLike) or an object with read().");
+    m.def(
+        "load", [](const py::object& source) { return documentToPython(loadDocument(source, Expect::Any)); },
+        py::arg("source"),
+        "The Animation or timeline of a file, a JSON document or a binary clip file: a path (str or os.PathLike) or "
+        "an object with read().");
+    m.def(
+        "load_animation",
+        [](const py::object& source) { return std::get<Animation>(loadDocument(source, Expect::Animation)); },
+        py::arg("source"),
+        "The Animation of a file, a JSON document or a binary clip file (a path or an object with read()); "
+        "AnimationJsonError for a JSON timeline, ValueError for a binary clip file of one.");
+    m.def(
+        "load_timeline",
+        [](const py::object& source) { return std::get<LayerMap>(loadDocument(source, Expect::Timeline)); },
+        py::arg("source"),
+        "The timeline of a file, a JSON document or a binary clip file (a path or an object with read()); "
+        "AnimationJsonError for a JSON animation, ValueError for a binary clip file of one.");
 }
 
 } // namespace Korva::python

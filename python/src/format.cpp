@@ -64,11 +64,7 @@ bool isPath(const py::object& value)
     return PyUnicode_Check(value.ptr()) || py::hasattr(value, "__fspath__");
 }
 
-// What load reads: a path (str or os.PathLike), or the text read from a file object.
-struct Source {
-    bool path = false;
-    std::string input;
-};
+} // namespace
 
 Source sourceOf(const py::object& source)
 {
@@ -80,18 +76,6 @@ Source sourceOf(const py::object& source)
     }
     return {false, documentText(source.attr("read")(), "text")};
 }
-
-// The document of `source`: a path read by `fromPath`, a file's text parsed
-// by `fromText`, both private inputs, so without the GIL.
-template <class Document, class FromPath, class FromText>
-Document loadWith(const py::object& source, FromPath fromPath, FromText fromText)
-{
-    const Source from = sourceOf(source);
-    py::gil_scoped_release release;
-    return from.path ? fromPath(from.input) : fromText(from.input);
-}
-
-} // namespace
 
 std::string documentText(const py::handle& text, const char* what)
 {
@@ -111,13 +95,6 @@ std::string sourceText(const py::object& source)
 }
 
 namespace {
-
-py::object load(const py::object& source)
-{
-    return toPython(loadWith<AnimationDocument>(
-        source, [](const std::string& path) { return loadDocument(path); },
-        [](const std::string& text) { return documentFromJson(text); }));
-}
 
 void dump(const py::object& value, const py::object& target)
 {
@@ -159,26 +136,6 @@ void bindFormat(py::module_& m)
     m.def("loads", &loadsOf, py::arg("text"),
           "The Animation or timeline (LayerMap) of a JSON document (str or bytes).");
     m.def("dumps", &dumpsOf, py::arg("value"), "The canonical JSON text of an Animation or a timeline.");
-    m.def("load", &load, py::arg("source"),
-          "The Animation or timeline of a file: a path (str or os.PathLike) or an object with read().");
-    m.def(
-        "load_animation",
-        [](const py::object& source) {
-            return loadWith<Animation>(
-                source, [](const std::string& path) { return loadAnimation(path); },
-                [](const std::string& text) { return animationFromJson(text); });
-        },
-        py::arg("source"),
-        "The Animation of a file (a path or an object with read()); AnimationJsonError for a timeline.");
-    m.def(
-        "load_timeline",
-        [](const py::object& source) {
-            return loadWith<LayerMap>(
-                source, [](const std::string& path) { return loadTimeline(path); },
-                [](const std::string& text) { return timelineFromJson(text); });
-        },
-        py::arg("source"),
-        "The timeline of a file (a path or an object with read()); AnimationJsonError for an animation.");
     m.def("dump", &dump, py::arg("value"), py::arg("target"),
           "Writes an Animation or a timeline to a path (atomically) or to a text or binary file object.");
     m.def(

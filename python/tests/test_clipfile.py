@@ -1,4 +1,4 @@
-"""Binary clip files from Python: load reads them, dump_clip writes them."""
+"""Binary clip files from Python: load and the typed loaders read them, dump_clip writes them."""
 import io
 import os
 
@@ -68,3 +68,27 @@ def test_type_errors():
         am.loads_clip("text")
     with pytest.raises(TypeError):
         am.load(3)
+
+
+def test_typed_loaders_read_binary_clips_of_their_kind(tmp_path):
+    animation = am.load_animation(example("show.animation.json"))
+    timeline = am.load_timeline(example("show.timeline.json"))
+    for value, load, other in ((animation, am.load_animation, am.load_timeline),
+                               (timeline, am.load_timeline, am.load_animation)):
+        path = tmp_path / "clip"
+        am.dump_clip(value, path)
+        assert load(path) == value and load(str(path)) == value
+        with open(path, "rb") as file:
+            assert load(file) == value
+        expected, found = ("a timeline", "an animation") if value is animation else ("an animation", "a timeline")
+        with pytest.raises(ValueError, match=f"^expected {expected}, not {found} \\(a binary clip file\\)$"):
+            other(path)
+        with pytest.raises(ValueError, match=f"^expected {expected}, not {found}"):
+            other(io.BytesIO(am.dumps_clip(value)))
+    # JSON of the other kind keeps its located error; text file objects still read.
+    with pytest.raises(am.AnimationJsonError, match="expected an animation document, not a timeline"):
+        am.load_animation(example("show.timeline.json"))
+    with open(example("show.animation.json"), encoding="utf-8") as file:
+        assert am.load_animation(file) == animation
+    with pytest.raises(TypeError, match="^source must be a path or a file object with read\\(\\), not int$"):
+        am.load_timeline(3)

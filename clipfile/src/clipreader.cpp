@@ -273,12 +273,16 @@ ClipFileCheck copyClipFile(const void* data, std::size_t size, void* target, Cli
     if (data == nullptr) {
         return refused(0, "not a binary clip file (no data)");
     }
+    if (target == nullptr) {
+        return refused(0, "no target to copy the file to");
+    }
     if (reinterpret_cast<std::uintptr_t>(target) % 8 != 0) {
         return misaligned();
     }
-    // One copy, then the checks of a view: what is checked is the copy that is kept.
+    // One copy (the target may overlap the data), then the checks of a view:
+    // what is checked is the copy that is kept.
     if (size != 0) {
-        std::memcpy(target, data, size);
+        std::memmove(target, data, size);
     }
     return checkFile(static_cast<const unsigned char*>(target), size, arrays);
 }

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <string>
@@ -181,6 +183,43 @@ TEST(ClipFileRefusal, AWrongChecksum)
     const ClipFileCheck check = viewClipFile(bytes.data(), bytes.size(), arrays);
     EXPECT_EQ(std::uint64_t{8}, check.offset());
     EXPECT_STREQ("the checksum does not match the content (the file is damaged)", check.message());
+}
+
+// A copy with no target is refused before anything is written.
+TEST(ClipFileCopy, RefusesANullTarget)
+{
+    const std::string file = smallFile();
+    EXPECT_EXIT(
+        {
+            ClipArrays arrays;
+            const ClipFileCheck check = copyClipFile(file.data(), file.size(), nullptr, arrays);
+            const bool refused = check.fault() == ClipFileCheck::Fault::Refused && check.offset() == 0
+                && std::string(check.message()) == "no target to copy the file to" && arrays.names.data == nullptr;
+            std::exit(refused ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// A target that overlaps the source (in either direction) gets the file intact.
+TEST(ClipFileCopy, ATargetThatOverlapsTheSource)
+{
+    const std::string file = smallFile();
+    for (const std::size_t shift : {std::size_t{8}, std::size_t{3}}) {
+        for (const bool forward : {true, false}) {
+            std::vector<std::uint64_t> buffer(file.size() / 8 + 2);
+            char* base = reinterpret_cast<char*>(buffer.data());
+            char* source = forward ? base + shift : base;
+            void* target = forward ? static_cast<void*>(base) : static_cast<void*>(base + 8);
+            if (!forward && shift != 8) {
+                continue; // the target must be 8-byte aligned
+            }
+            std::memcpy(source, file.data(), file.size());
+            ClipArrays arrays;
+            const ClipFileCheck check = copyClipFile(source, file.size(), target, arrays);
+            EXPECT_TRUE(check) << shift << forward << ": " << check.message();
+            EXPECT_EQ(0, std::memcmp(target, file.data(), file.size())) << shift << forward;
+        }
+    }
 }
 
 } // namespace

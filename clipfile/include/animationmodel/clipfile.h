@@ -44,7 +44,7 @@ ANIMATIONMODEL_CLIPFILE_EXPORT ClipFileCheck viewClipFile(const void* data, std:
 /// Copies the binary clip file `data[0..size)` (any alignment) to `target`
 /// (8-byte aligned, room for `size` bytes) and checks the copy as
 /// `viewClipFile` does; on acceptance `arrays` point into `target`. `target` is written even when the
-/// file is refused.
+/// file is refused; it may overlap `data`. A null `target` is refused before anything is read.
 ANIMATIONMODEL_CLIPFILE_EXPORT ClipFileCheck copyClipFile(const void* data, std::size_t size, void* target,
                                                           ClipArrays& arrays) noexcept;
 

@@ -62,9 +62,13 @@ am_status viewInto(std::unique_ptr<am_clip> made, const void* data, std::size_t 
     return adopt(std::move(made), check, arrays, clip, error);
 }
 
-// Copies data[0..size) into `made`, checking the copy.
+// Copies data[0..size) into `made`, checking the copy; a size that disagrees
+// with the file's header is refused before room is made for it.
 am_status copyInto(std::unique_ptr<am_clip> made, const void* data, std::size_t size, am_clip** clip, am_error* error)
 {
+    if (const ClipFileCheck sized = checkClipFileSize(data, size); !sized) {
+        return adopt(std::move(made), sized, ClipArrays(), clip, error);
+    }
     made->copiedBytes.reset(new std::uint64_t[size / 8 + 1]);
     ClipArrays arrays;
     const ClipFileCheck check = copyClipFile(data, size, made->copiedBytes.get(), arrays);

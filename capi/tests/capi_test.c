@@ -327,6 +327,14 @@ static void checkFiles(const char* animationJson, const char* timelineJson)
              "byte 24: the file says it holds %lu bytes but it holds %lu (truncated or extended)", (unsigned long)size,
              (unsigned long)(size - 8));
     CHECK(strcmp(error.message, expected) == 0 && error.line == 0 && error.pointer[0] == '\0');
+    /* A size far beyond the file's is refused from its header, before any room is made for a copy. */
+    back = NULL;
+    CHECK(am_clip_load_binary(bytes, (size_t)-1, &back, &error) == AM_FORMAT_ERROR && back == NULL);
+    snprintf(expected, sizeof expected,
+             "byte 24: the file says it holds %lu bytes but it holds %lu (truncated or extended)", (unsigned long)size,
+             (unsigned long)(size_t)-1);
+    CHECK(strcmp(error.message, expected) == 0);
+    CHECK(am_clip_load_binary(bytes, (size_t)1 << 40, &back, &error) == AM_FORMAT_ERROR && back == NULL);
     am_clip_free(viewed);
     free(bytes);
     /* Saving refuses a folder and a missing one, and NULL. */

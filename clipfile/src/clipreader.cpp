@@ -29,8 +29,8 @@ namespace {
     return ClipFileCheck(ClipFileCheck::Fault::Refused, at, message);
 }
 
-// Steps 1 to 4: magic, version, size, checksum.
-ClipFileCheck checkEnvelope(const unsigned char* bytes, std::uint64_t size) noexcept
+// Steps 1 to 3: magic, version, size (any alignment).
+ClipFileCheck checkSize(const unsigned char* bytes, std::uint64_t size) noexcept
 {
     if (!isClipFile(std::string_view(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size)))) {
         return refused(magicAt, "not a binary clip file (it does not start with the magic number)");
@@ -56,6 +56,15 @@ ClipFileCheck checkEnvelope(const unsigned char* bytes, std::uint64_t size) noex
     }
     if (size % 8 != 0) {
         return refused(fileSizeAt, "the file size %" PRIu64 " is not a multiple of 8", size);
+    }
+    return {};
+}
+
+// Steps 1 to 4: magic, version, size, checksum.
+ClipFileCheck checkEnvelope(const unsigned char* bytes, std::uint64_t size) noexcept
+{
+    if (ClipFileCheck check = checkSize(bytes, size); !check) {
+        return check;
     }
     if (readAt<std::uint64_t>(bytes, checksumAt) != checksumOf(bytes, size)) {
         return refused(checksumAt, "the checksum does not match the content (the file is damaged)");
@@ -266,6 +275,14 @@ ClipFileCheck viewClipFile(const void* data, std::size_t size, ClipArrays& array
         return misaligned();
     }
     return checkFile(static_cast<const unsigned char*>(data), size, arrays);
+}
+
+ClipFileCheck checkClipFileSize(const void* data, std::size_t size) noexcept
+{
+    if (data == nullptr) {
+        return refused(0, "not a binary clip file (no data)");
+    }
+    return checkSize(static_cast<const unsigned char*>(data), size);
 }
 
 ClipFileCheck copyClipFile(const void* data, std::size_t size, void* target, ClipArrays& arrays) noexcept

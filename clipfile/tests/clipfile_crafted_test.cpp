@@ -222,4 +222,29 @@ TEST(ClipFileCopy, ATargetThatOverlapsTheSource)
     }
 }
 
+// The header's checks alone, on data of any alignment, give the refusal of a
+// view for every cut of a file (those are all refused by their size), and
+// accept the whole file whatever follows it in memory.
+TEST(ClipFileSize, AgreesWithAViewOnEveryCut)
+{
+    const std::string file = smallFile();
+    std::vector<std::uint64_t> buffer(file.size() / 8 + 2);
+    char* misaligned = reinterpret_cast<char*>(buffer.data()) + 5;
+    std::memcpy(misaligned, file.data(), file.size());
+    for (std::size_t size = 0; size < file.size(); ++size) {
+        const AlignedBytes cut(file.substr(0, size));
+        ClipArrays arrays;
+        const ClipFileCheck view = viewClipFile(size == 0 ? buffer.data() : cut.data(), size, arrays);
+        const ClipFileCheck sized = checkClipFileSize(misaligned, size);
+        ASSERT_FALSE(view) << size;
+        EXPECT_EQ(ClipFileCheck::Fault::Refused, sized.fault()) << size;
+        EXPECT_EQ(view.offset(), sized.offset()) << size;
+        EXPECT_STREQ(view.message(), sized.message()) << size;
+    }
+    EXPECT_TRUE(checkClipFileSize(misaligned, file.size()));
+    EXPECT_STREQ("the file says it holds 824 bytes but it holds 18446744073709551615 (truncated or extended)",
+                 checkClipFileSize(misaligned, std::numeric_limits<std::size_t>::max()).message());
+    EXPECT_STREQ("not a binary clip file (no data)", checkClipFileSize(nullptr, 8).message());
+}
+
 } // namespace

@@ -41,6 +41,10 @@ ANIMATIONMODEL_CLIPFILE_EXPORT std::string clipFileBytes(const ClipArrays& array
 ANIMATIONMODEL_CLIPFILE_EXPORT ClipFileCheck viewClipFile(const void* data, std::size_t size,
                                                           ClipArrays& arrays) noexcept;
 
+/// The first checks of `viewClipFile` (magic number, version, size) on `data[0..size)` of any alignment:
+/// reads only the header, so a size that disagrees with the file's is told before room is made for a copy.
+ANIMATIONMODEL_CLIPFILE_EXPORT ClipFileCheck checkClipFileSize(const void* data, std::size_t size) noexcept;
+
 /// Copies the binary clip file `data[0..size)` (any alignment) to `target`
 /// (8-byte aligned, room for `size` bytes) and checks the copy as
 /// `viewClipFile` does; on acceptance `arrays` point into `target`. `target` is written even when the

@@ -38,6 +38,25 @@ void exercise(const ClipArrays& arrays)
     check(isClipFile(clipFileOf(document)), "an accepted file is written again");
 }
 
+// The same verdict from a copy of misaligned bytes as from the view, and
+// from the header's size check whenever that refuses.
+void copy(const std::uint8_t* data, std::size_t size, const ClipFileCheck& viewed)
+{
+    const std::unique_ptr<std::uint8_t[]> shifted(new std::uint8_t[size + 1]);
+    if (size != 0) {
+        std::memcpy(shifted.get() + 1, data, size);
+    }
+    const std::unique_ptr<std::uint64_t[]> target(new std::uint64_t[size / 8 + 1]);
+    ClipArrays arrays;
+    const ClipFileCheck copied = copyClipFile(shifted.get() + 1, size, target.get(), arrays);
+    check(bool(copied) == bool(viewed) && copied.offset() == viewed.offset()
+              && std::strcmp(copied.message(), viewed.message()) == 0,
+          "a copy and a view give the same verdict");
+    const ClipFileCheck sized = checkClipFileSize(shifted.get() + 1, size);
+    check(sized || (sized.offset() == viewed.offset() && std::strcmp(sized.message(), viewed.message()) == 0),
+          "the size check refuses as the view does");
+}
+
 // Views `size` bytes of `data` through an exact heap copy: aligned, and ASan
 // sees a read past its end.
 void view(const std::uint8_t* data, std::size_t size)
@@ -48,6 +67,7 @@ void view(const std::uint8_t* data, std::size_t size)
     }
     ClipArrays arrays;
     const ClipFileCheck verdict = viewClipFile(bytes.get(), size, arrays);
+    copy(data, size, verdict);
     if (!verdict) {
         check(verdict.fault() == ClipFileCheck::Fault::Refused, "heap data is aligned");
         check(verdict.offset() <= size, "a refusal points inside the data");

@@ -343,6 +343,14 @@ TEST(ClipCursor, AWholeFrameOfAKeyPastTwoTo29FramesRoundsTheProductOnce)
     EXPECT_TRUE(sameBits(value, *key.valueAt(3922907161u)));
     EXPECT_TRUE(sameBits(value, exactRampValue(0.0f, 1.5589648485183716f, 3922907161.0, 4294967295u)));
     EXPECT_EQ(value, 1.4239164590835571f);
+    // Below 2^30 frames as well: frame 1044357527 × 0x1.e623b2p+0 needs 54
+    // bits, and its double lies on a float midpoint below the exact product.
+    const AnimationKey shorter = ramp(0.0f, 0x1.e623b2p+0f, 1u << 30);
+    const AnimationClip second(Animation(LayerMap{{"k", {shorter}}}));
+    ClipCursor secondCursor(second);
+    secondCursor.sampleFrame(1044357527.0, ClipSampleBuffers{&value});
+    EXPECT_TRUE(sameBits(value, *shorter.valueAt(1044357527u)));
+    EXPECT_EQ(value, 0x1.d8d5eap+0f);
 }
 
 TEST(ClipCursor, ASubnormalProductOnAMidpointRoundsTowardsTheExactValue)

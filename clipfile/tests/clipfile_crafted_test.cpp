@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -213,7 +214,7 @@ TEST(ClipFileCopy, ATargetThatOverlapsTheSource)
             if (!forward && shift != 8) {
                 continue; // the target must be 8-byte aligned
             }
-            std::memcpy(source, file.data(), file.size());
+            std::copy(file.begin(), file.end(), source);
             ClipArrays arrays;
             const ClipFileCheck check = copyClipFile(source, file.size(), target, arrays);
             EXPECT_TRUE(check) << shift << forward << ": " << check.message();
@@ -230,7 +231,7 @@ TEST(ClipFileSize, AgreesWithAViewOnEveryCut)
     const std::string file = smallFile();
     std::vector<std::uint64_t> buffer(file.size() / 8 + 2);
     char* misaligned = reinterpret_cast<char*>(buffer.data()) + 5;
-    std::memcpy(misaligned, file.data(), file.size());
+    std::copy(file.begin(), file.end(), misaligned);
     for (std::size_t size = 0; size < file.size(); ++size) {
         const AlignedBytes cut(file.substr(0, size));
         ClipArrays arrays;

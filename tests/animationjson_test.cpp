@@ -7,6 +7,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Korva;
@@ -701,6 +703,45 @@ TEST(AnimationJson, SavingAStream)
                          "/dev/full", SaveWarning()),
                      std::system_error, "/dev/full: No space left on device");
     EXPECT_EQ(0, piecesAfterFailure);
+}
+
+// Saved to the process's own standard output, the text follows what the C
+// stream already holds, as a program's printf and its -o /dev/stdout are
+// read; a stream that cannot take it is an error. In a child whose standard
+// output is a file (or /dev/full), so that the test's own stays untouched.
+TEST(AnimationJson, SavingToStandardOutputComesAfterWhatIsBuffered)
+{
+    const TempDir dir;
+    const std::string file = (dir.path / "out.txt").string();
+    for (const std::string& target : {file, std::string("/dev/full")}) {
+        std::fflush(nullptr); // the child starts with nothing of the test's own output
+        const pid_t child = ::fork();
+        ASSERT_NE(-1, child);
+        if (child == 0) {
+            const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0) {
+                ::_exit(3);
+            }
+            std::fputs("buffered ", stdout); // a file: fully buffered, not yet written
+            int status = 0;
+            try {
+                saveText("saved\n", "/dev/stdout");
+            } catch (const std::system_error&) {
+                status = 2;
+            }
+            std::clearerr(stdout);
+            ::_exit(status); // without flushing again
+        }
+        int status = -1;
+        ASSERT_EQ(child, ::waitpid(child, &status, 0));
+        ASSERT_TRUE(WIFEXITED(status));
+        if (target == file) {
+            EXPECT_EQ(0, WEXITSTATUS(status));
+            EXPECT_EQ("buffered saved\n", readText(file));
+        } else {
+            EXPECT_EQ(2, WEXITSTATUS(status)); // the buffered text could not be written
+        }
+    }
 }
 
 TEST(AnimationJson, TextLocation)

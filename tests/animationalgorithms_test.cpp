@@ -2,6 +2,7 @@
 
 #include "expect_throw_msg.h"
 #include "invariants.h"
+#include "testkeys.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +18,10 @@ using namespace Korva;
 
 namespace {
 
-AnimationKey ramp(float start, float end, unsigned int duration)
-{
-    return AnimationKey(AnimationKeyCommand(Linear, {start, end}), duration);
-}
-
-AnimationKey held(unsigned int duration, AnimationKeyCommandEffect effect = Held2)
+AnimationKey hold(unsigned int duration, AnimationKeyCommandEffect effect = Held2)
 {
     return AnimationKey(AnimationKeyCommand(effect), duration);
 }
-
-const auto Effect7 = static_cast<AnimationKeyCommandEffect>(7);
 
 // Every row of a range as "frame phase layer@key+offset=value".
 std::vector<std::string> rowsOf(AnimationSampler& sampler, std::uint64_t first, std::uint64_t last,
@@ -46,27 +40,27 @@ std::vector<std::string> rowsOf(AnimationSampler& sampler, std::uint64_t first, 
 // Intro 2 frames, body 3, outro 1.
 Animation smallAnimation()
 {
-    return Animation(LayerMap{{"a", {held(2)}}}, LayerMap{{"a", {ramp(0.0f, 3.0f, 3)}}, {"b", {held(1)}}},
-                     LayerMap{{"b", {held(1)}}});
+    return Animation(LayerMap{{"a", {hold(2)}}}, LayerMap{{"a", {ramp(0.0f, 3.0f, 3)}}, {"b", {hold(1)}}},
+                     LayerMap{{"b", {hold(1)}}});
 }
 
 } // namespace
 
 TEST(SplitEveryKey, TimelineAndAnimation)
 {
-    const LayerMap timeline{{"a", {ramp(0.0f, 12.0f, 10), held(3)}}, {"b", {}}};
+    const LayerMap timeline{{"a", {ramp(0.0f, 12.0f, 10), hold(3)}}, {"b", {}}};
     const LayerMap split = splitEveryKey(timeline, 4);
     ASSERT_EQ(2u, split.size());
     EXPECT_TRUE(split.at("b").empty());
     // Cut at frames 4 and 8: the key's own values there, 4.8 and 9.6.
-    const std::vector<AnimationKey> expected{ramp(0.0f, 4.8f, 4), ramp(4.8f, 9.6f, 4), ramp(9.6f, 12.0f, 2), held(3)};
+    const std::vector<AnimationKey> expected{ramp(0.0f, 4.8f, 4), ramp(4.8f, 9.6f, 4), ramp(9.6f, 12.0f, 2), hold(3)};
     EXPECT_TRUE(sameBits(expected, split.at("a")));
     EXPECT_EQ(4u, splitEveryKeyCount(timeline, 4));
     // The even rule of splitEach stays available: [0, 4], [4, 8], [8, 12].
-    const std::vector<AnimationKey> even{ramp(0.0f, 4.0f, 4), ramp(4.0f, 8.0f, 4), ramp(8.0f, 12.0f, 2), held(3)};
+    const std::vector<AnimationKey> even{ramp(0.0f, 4.0f, 4), ramp(4.0f, 8.0f, 4), ramp(8.0f, 12.0f, 2), hold(3)};
     EXPECT_TRUE(sameBits(even, splitEveryKey(timeline, 4, KeySplitting::EvenValues).at("a")));
 
-    Animation animation(LayerMap{{"x", {held(5)}}}, timeline, LayerMap{{"y", {held(1)}}});
+    Animation animation(LayerMap{{"x", {hold(5)}}}, timeline, LayerMap{{"y", {hold(1)}}});
     animation.setFPS(12.5f);
     EXPECT_TRUE(sameBits(even, splitEveryKey(animation, 4, KeySplitting::EvenValues).body().at("a")));
     const Animation pieces = splitEveryKey(animation, 4);
@@ -80,7 +74,7 @@ TEST(SplitEveryKey, TimelineAndAnimation)
 TEST(SplitEveryKey, CountsWithoutMaking)
 {
     // 2^32 - 1 pieces of one frame would not fit in memory; counting them is instant.
-    const LayerMap timeline{{"long", {held(UINT_MAX)}}, {"short", {held(1), held(1)}}};
+    const LayerMap timeline{{"long", {hold(UINT_MAX)}}, {"short", {hold(1), hold(1)}}};
     EXPECT_EQ(std::uint64_t{UINT_MAX} + 2, splitEveryKeyCount(timeline, 1));
     EXPECT_EQ(std::uint64_t{43} + 2, splitEveryKeyCount(timeline, 100000000));
     EXPECT_EQ(3u, splitEveryKeyCount(timeline, UINT_MAX));
@@ -88,15 +82,15 @@ TEST(SplitEveryKey, CountsWithoutMaking)
 
 TEST(SplitEveryKey, Refusals)
 {
-    const LayerMap timeline{{"ok", {held(9)}}, {"x", {held(2, Effect7), held(3, Effect7)}}};
+    const LayerMap timeline{{"ok", {hold(9)}}, {"x", {hold(2, Effect7), hold(3, Effect7)}}};
     const std::string refusal = "key 1 of layer \"x\" in the timeline cannot be split: command 7 has no splitting rule";
     EXPECT_THROW_MSG(splitEveryKey(timeline, 2), std::invalid_argument, refusal);
     EXPECT_THROW_MSG(splitEveryKeyCount(timeline, 2), std::invalid_argument, refusal);
     // A key that needs no cut is kept whole, whatever its effect.
     EXPECT_EQ(2u, splitEveryKey(timeline, 3).at("x").size());
 
-    const Animation animation(LayerMap{{"x", {held(1, Effect7)}}}, LayerMap{},
-                              LayerMap{{"ok", {held(1)}}, {"z", {held(1), held(4, Effect7)}}});
+    const Animation animation(LayerMap{{"x", {hold(1, Effect7)}}}, LayerMap{},
+                              LayerMap{{"ok", {hold(1)}}, {"z", {hold(1), hold(4, Effect7)}}});
     const std::string outro = "key 1 of layer \"z\" in the outro cannot be split: command 7 has no splitting rule";
     EXPECT_THROW_MSG(splitEveryKey(animation, 3), std::invalid_argument, outro);
     EXPECT_THROW_MSG(splitEveryKeyCount(animation, 3), std::invalid_argument, outro);
@@ -141,7 +135,7 @@ TEST(SampleRange, LayerSelection)
 TEST(CutOverruns, AgreeWithTheCut)
 {
     // a: 10 + 10 frames; b: one key of 30; c: 5 frames; d: no keys.
-    const LayerMap timeline{{"a", {held(10), ramp(0.0f, 1.0f, 10)}}, {"b", {held(30)}}, {"c", {held(5)}}, {"d", {}}};
+    const LayerMap timeline{{"a", {hold(10), ramp(0.0f, 1.0f, 10)}}, {"b", {hold(30)}}, {"c", {hold(5)}}, {"d", {}}};
     struct Case {
         unsigned int introEnd;
         unsigned int outroStart;
@@ -177,13 +171,13 @@ TEST(CutOverruns, AgreeWithTheCut)
 
 TEST(CutOverruns, LayersPastTwoToThe32Frames)
 {
-    const LayerMap timeline{{"a", {held(UINT_MAX), held(UINT_MAX)}}};
+    const LayerMap timeline{{"a", {hold(UINT_MAX), hold(UINT_MAX)}}};
     const std::vector<CutOverrun> overruns = cutOverruns(timeline, UINT_MAX - 1, 10);
     ASSERT_EQ(1u, overruns.size());
     EXPECT_EQ(0u, overruns[0].keyIndex);
     EXPECT_EQ(std::uint64_t{UINT_MAX} - 10, overruns[0].frames);
     // The key cut at the intro end ends past 2^32: no wrap-around.
-    const std::vector<CutOverrun> second = cutOverruns({{"b", {held(10), held(UINT_MAX)}}}, UINT_MAX, UINT_MAX);
+    const std::vector<CutOverrun> second = cutOverruns({{"b", {hold(10), hold(UINT_MAX)}}}, UINT_MAX, UINT_MAX);
     ASSERT_EQ(1u, second.size());
     EXPECT_EQ(1u, second[0].keyIndex);
     EXPECT_EQ(10u, second[0].frames);
@@ -207,7 +201,7 @@ TEST(SplitAtEvery, CutsWhereSplitAtCuts)
     EXPECT_TRUE(sameBits(-1.0f, pieces.front().command().args()[0]));
     EXPECT_TRUE(sameBits(7.3f, pieces.back().command().args()[1]));
     // Held keys keep their command; a key that fits comes back whole, bit for bit.
-    EXPECT_TRUE(sameBits(std::vector<AnimationKey>{held(3, Held3), held(2, Held3)}, splitAtEvery(held(5, Held3), 3)));
+    EXPECT_TRUE(sameBits(std::vector<AnimationKey>{hold(3, Held3), hold(2, Held3)}, splitAtEvery(hold(5, Held3), 3)));
     const AnimationKey odd = ramp(1.0f, std::nanf(""), 3);
     EXPECT_TRUE(sameBits(std::vector<AnimationKey>{odd}, splitAtEvery(odd, 3)));
     EXPECT_TRUE(sameBits(std::vector<AnimationKey>{odd}, splitAtEvery(odd, UINT_MAX)));
@@ -222,11 +216,11 @@ TEST(SplitAtEvery, LongestKeyAndRefusals)
     EXPECT_EQ(UINT_MAX - 1, two[0].duration());
     EXPECT_EQ(1u, two[1].duration());
     EXPECT_TRUE(sameBits(1.0f, two[1].command().args()[1]));
-    EXPECT_EQ(3u, splitAtEvery(held(UINT_MAX), UINT_MAX / 2).size());
-    EXPECT_TRUE(splitAtEvery(held(4, Effect7), 3).empty());
-    EXPECT_EQ(1u, splitAtEvery(held(3, Effect7), 3).size());
+    EXPECT_EQ(3u, splitAtEvery(hold(UINT_MAX), UINT_MAX / 2).size());
+    EXPECT_TRUE(splitAtEvery(hold(4, Effect7), 3).empty());
+    EXPECT_EQ(1u, splitAtEvery(hold(3, Effect7), 3).size());
     const std::string zero = "Could not split AnimationKey each 0 frame: This number should be strictly higher than 0";
-    EXPECT_THROW_MSG(splitAtEvery(held(1), 0), std::invalid_argument, zero);
+    EXPECT_THROW_MSG(splitAtEvery(hold(1), 0), std::invalid_argument, zero);
 }
 
 // Random timelines split by frames play what they played, within the bound
@@ -248,7 +242,7 @@ TEST(SplitEveryKey, SamplingAgreesWithinTheBound)
                 const auto duration = static_cast<unsigned int>(1 + random() % (random() % 8 == 0 ? 100000 : 40));
                 const float scale = std::ldexp(1.0f, exponent(random));
                 keys.push_back(random() % 4 == 0
-                                   ? held(duration, static_cast<AnimationKeyCommandEffect>(1 + random() % 3))
+                                   ? hold(duration, static_cast<AnimationKeyCommandEffect>(1 + random() % 3))
                                    : ramp(value(random) * scale, value(random) * scale, duration));
                 length += duration;
             }

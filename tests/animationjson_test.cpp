@@ -2,6 +2,7 @@
 
 #include "expect_throw_msg.h"
 #include "invariants.h"
+#include "testkeys.h"
 
 #include <gtest/gtest.h>
 
@@ -26,16 +27,6 @@
 using namespace Korva;
 
 namespace {
-
-AnimationKey ramp(float start, float end, unsigned int duration)
-{
-    return AnimationKey(AnimationKeyCommand(Linear, {start, end}), duration);
-}
-
-AnimationKey held(AnimationKeyCommandEffect effect, unsigned int duration)
-{
-    return AnimationKey(AnimationKeyCommand(effect), duration);
-}
 
 const char* const canonicalAnimation = R"({
   "format": "animationmodel",

@@ -3,6 +3,7 @@
 #include "expect_throw_msg.h"
 #include "printers.h"
 #include "invariants.h"
+#include "testkeys.h"
 
 #include <gtest/gtest.h>
 
@@ -16,19 +17,6 @@
 using namespace Korva;
 
 namespace {
-
-const auto Effect7 = static_cast<AnimationKeyCommandEffect>(7);
-const auto EffectMinus1 = static_cast<AnimationKeyCommandEffect>(-1);
-
-AnimationKey ramp(float start, float end, unsigned int duration)
-{
-    return AnimationKey(AnimationKeyCommand(Linear, {start, end}), duration);
-}
-
-AnimationKey held(AnimationKeyCommandEffect effect, unsigned int duration)
-{
-    return AnimationKey(AnimationKeyCommand(effect), duration);
-}
 
 std::vector<unsigned int> durationsOf(const std::vector<AnimationKey>& keys)
 {

@@ -1,6 +1,7 @@
 #include <animationmodel/animationkeycommand.h>
 
 #include "expect_throw_msg.h"
+#include "testkeys.h"
 
 #include <gtest/gtest.h>
 
@@ -20,9 +21,6 @@ std::string countMessage(std::size_t given, std::size_t expected, int effect)
         + std::to_string(given) + " arguments given but " + std::to_string(expected) + " expected for command "
         + std::to_string(effect) + ")";
 }
-
-const auto Effect7 = static_cast<AnimationKeyCommandEffect>(7);
-const auto EffectMinus1 = static_cast<AnimationKeyCommandEffect>(-1);
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include <animationmodel/animationsampler.h>
 
 #include "invariants.h"
+#include "testkeys.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,7 @@ using namespace Korva;
 
 namespace {
 
-AnimationKey ramp(float start, float end, unsigned int duration)
-{
-    return AnimationKey(AnimationKeyCommand(Linear, {start, end}), duration);
-}
-
-AnimationKey held(unsigned int duration)
+AnimationKey held1(unsigned int duration)
 {
     return AnimationKey(AnimationKeyCommand(Held1), duration);
 }
@@ -29,8 +25,8 @@ AnimationKey held(unsigned int duration)
 Animation showAnimation()
 {
     return Animation(LayerMap{{"fade", {ramp(0.0f, 1.0f, 4)}}},
-                     LayerMap{{"a", {held(2)}}, {"empty", {}}, {"fade", {ramp(1.0f, 0.1f, 5), held(1)}}},
-                     LayerMap{{"fade", {held(1), ramp(-2.0f, 2.0f, 2)}}});
+                     LayerMap{{"a", {held1(2)}}, {"empty", {}}, {"fade", {ramp(1.0f, 0.1f, 5), held1(1)}}},
+                     LayerMap{{"fade", {held1(1), ramp(-2.0f, 2.0f, 2)}}});
 }
 
 std::string layersOf(FrameSamples samples)
@@ -69,10 +65,10 @@ TEST(AnimationSampler, PhasesAndFrames)
     EXPECT_FALSE(sampler.locate(UINT64_MAX));
 
     // An empty phase covers no frame; an empty animation none at all.
-    const Animation bodyOnly(LayerMap{{"x", {held(2)}}});
+    const Animation bodyOnly(LayerMap{{"x", {held1(2)}}});
     EXPECT_EQ(AnimationPhase::Body, AnimationSampler(bodyOnly).locate(0)->phase);
     // Stepping over a phase of no frame: frame 2 is the outro's first.
-    const Animation gap(LayerMap{{"x", {held(2)}}}, LayerMap{}, LayerMap{{"y", {held(1)}}});
+    const Animation gap(LayerMap{{"x", {held1(2)}}}, LayerMap{}, LayerMap{{"y", {held1(1)}}});
     AnimationSampler stepping(gap);
     stepping.seek(1);
     EXPECT_EQ("y@0+0 ", layersOf(stepping.advance()));
@@ -131,8 +127,8 @@ TEST(AnimationSampler, SeekAndAdvanceMatchAWalk)
 TEST(AnimationSampler, FramesPastThirtyTwoBits)
 {
     // A layer of 3 * (2^32 - 1) frames; the animation lasts past 2^33.
-    const Animation animation(LayerMap{{"long", {ramp(0.0f, 1.0f, UINT_MAX), held(UINT_MAX), held(UINT_MAX)}}},
-                              LayerMap{{"tail", {held(5)}}}, LayerMap{});
+    const Animation animation(LayerMap{{"long", {ramp(0.0f, 1.0f, UINT_MAX), held1(UINT_MAX), held1(UINT_MAX)}}},
+                              LayerMap{{"tail", {held1(5)}}}, LayerMap{});
     AnimationSampler sampler(animation);
     const std::uint64_t layer = 3ull * UINT_MAX;
     EXPECT_EQ(layer + 5, sampler.frameCount());
@@ -158,9 +154,9 @@ TEST(AnimationSampler, CuttingNeverChangesWhatPlays)
     // Ramps of every scale, held keys, cuts at every position of a short
     // timeline: each frame plays the timeline key, or its piece, within the bound.
     const LayerMap timeline{
-        {"big", {ramp(-3e30f, 1e30f, 7), held(3), ramp(1e-3f, -0.1f, 11)}},
+        {"big", {ramp(-3e30f, 1e30f, 7), held1(3), ramp(1e-3f, -0.1f, 11)}},
         {"fine", {ramp(0.1f, 0.7f, 13), ramp(0.7f, 0.69999f, 9)}},
-        {"tiny", {ramp(1e-44f, -3e-45f, 5), held(2), ramp(FLT_MIN, -FLT_MIN, 17)}},
+        {"tiny", {ramp(1e-44f, -3e-45f, 5), held1(2), ramp(FLT_MIN, -FLT_MIN, 17)}},
     };
     std::vector<std::uint64_t> every(30);
     for (std::uint64_t t = 0; t < every.size(); ++t) {

@@ -52,6 +52,9 @@ std::string documentText(const py::handle& text, const char* what);
 /// Python, so that its errors are Python's) or a file object with read().
 std::string sourceText(const py::object& source);
 
+/// True when `value` names a file: a str or an os.PathLike.
+bool isPath(const py::object& value);
+
 /// What a loader reads: a path (str or os.PathLike), or the text read from a file object.
 struct Source {
     bool path = false;

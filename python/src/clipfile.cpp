@@ -54,11 +54,6 @@ py::object loadsClip(const py::bytes& data)
     return documentToPython(std::move(document));
 }
 
-bool isPath(const py::object& value)
-{
-    return PyUnicode_Check(value.ptr()) || py::hasattr(value, "__fspath__");
-}
-
 void dumpClip(const py::object& value, const py::object& target)
 {
     const std::string bytes = dumpsClip(value);

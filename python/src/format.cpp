@@ -59,12 +59,12 @@ std::string pathOf(const py::object& path, const char* parameter)
     return text.cast<std::string>();
 }
 
+} // namespace
+
 bool isPath(const py::object& value)
 {
     return PyUnicode_Check(value.ptr()) || py::hasattr(value, "__fspath__");
 }
-
-} // namespace
 
 Source sourceOf(const py::object& source)
 {

@@ -1,6 +1,7 @@
 #include <animationmodel/animationclip.h>
 
 #include "../invariants.h"
+#include "../testkeys.h"
 #include "editablearrays.h"
 #include "randomclips.h"
 
@@ -16,16 +17,6 @@
 using namespace Korva;
 
 namespace {
-
-AnimationKey ramp(float start, float end, unsigned int duration)
-{
-    return AnimationKey(AnimationKeyCommand(Linear, {start, end}), duration);
-}
-
-AnimationKey held(AnimationKeyCommandEffect effect, unsigned int duration)
-{
-    return AnimationKey(AnimationKeyCommand(effect), duration);
-}
 
 // True when both phases hold the same entries and keys, arguments bit for bit.
 bool samePhase(const LayerMap& a, const LayerMap& b)

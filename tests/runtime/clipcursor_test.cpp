@@ -2,6 +2,7 @@
 #include <animationmodel/clipcursor.h>
 
 #include "../invariants.h"
+#include "../testkeys.h"
 #include "exactramp.h"
 #include "randomclips.h"
 
@@ -22,16 +23,6 @@ using namespace Korva;
 namespace {
 
 const float none = std::numeric_limits<float>::quiet_NaN();
-
-AnimationKey ramp(float start, float end, unsigned int duration)
-{
-    return AnimationKey(AnimationKeyCommand(Linear, {start, end}), duration);
-}
-
-AnimationKey held(AnimationKeyCommandEffect effect, unsigned int duration)
-{
-    return AnimationKey(AnimationKeyCommand(effect), duration);
-}
 
 struct Expected {
     float value = 0.0f;

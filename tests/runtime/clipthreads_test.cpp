@@ -1,6 +1,7 @@
 // One clip shared by threads, a cursor each (run under ThreadSanitizer in CI).
 #include <animationmodel/clipcursor.h>
 
+#include "../invariants.h"
 #include "randomclips.h"
 
 #include <gtest/gtest.h>
@@ -24,11 +25,6 @@ std::vector<float> play(ClipCursor& cursor, double first, double step, int count
         cursor.sampleFrame(first + step * i, ClipSampleBuffers{values.data() + static_cast<std::size_t>(i) * channels});
     }
     return values;
-}
-
-bool sameBits(const std::vector<float>& a, const std::vector<float>& b)
-{
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }
 
 } // namespace

@@ -5,7 +5,7 @@ every C++ source of the folders of the CMake targets animationmodel,
 animationmodel_json, animationmodel_clipfile, animationmodel_render,
 animationmodel_player and the
 bindings (each folder holds its target's sources and nothing else), compiled
-into the one module, static, so the package depends on no
+a folder at a time (a unity build) into the one module, static, so the package depends on no
 installed library. The export headers that CMake generates are written, for
 a static build, into build/python-package/.
 """
@@ -59,10 +59,19 @@ def player_assets():
         path.write_text(text)
     return str(path.relative_to(ROOT))
 
-SOURCES = (
-    sources("src") + sources("json/src") + sources("clipfile/src") + sources("render/src") + sources("player/src") + [player_assets()]
-    + sources("python/src")
-)
+def unity(folder):
+    """One source that includes every source of `folder`: a unity build, as CMake's presets make."""
+    path = GENERATED.parent / "unity" / (folder.replace("/", "_") + ".cpp")
+    path.parent.mkdir(parents=True, exist_ok=True)
+    text = "".join(f'#include "{ROOT / source}"\n' for source in sources(folder))
+    if not path.exists() or path.read_text() != text:
+        path.write_text(text)
+    return str(path.relative_to(ROOT))
+
+
+SOURCES = [unity(folder) for folder in ("src", "json/src", "clipfile/src", "render/src", "player/src", "python/src")] + [
+    player_assets()
+]
 
 extension = Pybind11Extension(
     "animationmodel._animationmodel",

@@ -1,5 +1,7 @@
 #include <animationmodel/animationjson.h>
+#include <animationmodel/animationjsonload.h>
 
+#include "boundedchild.h"
 #include "expect_throw_msg.h"
 #include "invariants.h"
 #include "testkeys.h"
@@ -733,6 +735,46 @@ TEST(AnimationJson, SavingToStandardOutputComesAfterWhatIsBuffered)
             EXPECT_EQ(2, WEXITSTATUS(status)); // the buffered text could not be written
         }
     }
+}
+
+// A device or a pipe is read only as far as a JSON text can go: up to its
+// first NUL byte. A regular file is read whole, whatever it holds.
+TEST(AnimationJson, ReadingALimitedFile)
+{
+    EXPECT_EQ(SIZE_MAX, jsonReadLimit("{}", 0));
+    EXPECT_EQ(3u, jsonReadLimit(std::string_view("ab\0cd\0", 6), 0));
+    EXPECT_EQ(6u, jsonReadLimit(std::string_view("ab\0cd\0", 6), 3)); // only the new bytes are looked at
+    EXPECT_EQ(1u, jsonReadLimit(std::string_view("\0", 1), 0));
+    EXPECT_EQ("", readText("/dev/null", ReadLimit()));
+    EXPECT_EQ("", readText("/dev/null", jsonReadLimit));
+
+    const TempDir dir;
+    const std::string file = (dir.path / "nul.json").string();
+    const std::string bytes("{\0}\xFF", 4);
+    std::ofstream(file, std::ios::binary) << bytes;
+    EXPECT_EQ(bytes, readText(file, jsonReadLimit));
+    // Loaded, the text stops at the NUL byte all the same.
+    EXPECT_THROW_MSG(loadAnimation(file), AnimationJsonError, "1:2: Missing a name for object member.");
+
+    if (!boundedChildAvailable) {
+        GTEST_SKIP() << "a memory limit in a child does not go with the sanitizers";
+    }
+    // An endless device ends every load at once (in a child: a read that
+    // never ends fails the test instead of exhausting the machine).
+    const int faults = boundedChildStatus([] {
+        int count = readText("/dev/zero", jsonReadLimit) == std::string(1, '\0') ? 0 : 1;
+        try {
+            loadAnimation("/dev/zero");
+            ++count;
+        } catch (const AnimationJsonError& error) {
+            count += std::string(error.what()) == "1:1: The document is empty." ? 0 : 1;
+        }
+        AnimationDocument document;
+        JsonLoadError error;
+        count += tryLoadDocument("/dev/zero", JsonLoadOptions(), document, error) == JsonLoadStatus::Invalid ? 0 : 1;
+        return count;
+    });
+    EXPECT_EQ(0, faults);
 }
 
 TEST(AnimationJson, TextLocation)

@@ -108,7 +108,7 @@ am_status am_clip_load_file(const char* path, am_clip** clip, am_error* error)
         return nullArgument(error, path == nullptr ? "path is NULL" : "clip is NULL");
     }
     return guarded(error, [&] {
-        std::string bytes = readText(path);
+        std::string bytes = readText(path, clipReadLimit);
         if (!isClipFile(bytes)) {
             return fromJson(bytes, clip, error);
         }

@@ -265,6 +265,9 @@ static void checkLoadErrors(void)
     CHECK(am_clip_load_file(inWork("missing.json"), &clip, &error) == AM_IO_ERROR);
     snprintf(path, sizeof path, "%s: No such file or directory", inWork("missing.json"));
     CHECK(strcmp(error.message, path) == 0 && clip == (am_clip*)&failures);
+    /* A device is read only as far as a document can go: /dev/zero is refused at once. */
+    CHECK(am_clip_load_file("/dev/zero", &clip, &error) == AM_FORMAT_ERROR && clip == (am_clip*)&failures);
+    CHECK(strcmp(error.message, "The document is empty.") == 0 && error.line == 1 && error.column == 1);
     CHECK(am_clip_load_binary(NULL, 8, &clip, &error) == AM_INVALID_ARGUMENT);
     CHECK(am_clip_view_binary(bad, 8, NULL, &error) == AM_INVALID_ARGUMENT);
     /* A pointer longer than its field: cut before a whole character, "..." after. */

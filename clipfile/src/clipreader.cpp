@@ -8,6 +8,7 @@
 
 #include <cinttypes>
 #include <cstdarg>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -302,6 +303,19 @@ ClipFileCheck copyClipFile(const void* data, std::size_t size, void* target, Cli
         std::memmove(target, data, size);
     }
     return checkFile(static_cast<const unsigned char*>(target), size, arrays);
+}
+
+std::size_t clipReadLimit(std::string_view bytes, std::size_t chunkStart) noexcept
+{
+    if (!isClipFile(bytes)) {
+        // Also the first bytes of a clip so far: its magic number holds no NUL byte.
+        return jsonReadLimit(bytes, chunkStart);
+    }
+    if (bytes.size() < fileSizeAt + sizeof(std::uint64_t)) {
+        return SIZE_MAX;
+    }
+    const auto declared = readAt<std::uint64_t>(reinterpret_cast<const unsigned char*>(bytes.data()), fileSizeAt);
+    return declared < SIZE_MAX ? static_cast<std::size_t>(declared) + 1 : SIZE_MAX;
 }
 
 } // namespace Korva

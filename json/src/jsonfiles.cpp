@@ -9,6 +9,7 @@
 #include "temporaryfiles.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -325,15 +326,28 @@ void replaceFile(const TextProducer& produce, const std::string& target, const s
 
 std::string readText(const std::string& path)
 {
+    return readText(path, ReadLimit());
+}
+
+std::size_t jsonReadLimit(std::string_view text, std::size_t chunkStart) noexcept
+{
+    const std::size_t nul = text.find('\0', chunkStart);
+    return nul == std::string_view::npos ? SIZE_MAX : nul + 1;
+}
+
+std::string readText(const std::string& path, const ReadLimit& limit)
+{
     const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) { // GCOVR_EXCL_BR_LINE
         throwFileError(errno, path);
     }
     std::string text;
     struct stat status { };
-    if (::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+    const bool regular = ::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode);
+    if (regular && status.st_size > 0) {
         text.reserve(static_cast<std::size_t>(status.st_size));
     }
+    const bool limited = !regular && limit;
     char buffer[1 << 16];
     for (;;) {
         const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
@@ -346,7 +360,13 @@ std::string readText(const std::string& path)
         if (got == 0) {
             return text;
         }
+        const std::size_t chunkStart = text.size();
         text.append(buffer, static_cast<std::size_t>(got));
+        const std::size_t needed = limited ? limit(text, chunkStart) : SIZE_MAX;
+        if (needed <= text.size()) {
+            text.resize(needed);
+            return text;
+        }
     }
 }
 
@@ -424,17 +444,17 @@ void saveTimeline(const LayerMap& timeline, const std::string& path)
 
 Animation loadAnimation(const std::string& path)
 {
-    return animationFromJson(readText(path));
+    return animationFromJson(readText(path, jsonReadLimit));
 }
 
 LayerMap loadTimeline(const std::string& path)
 {
-    return timelineFromJson(readText(path));
+    return timelineFromJson(readText(path, jsonReadLimit));
 }
 
 AnimationDocument loadDocument(const std::string& path)
 {
-    return documentFromJson(readText(path));
+    return documentFromJson(readText(path, jsonReadLimit));
 }
 
 } // namespace Korva

@@ -88,7 +88,7 @@ std::string textOf(const char* path)
     if (path == nullptr) {
         throw std::system_error(EINVAL, std::generic_category(), "no path given");
     }
-    return readText(path);
+    return readText(path, jsonReadLimit);
 }
 
 } // namespace

@@ -48,8 +48,9 @@ std::string layerName(py::handle name);
 /// The text of a document given as str or bytes (`what` names it in the TypeError otherwise).
 std::string documentText(const py::handle& text, const char* what);
 
-/// The text of a document `source`: a path (str or os.PathLike, read by
-/// Python, so that its errors are Python's) or a file object with read().
+/// The text of a document `source`: a path (str or os.PathLike; a device or
+/// a pipe read only up to a NUL byte, which no JSON text holds; OSError when
+/// it cannot be read) or a file object with read().
 std::string sourceText(const py::object& source);
 
 /// True when `value` names a file: a str or an os.PathLike.

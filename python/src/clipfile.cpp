@@ -90,7 +90,7 @@ AnimationDocument loadDocument(const py::object& source, Expect expect)
     AnimationDocument document;
     {
         py::gil_scoped_release release;
-        const std::string bytes = from.path ? readText(from.input) : from.input;
+        const std::string bytes = from.path ? readText(from.input, clipReadLimit) : from.input;
         document = isClipFile(bytes) ? documentFromClipFile(bytes) : documentFromJsonOf(bytes, expect);
     }
     const bool animation = std::holds_alternative<Animation>(document);

@@ -91,7 +91,8 @@ std::string sourceText(const py::object& source)
     if (!from.path) {
         return from.input;
     }
-    return py::module_::import("pathlib").attr("Path")(from.input).attr("read_bytes")().cast<std::string>();
+    py::gil_scoped_release release;
+    return readText(from.input, jsonReadLimit);
 }
 
 namespace {

@@ -225,4 +225,19 @@ def test_dump_to_text_and_binary_files():
 def test_signatures_show_python_types():
     assert "std::" not in AnimationKey.split_at.__doc__
     assert "-> animationmodel.KeyList" in AnimationKey.split_at.__doc__
-    assert am.__version__ == "1.1.0"
+    assert am.__version__ == "1.2.0"
+
+
+def test_an_endless_device_ends_every_load_at_once():
+    """/dev/zero is read only as far as a document can go (in a child under a memory limit)."""
+    out = run_child("""
+        import resource
+        resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+        for load in (am.load, am.load_animation, am.load_timeline, am.load_clip):
+            try:
+                load("/dev/zero")
+            except am.AnimationJsonError as error:
+                print(load.__name__, error)
+    """)
+    assert out.splitlines() == [f"{name} 1:1: The document is empty."
+                                for name in ("load", "load_animation", "load_timeline", "load_clip")]

@@ -29,6 +29,11 @@ inline constexpr std::string_view clipFileMagic{"\x89"
 /// True when `bytes` start with `clipFileMagic` (the file may still be refused).
 ANIMATIONMODEL_CLIPFILE_EXPORT bool isClipFile(std::string_view bytes) noexcept;
 
+/// The `ReadLimit` (see `readText`) of a binary clip file or a JSON text:
+/// bytes that start with `clipFileMagic` up to one past the size their header
+/// gives (the check then names the difference), any others as `jsonReadLimit`.
+ANIMATIONMODEL_CLIPFILE_EXPORT std::size_t clipReadLimit(std::string_view bytes, std::size_t chunkStart) noexcept;
+
 /// The bytes of the binary clip file of `arrays`, which must satisfy the
 /// invariants of `ClipArrays` (names valid UTF-8 included).
 ANIMATIONMODEL_CLIPFILE_EXPORT std::string clipFileBytes(const ClipArrays& arrays);

@@ -100,6 +100,16 @@ ANIMATIONMODEL_JSON_EXPORT std::string floatText(float value);
 /// The whole content of the file `path`. Throws std::system_error whose
 /// what() reads "PATH: reason" when it cannot be read.
 ANIMATIONMODEL_JSON_EXPORT std::string readText(const std::string& path);
+/// How much of a file a reader needs: given the bytes read so far (`text`,
+/// new from `chunkStart` on), the count past which it needs none (SIZE_MAX: all).
+using ReadLimit = std::function<std::size_t(std::string_view text, std::size_t chunkStart)>;
+/// The content of the file `path` as `readText` reads it, except that a file
+/// that is not a regular file (a device, a pipe) is read only as far as
+/// `limit` says, and cut there: so /dev/zero or an endless pipe ends a load.
+ANIMATIONMODEL_JSON_EXPORT std::string readText(const std::string& path, const ReadLimit& limit);
+/// The `ReadLimit` of a JSON text: up to its first NUL byte, which no JSON
+/// text holds (its parser then names the place).
+ANIMATIONMODEL_JSON_EXPORT std::size_t jsonReadLimit(std::string_view text, std::size_t chunkStart) noexcept;
 /// Receives the warnings of `saveText` (one sentence naming the file).
 using SaveWarning = std::function<void(const std::string&)>;
 

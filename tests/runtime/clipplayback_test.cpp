@@ -187,3 +187,17 @@ TEST(ClipPlayback, ThePhasesAndTheRateComeFromTheClip)
     EXPECT_EQ(playback.frame(), 10.0);
     EXPECT_TRUE(playback.advance(0.0).ended);
 }
+
+TEST(ClipPlayback, AWrapCountsTheLoopsOfTheExactSumNotOfItsRounding)
+{
+    // At 1 fps over a body of 1 frame: 2^-52 - 2^-60 frames, then 2 - 2^-52.
+    // The sum, 2 - 2^-60, rounds to 2, but one whole loop lies behind it, not
+    // two: the position is just below the body's end, never below its start.
+    ClipPlayback playback({0, 1, 0}, 1.0f);
+    EXPECT_EQ(playback.advance(0x1p-52 - 0x1p-60).wraps, 0u);
+    const PlaybackStep step = playback.advance(2.0 - 0x1p-52);
+    EXPECT_EQ(step.wraps, 1u);
+    EXPECT_GE(playback.phaseFrame(), 0.0);
+    EXPECT_LE(playback.phaseFrame(), 1.0);
+    EXPECT_EQ(playback.frame(), 1.0); // 1 - 2^-60, rounded to double
+}

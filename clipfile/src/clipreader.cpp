@@ -136,6 +136,9 @@ ClipFileCheck checkSection(const unsigned char* bytes, std::uint64_t size, std::
 // Step 6 for the whole table, then the padding at the end of the file.
 ClipFileCheck checkTable(const unsigned char* bytes, std::uint64_t size) noexcept
 {
+    if (size < sectionsStart) {
+        return refused(size, "the file ends inside its section table, which ends at byte %u", unsigned{sectionsStart});
+    }
     std::array<std::uint64_t, sectionCount> counts{};
     std::uint64_t end = sectionsStart;
     for (std::uint32_t s = 0; s < sectionCount; ++s) {

@@ -237,6 +237,10 @@ static void checkPlayback(const am_clip* clip)
     flags = am_playback_advance(&playback, clip, 10.0);
     CHECK((flags & AM_FINISHED) != 0 && playback.frame == 96.0 && am_playback_phase(&playback, clip) == 3);
     CHECK((am_playback_advance(&playback, clip, 1.0) & AM_FINISHED) != 0 && playback.frame == 96.0);
+    /* A finite move of more than 2^64 bodies still wraps. */
+    am_playback_start(&playback);
+    playback.frame = 30.0;
+    CHECK(am_playback_advance(&playback, clip, 1e300) == AM_WRAPPED && am_playback_phase(&playback, clip) == 1);
     CHECK(am_playback_advance(NULL, clip, 1.0) == 0 && am_playback_advance(&playback, NULL, 1.0) == 0);
     CHECK(am_playback_phase(NULL, clip) == -1 && am_playback_phase(&playback, NULL) == -1);
     am_playback_start(NULL);

@@ -1,12 +1,18 @@
 /* The C interface driven from C99: every function, its error paths and null
  * arguments; samples checked against the rows of `animationmodel sample`.
  * Usage: capi_test ANIMATION.json TIMELINE.json SAMPLE.csv WORK_DIR */
+#define _POSIX_C_SOURCE 200809L /* mkfifo, fork, alarm: a pipe whose writer stays open */
 #include <animationmodel/animationmodel.h>
 
+#include <fcntl.h>
 #include <math.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 static int failures = 0;
 
@@ -362,6 +368,38 @@ static void checkFiles(const char* animationJson, const char* timelineJson)
     am_clip_free(NULL);
 }
 
+/* A whole clip on a pipe whose writer stays open loads without waiting for
+ * the writer to close it (a wait is ended by the alarm, which fails the test). */
+static void checkPipeKeptOpen(void)
+{
+    char fifo[8300];
+    size_t size = 0;
+    char* bytes = readAll(inWork("show.clip"), &size);
+    am_clip* clip = NULL;
+    am_error error;
+    pid_t writer;
+    snprintf(fifo, sizeof fifo, "%s", inWork("pipe.clip"));
+    unlink(fifo);
+    CHECK(bytes != NULL && mkfifo(fifo, 0600) == 0);
+    writer = fork();
+    if (writer == 0) {
+        const int fd = open(fifo, O_WRONLY);
+        const ssize_t written = write(fd, bytes, size);
+        close(STDOUT_FILENO); /* so that a failed run does not wait for this one */
+        close(STDERR_FILENO);
+        sleep(30);
+        _exit(written == (ssize_t)size ? 0 : 1);
+    }
+    alarm(10);
+    CHECK(am_clip_load_file(fifo, &clip, &error) == AM_OK && am_clip_channel_count(clip) == 5);
+    alarm(0);
+    kill(writer, SIGKILL);
+    waitpid(writer, NULL, 0);
+    am_clip_free(clip);
+    free(bytes);
+    unlink(fifo);
+}
+
 int main(int argc, char** argv)
 {
     am_clip* clip = NULL;
@@ -379,6 +417,7 @@ int main(int argc, char** argv)
     am_clip_free(clip);
     checkLoadErrors();
     checkFiles(argv[1], argv[2]);
+    checkPipeKeptOpen();
     if (failures != 0) {
         fprintf(stderr, "%d check(s) failed\n", failures);
         return 1;

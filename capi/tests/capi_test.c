@@ -275,6 +275,10 @@ static void checkLoadErrors(void)
     CHECK(am_clip_load_file(inWork("missing.json"), &clip, &error) == AM_IO_ERROR);
     snprintf(path, sizeof path, "%s: No such file or directory", inWork("missing.json"));
     CHECK(strcmp(error.message, path) == 0 && clip == (am_clip*)&failures);
+    /* A path that is not UTF-8 is named in a message that is: U+FFFD for each stray byte. */
+    CHECK(am_clip_load_file(inWork("missing\xFF\xC3.json"), &clip, &error) == AM_IO_ERROR);
+    snprintf(path, sizeof path, "%s: No such file or directory", inWork("missing\xEF\xBF\xBD\xEF\xBF\xBD.json"));
+    CHECK(strcmp(error.message, path) == 0 && clip == (am_clip*)&failures);
     /* A device is read only as far as a document can go: /dev/zero is refused at once. */
     CHECK(am_clip_load_file("/dev/zero", &clip, &error) == AM_FORMAT_ERROR && clip == (am_clip*)&failures);
     CHECK(strcmp(error.message, "The document is empty.") == 0 && error.line == 1 && error.column == 1);

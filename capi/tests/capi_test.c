@@ -328,6 +328,10 @@ static void checkFiles(const char* animationJson, const char* timelineJson)
     /* In place, copied, misaligned, cut. */
     bytes = readAll(inWork("show.clip"), &size);
     CHECK(am_clip_view_binary(bytes, size, &viewed, &error) == AM_OK);
+    back = NULL;
+    CHECK(am_clip_load_json(bytes, size, &back, &error) == AM_FORMAT_ERROR && back == NULL);
+    CHECK(strcmp(error.message, "a binary clip file, not a JSON text (am_clip_load_binary reads it)") == 0
+          && error.line == 1 && error.column == 1 && error.pointer[0] == '\0');
     checkClipQueries(viewed);
     CHECK(am_clip_channel_name(viewed, 0, NULL) >= bytes && am_clip_channel_name(viewed, 0, NULL) < bytes + size);
     shifted = malloc(size + 8);

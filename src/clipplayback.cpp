@@ -1,6 +1,7 @@
 #include <animationmodel/clipplayback.h>
 
 #include <cmath>
+#include <cstdint>
 
 namespace Korva {
 
@@ -88,7 +89,9 @@ std::uint64_t ClipPlayback::_wrapBody(double length) noexcept
     const double carry = std::floor((rest + _compensation) / length);
     const double wraps = (_offset - rest) / length + carry;
     _offset = rest - carry * length;
-    return static_cast<std::uint64_t>(std::round(wraps));
+    // A move of 2^64 body lengths or more (finite but huge) counts as the most.
+    constexpr double beyondCount = 18446744073709551616.0; // 2^64
+    return wraps >= beyondCount ? UINT64_MAX : static_cast<std::uint64_t>(std::round(wraps));
 }
 
 PlaybackStep ClipPlayback::advance(double seconds) noexcept

@@ -99,7 +99,12 @@ am_status am_clip_load_json(const char* text, size_t length, am_clip** clip, am_
     if (text == nullptr || clip == nullptr) {
         return nullArgument(error, text == nullptr ? "text is NULL" : "clip is NULL");
     }
-    return guarded(error, [&] { return fromJson(std::string_view(text, length), clip, error); });
+    const std::string_view json(text, length);
+    if (isClipFile(json)) { // the parser would only say "Invalid value." at 1:1
+        return report(error, AM_FORMAT_ERROR, "a binary clip file, not a JSON text (am_clip_load_binary reads it)", 1,
+                      1);
+    }
+    return guarded(error, [&] { return fromJson(json, clip, error); });
 }
 
 am_status am_clip_load_file(const char* path, am_clip** clip, am_error* error)

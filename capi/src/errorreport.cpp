@@ -42,6 +42,24 @@ am_status report(am_error* error, am_status status, std::string_view message, st
     return status;
 }
 
+namespace {
+
+// A file's error, whose message names the path as the caller gave it: bytes
+// that are not UTF-8 are shown as U+FFFD, so that the message is UTF-8.
+am_status reportFileError(am_error* error, std::string_view message) noexcept
+{
+    if (isValidUtf8(message)) {
+        return report(error, AM_IO_ERROR, message);
+    }
+    try {
+        return report(error, AM_IO_ERROR, utf8Repaired(message));
+    } catch (const std::bad_alloc&) {
+        return report(error, AM_NO_MEMORY, "out of memory");
+    }
+}
+
+} // namespace
+
 am_status reportCurrentException(am_error* error) noexcept
 {
     try {
@@ -51,7 +69,7 @@ am_status reportCurrentException(am_error* error) noexcept
     } catch (const AnimationJsonError& refused) {
         return report(error, AM_FORMAT_ERROR, refused.message(), refused.line(), refused.column(), refused.pointer());
     } catch (const std::system_error& failed) {
-        return report(error, AM_IO_ERROR, failed.what());
+        return reportFileError(error, failed.what());
     } catch (const std::length_error& tooLong) {
         return report(error, AM_NO_MEMORY, tooLong.what());
     } catch (const std::exception& refused) {

@@ -1,12 +1,18 @@
 /* The C interface driven from C99: every function, its error paths and null
  * arguments; samples checked against the rows of `animationmodel sample`.
  * Usage: capi_test ANIMATION.json TIMELINE.json SAMPLE.csv WORK_DIR */
+#define _POSIX_C_SOURCE 200809L /* mkfifo, fork, alarm: a pipe whose writer stays open */
 #include <animationmodel/animationmodel.h>
 
+#include <fcntl.h>
 #include <math.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 static int failures = 0;
 
@@ -237,6 +243,10 @@ static void checkPlayback(const am_clip* clip)
     flags = am_playback_advance(&playback, clip, 10.0);
     CHECK((flags & AM_FINISHED) != 0 && playback.frame == 96.0 && am_playback_phase(&playback, clip) == 3);
     CHECK((am_playback_advance(&playback, clip, 1.0) & AM_FINISHED) != 0 && playback.frame == 96.0);
+    /* A finite move of more than 2^64 bodies still wraps. */
+    am_playback_start(&playback);
+    playback.frame = 30.0;
+    CHECK(am_playback_advance(&playback, clip, 1e300) == AM_WRAPPED && am_playback_phase(&playback, clip) == 1);
     CHECK(am_playback_advance(NULL, clip, 1.0) == 0 && am_playback_advance(&playback, NULL, 1.0) == 0);
     CHECK(am_playback_phase(NULL, clip) == -1 && am_playback_phase(&playback, NULL) == -1);
     am_playback_start(NULL);
@@ -264,6 +274,10 @@ static void checkLoadErrors(void)
     CHECK(am_clip_load_file(NULL, &clip, &error) == AM_INVALID_ARGUMENT);
     CHECK(am_clip_load_file(inWork("missing.json"), &clip, &error) == AM_IO_ERROR);
     snprintf(path, sizeof path, "%s: No such file or directory", inWork("missing.json"));
+    CHECK(strcmp(error.message, path) == 0 && clip == (am_clip*)&failures);
+    /* A path that is not UTF-8 is named in a message that is: U+FFFD for each stray byte. */
+    CHECK(am_clip_load_file(inWork("missing\xFF\xC3.json"), &clip, &error) == AM_IO_ERROR);
+    snprintf(path, sizeof path, "%s: No such file or directory", inWork("missing\xEF\xBF\xBD\xEF\xBF\xBD.json"));
     CHECK(strcmp(error.message, path) == 0 && clip == (am_clip*)&failures);
     /* A device is read only as far as a document can go: /dev/zero is refused at once. */
     CHECK(am_clip_load_file("/dev/zero", &clip, &error) == AM_FORMAT_ERROR && clip == (am_clip*)&failures);
@@ -314,6 +328,10 @@ static void checkFiles(const char* animationJson, const char* timelineJson)
     /* In place, copied, misaligned, cut. */
     bytes = readAll(inWork("show.clip"), &size);
     CHECK(am_clip_view_binary(bytes, size, &viewed, &error) == AM_OK);
+    back = NULL;
+    CHECK(am_clip_load_json(bytes, size, &back, &error) == AM_FORMAT_ERROR && back == NULL);
+    CHECK(strcmp(error.message, "a binary clip file, not a JSON text (am_clip_load_binary reads it)") == 0
+          && error.line == 1 && error.column == 1 && error.pointer[0] == '\0');
     checkClipQueries(viewed);
     CHECK(am_clip_channel_name(viewed, 0, NULL) >= bytes && am_clip_channel_name(viewed, 0, NULL) < bytes + size);
     shifted = malloc(size + 8);
@@ -358,6 +376,38 @@ static void checkFiles(const char* animationJson, const char* timelineJson)
     am_clip_free(NULL);
 }
 
+/* A whole clip on a pipe whose writer stays open loads without waiting for
+ * the writer to close it (a wait is ended by the alarm, which fails the test). */
+static void checkPipeKeptOpen(void)
+{
+    char fifo[8300];
+    size_t size = 0;
+    char* bytes = readAll(inWork("show.clip"), &size);
+    am_clip* clip = NULL;
+    am_error error;
+    pid_t writer;
+    snprintf(fifo, sizeof fifo, "%s", inWork("pipe.clip"));
+    unlink(fifo);
+    CHECK(bytes != NULL && mkfifo(fifo, 0600) == 0);
+    writer = fork();
+    if (writer == 0) {
+        const int fd = open(fifo, O_WRONLY);
+        const ssize_t written = write(fd, bytes, size);
+        close(STDOUT_FILENO); /* so that a failed run does not wait for this one */
+        close(STDERR_FILENO);
+        sleep(30);
+        _exit(written == (ssize_t)size ? 0 : 1);
+    }
+    alarm(10);
+    CHECK(am_clip_load_file(fifo, &clip, &error) == AM_OK && am_clip_channel_count(clip) == 5);
+    alarm(0);
+    kill(writer, SIGKILL);
+    waitpid(writer, NULL, 0);
+    am_clip_free(clip);
+    free(bytes);
+    unlink(fifo);
+}
+
 int main(int argc, char** argv)
 {
     am_clip* clip = NULL;
@@ -375,6 +425,7 @@ int main(int argc, char** argv)
     am_clip_free(clip);
     checkLoadErrors();
     checkFiles(argv[1], argv[2]);
+    checkPipeKeptOpen();
     if (failures != 0) {
         fprintf(stderr, "%d check(s) failed\n", failures);
         return 1;

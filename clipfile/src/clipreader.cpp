@@ -6,6 +6,7 @@
 #include <animationmodel/animationjson.h>
 #include <animationmodel/clipfile.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdint>
@@ -136,6 +137,9 @@ ClipFileCheck checkSection(const unsigned char* bytes, std::uint64_t size, std::
 // Step 6 for the whole table, then the padding at the end of the file.
 ClipFileCheck checkTable(const unsigned char* bytes, std::uint64_t size) noexcept
 {
+    if (size < sectionsStart) {
+        return refused(size, "the file ends inside its section table, which ends at byte %u", unsigned{sectionsStart});
+    }
     std::array<std::uint64_t, sectionCount> counts{};
     std::uint64_t end = sectionsStart;
     for (std::uint32_t s = 0; s < sectionCount; ++s) {
@@ -314,8 +318,11 @@ std::size_t clipReadLimit(std::string_view bytes, std::size_t chunkStart) noexce
     if (bytes.size() < fileSizeAt + sizeof(std::uint64_t)) {
         return SIZE_MAX;
     }
+    // The whole file and no byte more, so that a pipe whose writer stays
+    // open ends the read; at least the header, so that a size too small for
+    // it is named by the check.
     const auto declared = readAt<std::uint64_t>(reinterpret_cast<const unsigned char*>(bytes.data()), fileSizeAt);
-    return declared < SIZE_MAX ? static_cast<std::size_t>(declared) + 1 : SIZE_MAX;
+    return declared < SIZE_MAX ? static_cast<std::size_t>(std::max(declared, std::uint64_t{headerSize})) : SIZE_MAX;
 }
 
 } // namespace Korva

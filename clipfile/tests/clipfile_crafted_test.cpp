@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -55,6 +58,24 @@ std::vector<Crafted> craftedLayouts()
          },
          24, "the file size 820 is not a multiple of 8"},
         {"header cut", [](std::string& f) { f.resize(40); }, 40, "the file ends inside its header of 72 bytes"},
+        {"table missing",
+         [](std::string& f) {
+             f.resize(72);
+             setAt<std::uint64_t>(f, 24, 72);
+         },
+         72, "the file ends inside its section table, which ends at byte 384"},
+        {"table cut inside its first entry",
+         [](std::string& f) {
+             f.resize(88);
+             setAt<std::uint64_t>(f, 24, 88);
+         },
+         88, "the file ends inside its section table, which ends at byte 384"},
+        {"table cut before its last entry",
+         [](std::string& f) {
+             f.resize(376);
+             setAt<std::uint64_t>(f, 24, 376);
+         },
+         376, "the file ends inside its section table, which ends at byte 384"},
         {"flags", [](std::string& f) { setAt<std::uint32_t>(f, 20, 2); }, 20, "unknown flags 0x2"},
         {"fps 0", [](std::string& f) { setAt<float>(f, 32, 0.0f); }, 32,
          "the frame rate 0 is not a finite number greater than 0"},
@@ -246,6 +267,38 @@ TEST(ClipFileSize, AgreesWithAViewOnEveryCut)
     EXPECT_STREQ("the file says it holds 824 bytes but it holds 18446744073709551615 (truncated or extended)",
                  checkClipFileSize(misaligned, std::numeric_limits<std::size_t>::max()).message());
     EXPECT_STREQ("not a binary clip file (no data)", checkClipFileSize(nullptr, 8).message());
+}
+
+// Every cut of the file, its size field and checksum made right, is refused
+// inside its bytes without reading past them: the bytes end where an
+// unreadable page begins, so a read past them kills the child.
+TEST(ClipFileRefusal, EveryCutWithARightSizeAndChecksumIsReadInsideItsBytes)
+{
+    const std::string file = smallFile();
+    EXPECT_EXIT(
+        {
+            const long page = sysconf(_SC_PAGESIZE);
+            const std::size_t room =
+                (file.size() / static_cast<std::size_t>(page) + 1) * static_cast<std::size_t>(page);
+            void* mapped = mmap(nullptr, room + static_cast<std::size_t>(page), PROT_READ | PROT_WRITE,
+                                MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (mapped == MAP_FAILED || mprotect(static_cast<char*>(mapped) + room, page, PROT_NONE) != 0) {
+                std::exit(2);
+            }
+            int wrong = 0;
+            for (std::size_t size = 72; size < file.size(); size += 8) {
+                std::string cut = file.substr(0, size);
+                setAt<std::uint64_t>(cut, 24, size);
+                cut = withChecksum(cut);
+                char* bytes = static_cast<char*>(mapped) + room - size;
+                std::copy(cut.begin(), cut.end(), bytes);
+                ClipArrays arrays;
+                const ClipFileCheck check = viewClipFile(bytes, size, arrays);
+                wrong += check || check.offset() > size ? 1 : 0;
+            }
+            std::exit(wrong);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

@@ -156,19 +156,28 @@ TEST(ClipFileView, TellsClipFilesFromText)
     EXPECT_FALSE(isClipFile(""));
 }
 
-// How far a device or a pipe is read: a clip to one byte past the size its
-// header gives, anything else as a JSON text, to its first NUL byte.
+// How far a device or a pipe is read: a clip to the size its header gives
+// (at least its header), anything else as a JSON text, to its first NUL byte.
 TEST(ClipFileView, ReadLimitOfAClipOrAText)
 {
     const std::string file = smallFile();
     const std::string_view bytes = file;
     EXPECT_EQ(SIZE_MAX, clipReadLimit(bytes.substr(0, 3), 0));  // the magic number so far
     EXPECT_EQ(SIZE_MAX, clipReadLimit(bytes.substr(0, 31), 0)); // the header without all of the size
-    EXPECT_EQ(file.size() + 1, clipReadLimit(bytes.substr(0, 32), 0));
-    EXPECT_EQ(file.size() + 1, clipReadLimit(bytes, 0));
+    EXPECT_EQ(file.size(), clipReadLimit(bytes.substr(0, 32), 0));
+    EXPECT_EQ(file.size(), clipReadLimit(bytes, 0));
     std::string endless = file.substr(0, 32);
     std::memset(&endless[24], 0xFF, 8);
     EXPECT_EQ(SIZE_MAX, clipReadLimit(endless, 0));
+    std::string small = file.substr(0, 32);
+    for (const std::uint64_t declared : {0, 8, 71}) {
+        setAt<std::uint64_t>(small, 24, declared);
+        EXPECT_EQ(72u, clipReadLimit(small, 0)) << declared;
+    }
+    setAt<std::uint64_t>(small, 24, 72);
+    EXPECT_EQ(72u, clipReadLimit(small, 0));
+    setAt<std::uint64_t>(small, 24, SIZE_MAX - 1);
+    EXPECT_EQ(SIZE_MAX - 1, clipReadLimit(small, 0));
     EXPECT_EQ(5u,
               clipReadLimit(std::string_view("\x89"
                                              "AMX\0",

@@ -79,6 +79,10 @@ status=0; "$tool" compile bad.json -o bad.clip 2>err.txt || status=$?
 [[ $status -eq 1 && ! -e bad.clip ]] || fail "compile of a bad document: $status"
 status=0; "$tool" compile json/show.animation 2>err.txt || status=$?
 [[ $status -eq 2 ]] && grep -q "usage: animationmodel compile FILE -o OUT" err.txt || fail "compile without -o: $status"
+# An empty -o (an unset variable) is refused, not taken for standard output.
+status=0; "$tool" compile json/show.animation -o '' >out.bin 2>err.txt || status=$?
+[[ $status -eq 2 && ! -s out.bin ]] && grep -qxF "animationmodel: --output: an empty file name" err.txt \
+    || fail "compile -o '': $status $(cat err.txt)"
 # A NUL is still refused in a text that is not a clip.
 printf '{\0}' >nul.json
 status=0; "$tool" check nul.json 2>err.txt >/dev/null || status=$?

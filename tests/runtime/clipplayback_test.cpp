@@ -170,6 +170,25 @@ TEST(ClipPlayback, AMillionStepsOfASixtiethDoNotDrift)
     EXPECT_EQ(wraps, static_cast<std::uint64_t>(exact / 18.0L));
 }
 
+// A finite move of more than 2^64 body lengths wraps the most times a count
+// holds, and lands where the remainder says.
+TEST(ClipPlayback, AHugeFiniteMoveWrapsAsOftenAsACountHolds)
+{
+    ClipPlayback playback({0, 48, 1}, 1.0f);
+    playback.advance(6.0);
+    const PlaybackStep huge = playback.advance(1e300);
+    EXPECT_TRUE(huge.wrapped);
+    EXPECT_EQ(huge.wraps, UINT64_MAX);
+    EXPECT_EQ(playback.phaseFrame(), 6.0 + std::fmod(1e300, 48.0)); // exact: the 6 is kept aside
+    // Just below 2^64 wraps: the count itself (doubles there are 4096 apart).
+    ClipPlayback below({0, 1, 1}, 1.0f);
+    const PlaybackStep step = below.advance(18446744073709547520.0);
+    EXPECT_EQ(step.wraps, std::uint64_t{18446744073709547520u});
+    EXPECT_EQ(below.phaseFrame(), 0.0);
+    ClipPlayback exactly({0, 1, 1}, 1.0f);
+    EXPECT_EQ(exactly.advance(18446744073709551616.0).wraps, UINT64_MAX);
+}
+
 TEST(ClipPlayback, ThePhasesAndTheRateComeFromTheClip)
 {
     Animation animation(LayerMap{{"a", {AnimationKey(AnimationKeyCommand(Held1), 4)}}},

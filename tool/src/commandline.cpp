@@ -28,7 +28,11 @@ float parseSeconds(const std::string& text)
 
 CLI::Option* addOutputOption(CLI::App& command, std::string& out, const char* help)
 {
-    return command.add_option("-o,--output", out, help)->type_name("FILE");
+    // An empty name (an unset variable in a script) is no file: without this
+    // it would be taken for standard output.
+    const CLI::Validator named(
+        [](const std::string& name) { return name.empty() ? std::string("an empty file name") : std::string(); }, "");
+    return command.add_option("-o,--output", out, help)->type_name("FILE")->check(named);
 }
 
 CLI::Option* addFileArgument(CLI::App& command, const char* name, std::string& into, const char* help)

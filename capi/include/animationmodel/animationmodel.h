@@ -17,6 +17,8 @@
  *  4. An am_error* may be NULL; when given, it is filled on every call that
  *     takes one (status AM_OK and empty texts on success).
  *  5. A refused call leaves its output arguments unchanged.
+ *  6. A handle given to its _free function is gone: it must not be used,
+ *     nor freed again.
  *
  * Threads: an am_clip is immutable and may be shared by any number of
  * threads; an am_cursor or an am_playback belongs to one thread at a time. */
@@ -86,8 +88,10 @@ ANIMATIONMODEL_C_EXPORT am_status am_clip_save_binary(const am_clip* clip, const
 
 /** The number of channels: the layer names of all three phases. */
 ANIMATIONMODEL_C_EXPORT uint32_t am_clip_channel_count(const am_clip* clip);
-/** The name of channel (not NUL-terminated when length is wanted; NUL-terminated
- * as well); its byte length in *length when length is not NULL. NULL if out of range. */
+/** The name of channel, valid while the clip lives, and its byte length in
+ * *length when length is not NULL. Not NUL-terminated: names lie end to end
+ * in the clip and may hold NUL bytes, so take the length. NULL (and *length 0)
+ * if out of range. */
 ANIMATIONMODEL_C_EXPORT const char* am_clip_channel_name(const am_clip* clip, uint32_t channel, size_t* length);
 /** The index of the channel named name[0..length) in *channel, else AM_NOT_FOUND. */
 ANIMATIONMODEL_C_EXPORT am_status am_clip_find_channel(const am_clip* clip, const char* name, size_t length,
@@ -109,6 +113,7 @@ ANIMATIONMODEL_C_EXPORT uint64_t am_clip_phase_frame_count(const am_clip* clip, 
  * NaN; where no key covers the position, effects gets 0 and keyed 0.
  * Positions below 0 or NaN count as 0, positions past the end as the end.
  * In am_cursor_sample_channels an index out of range gives NaN, 0, 0.
+ * No buffer may overlap another one or channels.
  * A NULL cursor, or NULL values with count > 0, writes nothing. */
 
 /** A cursor over clip, which must outlive it. */

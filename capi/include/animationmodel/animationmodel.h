@@ -135,7 +135,7 @@ ANIMATIONMODEL_C_EXPORT void am_cursor_sample_channels(am_cursor* cursor, double
 
 /** A playing position; a plain value the caller owns. */
 typedef struct am_playback {
-    double frame;         /* position from the animation's frame 0 (read it; advance keeps it exact) */
+    double frame;         /* position from the animation's frame 0 (read it; each advance rounds it once, in double) */
     double speed;         /* finite, >= 0; 1 by am_playback_start */
     int loop_body;        /* nonzero: the body repeats until finish_requested */
     int finish_requested; /* nonzero: leave the body at its end for the outro */

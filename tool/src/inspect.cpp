@@ -38,7 +38,7 @@ std::string keySummary(const std::vector<AnimationKey>& keys)
 std::size_t widestName(const LayerMap& phase, std::size_t widest)
 {
     for (const auto& layer : phase) {
-        widest = std::max(widest, layer.first.size());
+        widest = std::max(widest, shownName(layer.first).size());
     }
     return widest;
 }
@@ -49,7 +49,7 @@ void printLayers(const std::string& phase, const LayerMap& layers, std::size_t n
     for (const auto& [name, keys] : layers) {
         // The phase column is 6 wide ("intro ", "body  ", "outro ").
         const std::string column = phase.empty() ? "" : phase + std::string(7 - phase.size(), ' ');
-        std::printf("  %s%-*s %6zu %10llu  %s\n", column.c_str(), static_cast<int>(nameWidth), name.c_str(),
+        std::printf("  %s%-*s %6zu %10llu  %s\n", column.c_str(), static_cast<int>(nameWidth), shownName(name).c_str(),
                     keys.size(), static_cast<unsigned long long>(frameCountOf(keys)), keySummary(keys).c_str());
     }
 }
@@ -147,7 +147,7 @@ std::string layerNames(const AnimationDocument& document)
     }
     std::string text;
     for (const std::string& name : names) {
-        text += name + "\n";
+        text += shownName(name) + "\n";
     }
     return text;
 }

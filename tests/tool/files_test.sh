@@ -98,6 +98,15 @@ quoted_names)
     fi
     printf '%s\n' "animationmodel: 'it'\\''s'\$'\\033''[2J'\$'\\377': No such file or directory" | cmp - err.txt ||
         fail "message: $(cat err.txt)"
+    # Overlong forms, leads past U+10FFFF and a lead where a continuation
+    # byte belongs are not UTF-8.
+    for bytes in '\300\200' '\340\200\200' '\365\200\200\200' '\303\303' '\342\202\303'; do
+        if "$tool" info "$(printf "x${bytes}y")" 2> err.txt; then
+            fail "info of a missing file"
+        fi
+        printf '%s\n' "animationmodel: 'x'\$'${bytes}''y': No such file or directory" | cmp - err.txt ||
+            fail "message: $(cat err.txt)"
+    done
     # Tab, vertical tab and DEL by their letters or octal digits.
     if "$tool" check "$(printf 't\tv\vd\177')" 2> err.txt; then
         fail "check of a missing file"

@@ -91,9 +91,9 @@ class Browser:
                 found.append(params["entry"]["text"])
         return found
 
-    def key(self, key, code=None, text=None, shift=False):
-        """Presses and releases one key, as a keyboard does."""
-        modifiers = 8 if shift else 0
+    def key(self, key, code=None, text=None, shift=False, modifiers=0):
+        """Presses and releases one key, as a keyboard does (modifiers: Alt 1, Ctrl 2, Meta 4, Shift 8)."""
+        modifiers |= 8 if shift else 0
         common = {"key": key, "code": code or key, "modifiers": modifiers}
         if text is not None:
             self.call("Input.dispatchKeyEvent", type="keyDown", text=text, **common)

@@ -118,6 +118,13 @@ def test_keys_with_focus(browser, page):
     check(frame(browser) == 94, "Left from the last frame")
     check(browser.evaluate("document.getElementById('counter').textContent").startswith("frame 94 of 96 "),
           "the counter shows the frame reached")
+    browser.evaluate("animationPlayer.seek(50)")
+    for modifiers, held in ((1, "Alt"), (2, "Ctrl"), (4, "Meta")):
+        browser.key(".", code="Period", text=".", modifiers=modifiers)
+        check(frame(browser) == 50, f"{held}+. is the browser's, not the next key (frame {frame(browser)})")
+    browser.key(".", code="Period", text=".")
+    check(frame(browser) == 56, f". goes to the next key, at 56 (frame {frame(browser)})")
+    browser.evaluate("animationPlayer.seek(94)")
     browser.evaluate("document.getElementById('speed').focus()")
     browser.key("ArrowDown")
     check(frame(browser) == 94, "a focused list keeps the arrows")
@@ -164,6 +171,34 @@ def test_odd_seeks(browser, page):
     check(browser.evaluate("animationPlayer.rowsAt(-1).length + animationPlayer.rowsAt(96).length"
                            " + animationPlayer.rowsAt(NaN).length + animationPlayer.rowsAt(0.5).length") == 0,
           "no rows before the start, past the end or between frames")
+
+
+def test_loop_body_from_the_outro(browser, page):
+    """Looping the body, play started in the outro plays on to the end: it never goes back into the body."""
+    browser.open(f"file://{page}")
+    browser.evaluate("document.getElementById('loop').value = 'body'; animationPlayer.seek(80); animationPlayer.play()")
+    seen = browser.evaluate("new Promise((done) => { const seen = [];"
+                            " const timer = setInterval(() => seen.push(animationPlayer.frame), 20);"
+                            " setTimeout(() => { clearInterval(timer); done(seen); }, 1500); })")
+    check(all(f >= 80 for f in seen), f"from frame 80 with the body looping, frames {sorted(set(seen))[:5]} ...")
+    check(browser.evaluate("[animationPlayer.playing, animationPlayer.frame]") == [False, 95],
+          "it stops at the last frame")
+
+
+def test_slow_and_empty_pages(browser):
+    """A second is at least a frame at a rate below 0.5 fps; an empty animation stays at frame 0."""
+    browser.open(f"file://{page_of(rate_document('0.25'), 'slow.html')}")
+    for label, after in (("\u22121 s", 49), ("+1 s", 51)):
+        browser.evaluate("animationPlayer.seek(50)")
+        press(browser, label)
+        check(frame(browser) == after, f"at 0.25 fps, {label!r} from frame 50: frame {frame(browser)}, expected {after}")
+    path = os.path.join(WORK, "empty.animation.json")
+    with open(path, "w") as out:
+        out.write('{"format": "animationmodel", "version": 1}')
+    browser.open(f"file://{page_of(path, 'empty.html')}")
+    for argument in ("5", "-5", "Infinity"):
+        browser.evaluate(f"animationPlayer.seek({argument})")
+        check(frame(browser) == 0, f"an empty animation: seek({argument}) shows frame 0, not {frame(browser)}")
 
 
 def test_huge_rates():
@@ -313,6 +348,8 @@ def main():
         test_keys_with_focus(browser, example)
         test_shortcuts_list(browser, example)
         test_odd_seeks(browser, example)
+        test_loop_body_from_the_outro(browser, example)
+        test_slow_and_empty_pages(browser)
         test_hostile_names(browser)
         test_many_layers(browser)
         check(browser.errors() == [], f"no console error: {browser.errors()}")

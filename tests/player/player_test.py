@@ -46,7 +46,7 @@ def random_animation(path, rng):
                 if rng.random() < 0.8:
                     keys.append(f'{{"effect": "Linear", "args": [{value()}, {value()}], "duration": {duration}}}')
                 else:
-                    effect = rng.choice(['"Held1"', '"Held3"', "7"])
+                    effect = rng.choice(['"Held1"', '"Held3"', "7", "4", "-1"])
                     keys.append(f'{{"effect": {effect}, "duration": {duration}}}')
             layers[f"layer, \"{layer}\""] = "[" + ", ".join(keys) + "]"
         phases[phase] = "{" + ", ".join(f"{json.dumps(n)}: {k}" for n, k in layers.items()) + "}"

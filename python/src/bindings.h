@@ -39,8 +39,15 @@ using KeyList = std::vector<AnimationKey>;
 /// Raises TypeError when `self`, an instance of a class of this module, holds no value.
 void checkInitialised(py::handle self, const std::type_info& type);
 
+/// The phase numbered `value`; ValueError unless it is one of the three
+/// (the library indexes its phases with it).
+AnimationPhase phaseOf(long long value);
+
 /// True when `self`, an instance of a class of this module, holds a value.
 bool holdsValue(py::handle self);
+
+/// The UTF-8 bytes of the str `text` (UnicodeEncodeError for a lone surrogate).
+std::string utf8Of(py::handle text);
 
 /// The name of a layer given from Python: a str (TypeError otherwise, bytes included).
 std::string layerName(py::handle name);
@@ -52,6 +59,10 @@ std::string documentText(const py::handle& text, const char* what);
 /// a pipe read only up to a NUL byte, which no JSON text holds; OSError when
 /// it cannot be read) or a file object with read().
 std::string sourceText(const py::object& source);
+
+/// The path `path` (a str or an os.PathLike of str) names; `parameter` names
+/// it in the TypeError otherwise, and a NUL in it is a ValueError.
+std::string pathOf(const py::object& path, const char* parameter);
 
 /// True when `value` names a file: a str or an os.PathLike.
 bool isPath(const py::object& value);
@@ -112,6 +123,21 @@ struct checked_caster : type_caster_base<T> {
     }
 };
 
+// A phase loads only when it is one of the three (one made by __new__ or
+// __setstate__ could hold any byte).
+template <>
+struct type_caster<Korva::AnimationPhase> : checked_caster<Korva::AnimationPhase> {
+    bool load(handle source, bool convert)
+    {
+        if (!checked_caster<Korva::AnimationPhase>::load(source, convert)) {
+            return false;
+        }
+        if (value != nullptr) {
+            Korva::python::phaseOf(static_cast<long long>(*static_cast<const Korva::AnimationPhase*>(value)));
+        }
+        return true;
+    }
+};
 template <>
 struct type_caster<Korva::AnimationKeyCommand> : checked_caster<Korva::AnimationKeyCommand> { };
 template <>

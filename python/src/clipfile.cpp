@@ -64,7 +64,7 @@ void dumpClip(const py::object& value, const py::object& target)
     if (!isPath(target)) {
         throw py::type_error("target must be a path or a binary file object with write(), not " + typeName(target));
     }
-    const std::string path = py::module_::import("os").attr("fspath")(target).cast<std::string>();
+    const std::string path = pathOf(target, "target");
     py::gil_scoped_release release;
     saveText(bytes, path);
 }

@@ -127,12 +127,22 @@ std::string typeName(py::handle value)
     return Py_TYPE(value.ptr())->tp_name;
 }
 
+std::string utf8Of(py::handle text)
+{
+    Py_ssize_t size = 0;
+    const char* bytes = PyUnicode_AsUTF8AndSize(text.ptr(), &size);
+    if (bytes == nullptr) {
+        throw py::error_already_set();
+    }
+    return {bytes, static_cast<std::size_t>(size)};
+}
+
 std::string layerName(py::handle name)
 {
     if (!PyUnicode_Check(name.ptr())) {
         throw py::type_error("a layer name must be str, not " + typeName(name));
     }
-    return name.cast<std::string>();
+    return utf8Of(name);
 }
 
 void bindErrors(py::module_& m)

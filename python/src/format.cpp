@@ -48,7 +48,8 @@ py::object loadsOf(const py::object& text)
     return toPython(std::move(loaded));
 }
 
-// A path given as str or os.PathLike.
+} // namespace
+
 std::string pathOf(const py::object& path, const char* parameter)
 {
     const py::object text = py::module_::import("os").attr("fspath")(path);
@@ -56,10 +57,13 @@ std::string pathOf(const py::object& path, const char* parameter)
         throw py::type_error(std::string(parameter) + " must be a str path or an os.PathLike of str, not "
                              + typeName(path));
     }
-    return text.cast<std::string>();
+    std::string bytes = utf8Of(text);
+    // The system would end the path at the NUL and open another file.
+    if (bytes.find('\0') != std::string::npos) {
+        throw py::value_error("embedded null byte");
+    }
+    return bytes;
 }
-
-} // namespace
 
 bool isPath(const py::object& value)
 {
@@ -82,7 +86,7 @@ std::string documentText(const py::handle& text, const char* what)
     if (!PyUnicode_Check(text.ptr()) && !PyBytes_Check(text.ptr())) {
         throw py::type_error(std::string(what) + " must be str or bytes, not " + typeName(text));
     }
-    return text.cast<std::string>();
+    return PyUnicode_Check(text.ptr()) ? utf8Of(text) : text.cast<std::string>();
 }
 
 std::string sourceText(const py::object& source)

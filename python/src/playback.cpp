@@ -30,6 +30,18 @@ std::string doubleRepr(double value)
     return py::repr(py::float_(value)).cast<std::string>();
 }
 
+// Item `i` of a PlaybackStep's state, which must be `what`.
+template <class T>
+T stateItem(const py::tuple& state, std::size_t i, const char* what)
+{
+    try {
+        return state[i].cast<T>();
+    } catch (const py::builtin_exception&) { // a cast_error, or a reference_cast_error for None
+        throw py::type_error("PlaybackStep state item " + std::to_string(i) + " must be " + what + ", not "
+                             + py::repr(state[i]).cast<std::string>());
+    }
+}
+
 void bindStep(py::module_& m)
 {
     py::class_<PlaybackStep> cls = classOf<PlaybackStep>(m, "PlaybackStep");
@@ -66,12 +78,15 @@ void bindStep(py::module_& m)
     definePickle(
         cls, [](const PlaybackStep& s) { return py::make_tuple(s.phase, s.crossedPhase, s.wrapped, s.wraps, s.ended); },
         [](const py::tuple& state) {
+            if (state.size() != 5) {
+                throw py::type_error("PlaybackStep state must hold 5 items, not " + std::to_string(state.size()));
+            }
             PlaybackStep step;
-            step.phase = state[0].cast<AnimationPhase>();
-            step.crossedPhase = state[1].cast<bool>();
-            step.wrapped = state[2].cast<bool>();
-            step.wraps = state[3].cast<std::uint64_t>();
-            step.ended = state[4].cast<bool>();
+            step.phase = stateItem<AnimationPhase>(state, 0, "an AnimationPhase");
+            step.crossedPhase = stateItem<bool>(state, 1, "a bool");
+            step.wrapped = stateItem<bool>(state, 2, "a bool");
+            step.wraps = stateItem<std::uint64_t>(state, 3, "an int from 0 to 2**64 - 1");
+            step.ended = stateItem<bool>(state, 4, "a bool");
             return step;
         });
     cls.attr("__hash__") = py::none();
@@ -109,6 +124,10 @@ void bindPlayback(py::module_& m)
         [](const std::array<std::uint64_t, 3>& lengths, float fps) {
             if (!std::isfinite(fps) || fps <= 0) {
                 throw py::value_error("fps must be finite and greater than 0, not " + floatRepr(fps));
+            }
+            // Frames are counted from the intro's first frame in 64 bits.
+            if (lengths[1] > UINT64_MAX - lengths[0] || lengths[2] > UINT64_MAX - lengths[0] - lengths[1]) {
+                throw py::value_error("the phases must add up to at most 2**64 - 1 frames");
             }
             return ClipPlayback(lengths, fps);
         },

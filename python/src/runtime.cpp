@@ -13,6 +13,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,11 +44,25 @@ using Effects = py::array_t<std::int32_t>;
 using Keyed = py::array_t<bool>;
 using Positions = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
-// IndexError for a channel index past the clip's channels.
-[[noreturn]] void channelOutOfRange(long long index, std::uint32_t count)
+// The channel that `index` (an int, or an object with __index__) names;
+// IndexError past the clip's channels, however large or negative.
+std::uint32_t channelIndexOf(const AnimationClip& clip, py::handle index)
 {
-    throw py::index_error("channel " + std::to_string(index) + " out of range (the clip has " + std::to_string(count)
-                          + (count == 1 ? " channel)" : " channels)"));
+    const auto number = py::reinterpret_steal<py::object>(PyNumber_Index(index.ptr()));
+    if (!number) {
+        throw py::error_already_set();
+    }
+    int overflow = 0;
+    const long long value = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
+    if (overflow == 0 && value == -1 && PyErr_Occurred() != nullptr) {
+        throw py::error_already_set();
+    }
+    if (overflow != 0 || value < 0 || value >= static_cast<long long>(clip.channelCount())) {
+        throw py::index_error("channel " + std::string(py::str(number)) + " out of range (the clip has "
+                              + std::to_string(clip.channelCount())
+                              + (clip.channelCount() == 1 ? " channel)" : " channels)"));
+    }
+    return static_cast<std::uint32_t>(value);
 }
 
 // The channels a sample reads: None for all, or a sequence of indices and names.
@@ -67,7 +82,7 @@ std::vector<std::uint32_t> channelsOf(const AnimationClip& clip, const py::objec
     }
     for (const py::handle channel : channels) {
         if (PyUnicode_Check(channel.ptr())) {
-            const std::string name = channel.cast<std::string>();
+            const std::string name = utf8Of(channel);
             const std::optional<std::uint32_t> found = clip.findChannel(name);
             if (!found) {
                 throw py::value_error("no channel named \"" + name + "\"");
@@ -78,11 +93,7 @@ std::vector<std::uint32_t> channelsOf(const AnimationClip& clip, const py::objec
         if (!PyIndex_Check(channel.ptr())) {
             throw py::type_error("a channel must be an int index or a str name, not " + typeName(channel));
         }
-        const auto index = py::reinterpret_steal<py::int_>(PyNumber_Index(channel.ptr())).cast<long long>();
-        if (index < 0 || index >= static_cast<long long>(clip.channelCount())) {
-            channelOutOfRange(index, clip.channelCount());
-        }
-        indices.push_back(static_cast<std::uint32_t>(index));
+        indices.push_back(channelIndexOf(clip, channel));
     }
     return indices;
 }
@@ -124,8 +135,14 @@ std::vector<py::ssize_t> gridOf(const std::vector<double>& positions, const std:
     return {static_cast<py::ssize_t>(positions.size()), static_cast<py::ssize_t>(channels.size())};
 }
 
-std::vector<double> positionsOf(const Positions& positions)
+// The positions of `given` (anything NumPy takes as an array of numbers),
+// converted by NumPy itself, so that its error (a MemoryError, a str that is
+// no number) reaches the caller as it is.
+std::vector<double> positionsOf(const py::object& given)
 {
+    const auto positions = py::module_::import("numpy")
+                               .attr("asarray")(given, py::arg("dtype") = "float64", py::arg("order") = "C")
+                               .cast<Positions>();
     if (positions.ndim() != 1) {
         throw py::value_error("positions must be one-dimensional, not of " + std::to_string(positions.ndim())
                               + " dimensions");
@@ -148,11 +165,8 @@ void bindClipQueries(py::class_<AnimationClip>& cls)
              "The index of the channel named name, or None.")
         .def(
             "channel_name",
-            [](const AnimationClip& clip, std::uint32_t channel) {
-                if (channel >= clip.channelCount()) {
-                    channelOutOfRange(channel, clip.channelCount());
-                }
-                return py::str(std::string(clip.channelName(channel)));
+            [](const AnimationClip& clip, const py::object& channel) {
+                return py::str(std::string(clip.channelName(channelIndexOf(clip, channel))));
             },
             py::arg("channel"), "The name of a channel; IndexError past the last.")
         .def(
@@ -191,7 +205,7 @@ void bindClipSampling(py::class_<AnimationClip>& cls)
 {
     cls.def(
         "sample",
-        [](const AnimationClip& clip, const Positions& positions, const py::object& channels, bool seconds) {
+        [](const AnimationClip& clip, const py::object& positions, const py::object& channels, bool seconds) {
             const std::vector<std::uint32_t> indices = channelsOf(clip, channels);
             const std::vector<double> at = positionsOf(positions);
             ClipCursor cursor(clip);
@@ -281,7 +295,7 @@ void bindCursor(py::module_& m)
             "(values, effects, keyed) at a time in seconds (frame = seconds x fps).")
         .def(
             "sample",
-            [](PyCursor& self, const Positions& positions, const py::object& channels, bool seconds) {
+            [](PyCursor& self, const py::object& positions, const py::object& channels, bool seconds) {
                 const std::vector<std::uint32_t> indices = channelsOf(self.cursor.clip(), channels);
                 const std::vector<double> at = positionsOf(positions);
                 return sampleInto(self.cursor, at, indices, seconds, gridOf(at, indices), false);
@@ -295,6 +309,9 @@ void bindCursor(py::module_& m)
 // The clip of a document's text, loaded with the runtime's options, without the GIL.
 AnimationClip clipFromText(const std::string& text, bool refuseNonFinite, float minimumFps)
 {
+    if (std::isnan(minimumFps)) {
+        throw py::value_error("minimum_fps must be a number, not nan");
+    }
     JsonLoadOptions options;
     options.refuseNonFiniteArguments = refuseNonFinite;
     options.minimumFps = minimumFps;

@@ -100,6 +100,14 @@ void bindKey(py::module_& m)
 
 } // namespace
 
+AnimationPhase phaseOf(long long value)
+{
+    if (value < 0 || value > static_cast<long long>(AnimationPhase::Outro)) {
+        throw py::value_error(std::to_string(value) + " is not a valid AnimationPhase");
+    }
+    return static_cast<AnimationPhase>(value);
+}
+
 void bindValues(py::module_& m)
 {
     py::enum_<AnimationKeyCommandEffect> effect(m, "AnimationKeyCommandEffect", py::arithmetic(),
@@ -117,6 +125,11 @@ void bindValues(py::module_& m)
     phases.value("Intro", AnimationPhase::Intro)
         .value("Body", AnimationPhase::Body)
         .value("Outro", AnimationPhase::Outro);
+    // pybind11's __init__ and __setstate__ would make any byte a phase; a
+    // phase pickles as AnimationPhase(int), which needs neither.
+    py::delattr(phases, "__init__");
+    py::delattr(phases, "__setstate__");
+    phases.def(py::init([](long long value) { return phaseOf(value); }), py::arg("value"));
     defineEnumPickle(phases);
     m.def(
         "phase_name", [](AnimationPhase phase) { return std::string(animationPhaseName(phase)); }, py::arg("phase"),

@@ -18,7 +18,7 @@ struct PlaybackStep {
     bool crossedPhase = false;
     /// True when the body wrapped from its end to its start at least once.
     bool wrapped = false;
-    /// Number of times the body wrapped during the call.
+    /// Number of times the body wrapped during the call (2^64 - 1 for that many or more).
     std::uint64_t wraps = 0;
     /// True when the position is at the end (said again by every later call).
     bool ended = false;

@@ -177,12 +177,25 @@ void defineInit(py::class_<T>& cls, Make make, const Extra&... extra)
 /// call pybind11's common base class, which aborts the interpreter.)
 py::tuple reduceByState(const py::object& self);
 
+/// The TypeError for a pickled `state` of class `name` whose items are of other types.
+py::type_error stateRefused(const std::string& name, const py::tuple& state);
+
 /// Defines pickling: __getstate__ gives `state(value)`, __setstate__ builds
-/// the value with `make(state)`, the same for every protocol.
+/// the value with `make(state)`, the same for every protocol. A state whose
+/// items are of other types is a TypeError that shows it.
 template <class T, class State, class Make>
 void definePickle(py::class_<T>& cls, State state, Make make)
 {
-    cls.def(py::pickle(state, [make](const py::tuple& saved) { return new T(make(saved)); }));
+    const std::string name = py::str(cls.attr("__name__"));
+    cls.def(py::pickle(state, [make, name](const py::tuple& saved) {
+        try {
+            return new T(make(saved));
+        } catch (const py::cast_error&) {
+            throw stateRefused(name, saved);
+        } catch (const py::reference_cast_error&) { // None for a value
+            throw stateRefused(name, saved);
+        }
+    }));
     cls.def(
         "__reduce_ex__", [](const py::object& self, int) { return reduceByState(self); }, py::arg("protocol"));
 }

@@ -92,6 +92,11 @@ py::tuple reduceByState(const py::object& self)
                           self.attr("__getstate__")());
 }
 
+py::type_error stateRefused(const std::string& name, const py::tuple& state)
+{
+    return py::type_error(name + " state must be as __getstate__ gives it, not " + std::string(py::repr(state)));
+}
+
 void checkInitialised(py::handle self, const std::type_info& type)
 {
     const py::detail::type_info* info = py::detail::get_type_info(type);

@@ -30,18 +30,6 @@ std::string doubleRepr(double value)
     return py::repr(py::float_(value)).cast<std::string>();
 }
 
-// Item `i` of a PlaybackStep's state, which must be `what`.
-template <class T>
-T stateItem(const py::tuple& state, std::size_t i, const char* what)
-{
-    try {
-        return state[i].cast<T>();
-    } catch (const py::builtin_exception&) { // a cast_error, or a reference_cast_error for None
-        throw py::type_error("PlaybackStep state item " + std::to_string(i) + " must be " + what + ", not "
-                             + py::repr(state[i]).cast<std::string>());
-    }
-}
-
 void bindStep(py::module_& m)
 {
     py::class_<PlaybackStep> cls = classOf<PlaybackStep>(m, "PlaybackStep");
@@ -54,7 +42,8 @@ void bindStep(py::module_& m)
             "wrapped", [](const PlaybackStep& s) { return s.wrapped; },
             "True when the body wrapped from its end to its start.")
         .def_property_readonly(
-            "wraps", [](const PlaybackStep& s) { return s.wraps; }, "How many times the body wrapped.")
+            "wraps", [](const PlaybackStep& s) { return s.wraps; },
+            "How many times the body wrapped (2**64 - 1 for that many or more).")
         .def_property_readonly(
             "ended", [](const PlaybackStep& s) { return s.ended; }, "True at the end (said again by every later call).")
         .def("__repr__",
@@ -78,15 +67,12 @@ void bindStep(py::module_& m)
     definePickle(
         cls, [](const PlaybackStep& s) { return py::make_tuple(s.phase, s.crossedPhase, s.wrapped, s.wraps, s.ended); },
         [](const py::tuple& state) {
-            if (state.size() != 5) {
-                throw py::type_error("PlaybackStep state must hold 5 items, not " + std::to_string(state.size()));
-            }
             PlaybackStep step;
-            step.phase = stateItem<AnimationPhase>(state, 0, "an AnimationPhase");
-            step.crossedPhase = stateItem<bool>(state, 1, "a bool");
-            step.wrapped = stateItem<bool>(state, 2, "a bool");
-            step.wraps = stateItem<std::uint64_t>(state, 3, "an int from 0 to 2**64 - 1");
-            step.ended = stateItem<bool>(state, 4, "a bool");
+            step.phase = state[0].cast<AnimationPhase>();
+            step.crossedPhase = state[1].cast<bool>();
+            step.wrapped = state[2].cast<bool>();
+            step.wraps = state[3].cast<std::uint64_t>();
+            step.ended = state[4].cast<bool>();
             return step;
         });
     cls.attr("__hash__") = py::none();

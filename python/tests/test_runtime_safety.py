@@ -99,18 +99,17 @@ def test_a_phase_is_one_of_three(value):
             use(blank)
 
 
-@pytest.mark.parametrize("state, message", [
-    ((0, False, False, 0, False), "item 0 must be an AnimationPhase, not 0"),
-    ((None, False, False, 0, False), "item 0 must be an AnimationPhase, not None"),
-    ((AnimationPhase.Body, False, False, -1, False), r"item 3 must be an int from 0 to 2\*\*64 - 1, not -1"),
-    ((AnimationPhase.Body, False, False, 2**64, False), r"item 3 must be an int from 0 to 2\*\*64 - 1, not 18446744"),
-    ((AnimationPhase.Body,), "must hold 5 items, not 1"),
+@pytest.mark.parametrize("cls, state", [
+    (PlaybackStep, (0, False, False, 0, False)), (PlaybackStep, (None, False, False, 0, False)),
+    (PlaybackStep, (AnimationPhase.Body, False, False, -1, False)), (am.AnimationKey, (1, 1)),
+    (am.AnimationKey, (am.AnimationKeyCommand(am.Held1), 2**32)), (am.AnimationKeyCommand, (2**31, [])),
+    (am.LayerSample, ("a", 1, 2, 3, 4)), (am.CutOverrun, ("a", -1, 2)),
 ])
-def test_a_crafted_playback_step_state_is_refused(state, message):
-    step = PlaybackStep.__new__(PlaybackStep)
-    with pytest.raises(TypeError, match="^PlaybackStep state " + message):
-        step.__setstate__(state)
-    assert not am._holds_value(step)
+def test_a_crafted_state_is_a_type_error_that_shows_it(cls, state):
+    blank = cls.__new__(cls)
+    with pytest.raises(TypeError, match=rf"^{cls.__name__} state must be as __getstate__ gives it, not \("):
+        blank.__setstate__(state)
+    assert not am._holds_value(blank)
 
 
 def test_phase_lengths_that_overflow_are_refused():
@@ -122,6 +121,12 @@ def test_phase_lengths_that_overflow_are_refused():
     playback.looping = False
     playback.advance(2.0**63 + 2.0**62)
     assert (playback.phase, playback.frame) == (AnimationPhase.Outro, 2.0**63 + 2.0**62)
+
+
+@pytest.mark.parametrize("seconds, wraps", [(1e300, 2**64 - 1), (3 * 2.0**64, 2**64 - 1), (3 * 2.0**63, 2**63)])
+def test_wraps_past_64_bits_are_the_most_64_bits_count(seconds, wraps):
+    step = ClipPlayback([0, 3, 1], 1.0).advance(seconds)
+    assert (step.wrapped, step.wraps) == (True, wraps)
 
 
 def test_a_minimum_rate_of_nan_is_refused():

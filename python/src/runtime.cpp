@@ -261,11 +261,32 @@ std::tuple<Values, Effects, Keyed> sampleOne(PyCursor& self, double position, co
     return sampleInto(self.cursor, {position}, indices, seconds, {static_cast<py::ssize_t>(indices.size())}, false);
 }
 
+// Shows the garbage collector the clip a cursor holds, so that a cycle
+// through it (a clip's subclass that keeps its own cursor) is collected. It
+// has no tp_clear: the cursor keeps its clip to the end, and a cycle breaks
+// at the other objects in it, which are all that can refer to a cursor.
+int traverseCursor(PyObject* self, visitproc visit, void* arg)
+{
+    Py_VISIT(Py_TYPE(self));
+    const py::detail::value_and_holder holder = reinterpret_cast<py::detail::instance*>(self)->get_value_and_holder();
+    if (holder && holder.holder_constructed()) {
+        Py_VISIT(holder.value_ptr<PyCursor>()->clip.ptr());
+    }
+    return 0;
+}
+
+void collectCursors(PyHeapTypeObject* type)
+{
+    type->ht_type.tp_flags |= Py_TPFLAGS_HAVE_GC;
+    type->ht_type.tp_traverse = &traverseCursor;
+}
+
 void bindCursor(py::module_& m)
 {
     py::class_<PyCursor> cls(m, "ClipCursor",
                              "One playing instance of a clip: samples positions, moving forward cheaply. Its calls "
-                             "hold the interpreter lock; give each thread its own cursor.");
+                             "hold the interpreter lock; give each thread its own cursor.",
+                             py::custom_type_setup(&collectCursors));
     defineInit<PyCursor, const py::object&>(
         cls,
         [](const py::object& clip) {

@@ -1,11 +1,13 @@
 """The runtime's types and the loaders against hostile input: indices that
 raise or overflow, phases that are none of the three, crafted states, paths
 with a NUL, text that is no UTF-8, positions NumPy cannot convert."""
+import gc
 import os
 import pickle
 import subprocess
 import sys
 import textwrap
+import weakref
 
 import pytest
 
@@ -145,3 +147,17 @@ def test_positions_numpy_cannot_convert_raise_numpys_error():
         with pytest.raises(MemoryError):
             sample(np.broadcast_to(np.float64(1.0), (2**50,)))
         assert sample(np.arange(8.0)[::4])[0].tobytes() == clip.sample([0.0, 4.0])[0].tobytes()
+
+
+def test_a_cycle_through_a_cursor_is_collected():
+    class Clip(AnimationClip):
+        pass
+
+    clip = Clip(am.load_animation(ANIMATION))
+    clip.cursor = ClipCursor(clip)
+    gone = weakref.ref(clip)
+    del clip
+    gc.collect()
+    assert gone() is None
+    blank = ClipCursor.__new__(ClipCursor)
+    assert gc.is_tracked(blank) and gc.collect() >= 0  # traversed while it holds no value

@@ -44,6 +44,12 @@ using Effects = py::array_t<std::int32_t>;
 using Keyed = py::array_t<bool>;
 using Positions = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
+// "1 thing", "N things".
+std::string counted(std::uint64_t count, const char* thing)
+{
+    return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
+}
+
 // The channel that `index` (an int, or an object with __index__) names;
 // IndexError past the clip's channels, however large or negative.
 std::uint32_t channelIndexOf(const AnimationClip& clip, py::handle index)
@@ -59,8 +65,7 @@ std::uint32_t channelIndexOf(const AnimationClip& clip, py::handle index)
     }
     if (overflow != 0 || value < 0 || value >= static_cast<long long>(clip.channelCount())) {
         throw py::index_error("channel " + std::string(py::str(number)) + " out of range (the clip has "
-                              + std::to_string(clip.channelCount())
-                              + (clip.channelCount() == 1 ? " channel)" : " channels)"));
+                              + counted(clip.channelCount(), "channel") + ")");
     }
     return static_cast<std::uint32_t>(value);
 }
@@ -152,10 +157,9 @@ std::vector<double> positionsOf(const py::object& given)
 
 std::string clipRepr(const AnimationClip& clip)
 {
-    return "<AnimationClip of " + std::to_string(clip.channelCount()) + " channels, " + std::to_string(clip.keyCount())
-        + " keys, " + std::to_string(clip.frameCount()) + " frames at "
-        + py::repr(py::float_(clip.fps())).cast<std::string>() + " fps"
-        + (clip.fromTimeline() ? ", from a timeline>" : ">");
+    return "<AnimationClip of " + counted(clip.channelCount(), "channel") + ", " + counted(clip.keyCount(), "key")
+        + ", " + counted(clip.frameCount(), "frame") + " at " + py::repr(py::float_(clip.fps())).cast<std::string>()
+        + " fps" + (clip.fromTimeline() ? ", from a timeline>" : ">");
 }
 
 void bindClipQueries(py::class_<AnimationClip>& cls)

@@ -14,7 +14,7 @@ import pytest
 np = pytest.importorskip("numpy")
 
 import animationmodel as am  # noqa: E402
-from animationmodel import AnimationClip, AnimationPhase, ClipCursor, ClipPlayback, PlaybackStep  # noqa: E402
+from animationmodel import Animation, AnimationClip, AnimationPhase, ClipCursor, ClipPlayback, PlaybackStep  # noqa: E402
 
 EXAMPLES = os.environ.get("ANIMATIONMODEL_EXAMPLES", os.path.join(os.path.dirname(__file__), "..", "..", "examples"))
 ANIMATION = os.path.join(EXAMPLES, "data", "show.animation.json")
@@ -129,6 +129,11 @@ def test_phase_lengths_that_overflow_are_refused():
 def test_wraps_past_64_bits_are_the_most_64_bits_count(seconds, wraps):
     step = ClipPlayback([0, 3, 1], 1.0).advance(seconds)
     assert (step.wrapped, step.wraps) == (True, wraps)
+
+
+def test_a_clip_of_one_shows_it_in_the_singular():
+    one = AnimationClip(Animation({}, {"x": [am.AnimationKey(am.AnimationKeyCommand(am.Held1), 1)]}, {}))
+    assert repr(one) == "<AnimationClip of 1 channel, 1 key, 1 frame at 25.0 fps>"
 
 
 def test_a_minimum_rate_of_nan_is_refused():

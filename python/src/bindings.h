@@ -39,10 +39,6 @@ using KeyList = std::vector<AnimationKey>;
 /// Raises TypeError when `self`, an instance of a class of this module, holds no value.
 void checkInitialised(py::handle self, const std::type_info& type);
 
-/// The phase numbered `value`; ValueError unless it is one of the three
-/// (the library indexes its phases with it).
-AnimationPhase phaseOf(long long value);
-
 /// True when `self`, an instance of a class of this module, holds a value.
 bool holdsValue(py::handle self);
 
@@ -123,21 +119,9 @@ struct checked_caster : type_caster_base<T> {
     }
 };
 
-// A phase loads only when it is one of the three (one made by __new__ or
-// __setstate__ could hold any byte).
+// A phase made by __new__ holds no value: refused like every class's.
 template <>
-struct type_caster<Korva::AnimationPhase> : checked_caster<Korva::AnimationPhase> {
-    bool load(handle source, bool convert)
-    {
-        if (!checked_caster<Korva::AnimationPhase>::load(source, convert)) {
-            return false;
-        }
-        if (value != nullptr) {
-            Korva::python::phaseOf(static_cast<long long>(*static_cast<const Korva::AnimationPhase*>(value)));
-        }
-        return true;
-    }
-};
+struct type_caster<Korva::AnimationPhase> : checked_caster<Korva::AnimationPhase> { };
 template <>
 struct type_caster<Korva::AnimationKeyCommand> : checked_caster<Korva::AnimationKeyCommand> { };
 template <>

@@ -98,8 +98,8 @@ void bindKey(py::module_& m)
     cls.attr("__hash__") = py::none();
 }
 
-} // namespace
-
+// The phase numbered `value`: ValueError unless it is one of the three (the
+// library indexes its phases with it; pybind11's own __init__ takes any byte).
 AnimationPhase phaseOf(long long value)
 {
     if (value < 0 || value > static_cast<long long>(AnimationPhase::Outro)) {
@@ -107,6 +107,8 @@ AnimationPhase phaseOf(long long value)
     }
     return static_cast<AnimationPhase>(value);
 }
+
+} // namespace
 
 void bindValues(py::module_& m)
 {

@@ -59,11 +59,9 @@ std::uint32_t channelIndexOf(const AnimationClip& clip, py::handle index)
         throw py::error_already_set();
     }
     int overflow = 0;
+    // An int (never an error), -1 past 64 bits: out of range too.
     const long long value = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
-    if (overflow == 0 && value == -1 && PyErr_Occurred() != nullptr) {
-        throw py::error_already_set();
-    }
-    if (overflow != 0 || value < 0 || value >= static_cast<long long>(clip.channelCount())) {
+    if (value < 0 || value >= static_cast<long long>(clip.channelCount())) {
         throw py::index_error("channel " + std::string(py::str(number)) + " out of range (the clip has "
                               + counted(clip.channelCount(), "channel") + ")");
     }

@@ -138,14 +138,12 @@ std::vector<py::ssize_t> gridOf(const std::vector<double>& positions, const std:
     return {static_cast<py::ssize_t>(positions.size()), static_cast<py::ssize_t>(channels.size())};
 }
 
-// The positions of `given` (anything NumPy takes as an array of numbers),
-// converted by NumPy itself, so that its error (a MemoryError, a str that is
-// no number) reaches the caller as it is.
+// The positions of `given`, anything NumPy takes as an array of numbers. The
+// conversion is NumPy's, and so is its error (a MemoryError, a str that is no
+// number), which pybind11's argument conversion would hide behind a TypeError.
 std::vector<double> positionsOf(const py::object& given)
 {
-    const auto positions = py::module_::import("numpy")
-                               .attr("asarray")(given, py::arg("dtype") = "float64", py::arg("order") = "C")
-                               .cast<Positions>();
+    const Positions positions(given);
     if (positions.ndim() != 1) {
         throw py::value_error("positions must be one-dimensional, not of " + std::to_string(positions.ndim())
                               + " dimensions");

@@ -32,7 +32,8 @@ class Refuses:
 for channels in ([Refuses()], [1, Refuses()], np.array([[0, 1]])):
     try: am.ClipCursor(clip).sample_frame(0, channels)
     except (KeyError, TypeError) as error: print(type(error).__name__)
-gc.collect(); print(gc.is_tracked(am.ClipCursor.__new__(am.ClipCursor)), gc.collect() >= 0)""").split() == [
+blank = am.ClipCursor.__new__(am.ClipCursor)
+print(gc.is_tracked(blank), gc.collect() >= 0)""").split() == [
         "KeyError", "KeyError", "TypeError", "True", "True"]
     for index in (2**63, -2**63 - 1, np.uint64(2**64 - 1), -1):
         for use in (lambda: CLIP.sample([0.0], [index]), lambda: CLIP.channel_name(index)):

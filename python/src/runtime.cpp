@@ -93,7 +93,9 @@ std::vector<std::uint32_t> channelsOf(const AnimationClip& clip, const py::objec
             indices.push_back(*found);
             continue;
         }
-        if (!PyIndex_Check(channel.ptr())) {
+        // A bool is no index: a NumPy mask of channels would pick channels 0 and 1.
+        if (!PyIndex_Check(channel.ptr()) || PyBool_Check(channel.ptr())
+            || py::isinstance(channel, py::module_::import("numpy").attr("bool_"))) {
             throw py::type_error("a channel must be an int index or a str name, not " + typeName(channel));
         }
         indices.push_back(channelIndexOf(clip, channel));

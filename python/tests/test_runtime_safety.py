@@ -39,6 +39,9 @@ print(gc.is_tracked(blank), gc.collect() >= 0)""").split() == [
         for use in (lambda: CLIP.sample([0.0], [index]), lambda: CLIP.channel_name(index)):
             with pytest.raises(IndexError, match=rf"^channel {int(index)} out of range \(the clip has 5 channels\)$"):
                 use()
+    for mask, name in ((np.array([True, False, True, False, True]), "numpy.bool_"), ([True], "bool")):
+        with pytest.raises(TypeError, match=f"^a channel must be an int index or a str name, not {name}$"):
+            CLIP.sample([0.0], mask)
     assert repr(AnimationClip({"x": [am.AnimationKey(am.AnimationKeyCommand(am.Held1), 1)]})) == (
         "<AnimationClip of 1 channel, 1 key, 1 frame at 25.0 fps, from a timeline>")
 

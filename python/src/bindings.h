@@ -83,6 +83,30 @@ py::class_<T> classOf(py::module_& m, const char* name)
     return py::reinterpret_borrow<py::class_<T>>(m.attr(name));
 }
 
+/// Registers the atexit callback that takeGilBack needs.
+void watchExit();
+
+/// Takes the GIL back for a thread that released it into `state` (see gil.cpp:
+/// at interpreter exit, a thread other than the exiting one waits for the
+/// process to end instead).
+void takeGilBack(PyThreadState* state);
+
+/// Releases the GIL for its lifetime, as py::gil_scoped_release does, and
+/// takes it back with takeGilBack, so that a daemon thread working without
+/// it at interpreter exit does not abort the process.
+class GilReleased {
+public:
+    /// Releases the GIL.
+    GilReleased() noexcept : _state(PyEval_SaveThread()) { }
+    GilReleased(const GilReleased&) = delete;
+    GilReleased& operator=(const GilReleased&) = delete;
+    /// Takes the GIL back.
+    ~GilReleased() { takeGilBack(_state); }
+
+private:
+    PyThreadState* _state;
+};
+
 /// Copies of `value` for __copy__ and __deepcopy__.
 template <class T>
 void defineCopies(py::class_<T>& cls)

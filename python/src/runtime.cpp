@@ -117,7 +117,7 @@ std::tuple<Values, Effects, Keyed> sampleInto(ClipCursor& cursor, const std::vec
     float* value = values.mutable_data();
     std::int32_t* effect = effects.mutable_data();
     bool* isKeyed = keyed.mutable_data();
-    std::optional<py::gil_scoped_release> release;
+    std::optional<GilReleased> release;
     if (releaseGil) {
         release.emplace();
     }
@@ -342,7 +342,7 @@ AnimationClip clipFromText(const std::string& text, bool refuseNonFinite, float 
     JsonLoadError error;
     JsonLoadStatus status = JsonLoadStatus::Ok;
     {
-        py::gil_scoped_release release;
+        GilReleased release;
         status = tryClipFromJson(text, options, clip, error);
     }
     if (status == JsonLoadStatus::OutOfMemory) {

@@ -78,10 +78,10 @@ void bindKey(py::module_& m)
     cls.def_property_readonly(
            "command", [](const AnimationKey& k) { return k.command(); }, "A copy of the command.")
         .def_property_readonly("duration", &AnimationKey::duration, "Frames the key lasts.")
-        .def("split_at", &AnimationKey::splitAt, py::arg("position"), py::call_guard<py::gil_scoped_release>(),
+        .def("split_at", &AnimationKey::splitAt, py::arg("position"), py::call_guard<GilReleased>(),
              "Two pieces of position and duration - position frames; the whole key when position is 0 or at or "
              "past the end; no piece when the effect cannot be split.")
-        .def("split_each", &AnimationKey::splitEach, py::arg("length"), py::call_guard<py::gil_scoped_release>(),
+        .def("split_each", &AnimationKey::splitEach, py::arg("length"), py::call_guard<GilReleased>(),
              "Pieces of length frames, the last one shorter; raises ValueError for 0.")
         .def("value_at", &AnimationKey::valueAt, py::arg("frame"),
              "The value of a Linear key frame frames after its start (bit for bit the value split_at puts at "

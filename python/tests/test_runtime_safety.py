@@ -18,9 +18,9 @@ ANIMATION = os.path.join(os.environ.get("ANIMATIONMODEL_EXAMPLES", os.path.join(
 CLIP = AnimationClip(am.load_animation(ANIMATION))
 
 
-def run_child(code):
+def run_child(code, timeout=240):
     child = subprocess.run([sys.executable, "-c", "import animationmodel as am, gc, numpy as np\n" + code],
-                           capture_output=True, text=True, timeout=240, env=dict(os.environ))
+                           capture_output=True, text=True, timeout=timeout, env=dict(os.environ))
     assert child.returncode == 0, f"exit status {child.returncode}\n{child.stderr}"
     return child.stdout
 
@@ -113,3 +113,23 @@ def test_positions_numpy_cannot_convert_and_cycles():
     del clip
     gc.collect()
     assert gone() is None
+
+
+def test_daemon_threads_working_without_the_gil_at_exit():
+    for _ in range(3):
+        assert run_child(f"""import threading, time
+clip, text = am.AnimationClip(am.load_animation({ANIMATION!r})), open({ANIMATION!r}).read()
+def work():
+    while True:
+        clip.sample(np.arange(0, 96, 0.001)), am.clip_from_json(text), am.loads(text)
+for _ in range(4):
+    threading.Thread(target=work, daemon=True).start()
+time.sleep(0.2)
+print("exit")""") == "exit\n"
+    # The exiting thread itself, after the atexit callbacks, still releases the GIL and takes it back.
+    assert run_child("""class Late:
+    def __del__(self):
+        self.out.write(f"late {self.loads(self.text) is not None}\\n")
+late = Late()
+late.loads, late.text, late.out = am.loads, am.dumps(am.Animation()), __import__("sys").stdout""", timeout=60) == (
+        "late True\n")

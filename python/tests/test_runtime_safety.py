@@ -124,6 +124,14 @@ def work():
         clip.sample(np.arange(0, 96, 0.001)), am.clip_from_json(text), am.loads(text)
 for _ in range(4):
     threading.Thread(target=work, daemon=True).start()
+class Busy:  # runs Python once the interpreter is finalizing, letting threads waiting for the GIL have it
+    def __del__(self):
+        end = time.monotonic() + 0.2
+        while time.monotonic() < end:
+            pass
+busy = Busy()
+busy.cycle = busy
+del busy
 time.sleep(0.2)
 print("exit")""") == "exit\n"
     # The exiting thread itself, after the atexit callbacks, still releases the GIL and takes it back.

@@ -89,9 +89,10 @@ std::uint64_t ClipPlayback::_wrapBody(double length) noexcept
     const double carry = std::floor((rest + _compensation) / length);
     const double wraps = (_offset - rest) / length + carry;
     _offset = rest - carry * length;
-    // A move of 2^64 body lengths or more (finite but huge) counts as the most.
-    constexpr double beyondCount = 18446744073709551616.0; // 2^64
-    return wraps >= beyondCount ? UINT64_MAX : static_cast<std::uint64_t>(std::round(wraps));
+    // More wraps than 64 bits count are reported as the most they can.
+    constexpr double wrapLimit = 18446744073709551616.0; // 2^64
+    const double whole = std::round(wraps);
+    return whole >= wrapLimit ? UINT64_MAX : static_cast<std::uint64_t>(whole);
 }
 
 PlaybackStep ClipPlayback::advance(double seconds) noexcept

@@ -42,6 +42,9 @@ void checkInitialised(py::handle self, const std::type_info& type);
 /// True when `self`, an instance of a class of this module, holds a value.
 bool holdsValue(py::handle self);
 
+/// The UTF-8 bytes of the str `text` (UnicodeEncodeError for a lone surrogate).
+std::string utf8Of(py::handle text);
+
 /// The name of a layer given from Python: a str (TypeError otherwise, bytes included).
 std::string layerName(py::handle name);
 
@@ -52,6 +55,10 @@ std::string documentText(const py::handle& text, const char* what);
 /// a pipe read only up to a NUL byte, which no JSON text holds; OSError when
 /// it cannot be read) or a file object with read().
 std::string sourceText(const py::object& source);
+
+/// The path `path` (a str or an os.PathLike of str) names; `parameter` names
+/// it in the TypeError otherwise, and a NUL in it is a ValueError.
+std::string pathOf(const py::object& path, const char* parameter);
 
 /// True when `value` names a file: a str or an os.PathLike.
 bool isPath(const py::object& value);
@@ -75,6 +82,30 @@ py::class_<T> classOf(py::module_& m, const char* name)
 {
     return py::reinterpret_borrow<py::class_<T>>(m.attr(name));
 }
+
+/// Registers the atexit callback that takeGilBack needs.
+void watchExit();
+
+/// Takes the GIL back for a thread that released it into `state` (see gil.cpp:
+/// at interpreter exit, a thread other than the exiting one waits for the
+/// process to end instead).
+void takeGilBack(PyThreadState* state);
+
+/// Releases the GIL for its lifetime, as py::gil_scoped_release does, and
+/// takes it back with takeGilBack, so that a daemon thread working without
+/// it at interpreter exit does not abort the process.
+class GilReleased {
+public:
+    /// Releases the GIL.
+    GilReleased() noexcept : _state(PyEval_SaveThread()) { }
+    GilReleased(const GilReleased&) = delete;
+    GilReleased& operator=(const GilReleased&) = delete;
+    /// Takes the GIL back.
+    ~GilReleased() { takeGilBack(_state); }
+
+private:
+    PyThreadState* _state;
+};
 
 /// Copies of `value` for __copy__ and __deepcopy__.
 template <class T>
@@ -112,6 +143,9 @@ struct checked_caster : type_caster_base<T> {
     }
 };
 
+// A phase made by __new__ holds no value: refused like every class's.
+template <>
+struct type_caster<Korva::AnimationPhase> : checked_caster<Korva::AnimationPhase> { };
 template <>
 struct type_caster<Korva::AnimationKeyCommand> : checked_caster<Korva::AnimationKeyCommand> { };
 template <>
@@ -151,12 +185,25 @@ void defineInit(py::class_<T>& cls, Make make, const Extra&... extra)
 /// call pybind11's common base class, which aborts the interpreter.)
 py::tuple reduceByState(const py::object& self);
 
+/// The TypeError for a pickled `state` of class `name` whose items are of other types.
+py::type_error stateRefused(const std::string& name, const py::tuple& state);
+
 /// Defines pickling: __getstate__ gives `state(value)`, __setstate__ builds
-/// the value with `make(state)`, the same for every protocol.
+/// the value with `make(state)`, the same for every protocol. A state whose
+/// items are of other types is a TypeError that shows it.
 template <class T, class State, class Make>
 void definePickle(py::class_<T>& cls, State state, Make make)
 {
-    cls.def(py::pickle(state, [make](const py::tuple& saved) { return new T(make(saved)); }));
+    const std::string name = py::str(cls.attr("__name__"));
+    cls.def(py::pickle(state, [make, name](const py::tuple& saved) {
+        try {
+            return new T(make(saved));
+        } catch (const py::cast_error&) {
+            throw stateRefused(name, saved);
+        } catch (const py::reference_cast_error&) { // None for a value
+            throw stateRefused(name, saved);
+        }
+    }));
     cls.def(
         "__reduce_ex__", [](const py::object& self, int) { return reduceByState(self); }, py::arg("protocol"));
 }

@@ -48,7 +48,7 @@ py::object loadsClip(const py::bytes& data)
     std::string bytes = data;
     AnimationDocument document;
     {
-        py::gil_scoped_release release;
+        GilReleased release;
         document = documentFromClipFile(bytes);
     }
     return documentToPython(std::move(document));
@@ -64,8 +64,8 @@ void dumpClip(const py::object& value, const py::object& target)
     if (!isPath(target)) {
         throw py::type_error("target must be a path or a binary file object with write(), not " + typeName(target));
     }
-    const std::string path = py::module_::import("os").attr("fspath")(target).cast<std::string>();
-    py::gil_scoped_release release;
+    const std::string path = pathOf(target, "target");
+    GilReleased release;
     saveText(bytes, path);
 }
 
@@ -89,7 +89,7 @@ AnimationDocument loadDocument(const py::object& source, Expect expect)
     const Source from = sourceOf(source);
     AnimationDocument document;
     {
-        py::gil_scoped_release release;
+        GilReleased release;
         const std::string bytes = from.path ? readText(from.input, clipReadLimit) : from.input;
         document = isClipFile(bytes) ? documentFromClipFile(bytes) : documentFromJsonOf(bytes, expect);
     }

@@ -92,6 +92,11 @@ py::tuple reduceByState(const py::object& self)
                           self.attr("__getstate__")());
 }
 
+py::type_error stateRefused(const std::string& name, const py::tuple& state)
+{
+    return py::type_error(name + " state must be as __getstate__ gives it, not " + std::string(py::repr(state)));
+}
+
 void checkInitialised(py::handle self, const std::type_info& type)
 {
     const py::detail::type_info* info = py::detail::get_type_info(type);
@@ -127,12 +132,22 @@ std::string typeName(py::handle value)
     return Py_TYPE(value.ptr())->tp_name;
 }
 
+std::string utf8Of(py::handle text)
+{
+    Py_ssize_t size = 0;
+    const char* bytes = PyUnicode_AsUTF8AndSize(text.ptr(), &size);
+    if (bytes == nullptr) {
+        throw py::error_already_set();
+    }
+    return {bytes, static_cast<std::size_t>(size)};
+}
+
 std::string layerName(py::handle name)
 {
     if (!PyUnicode_Check(name.ptr())) {
         throw py::type_error("a layer name must be str, not " + typeName(name));
     }
-    return name.cast<std::string>();
+    return utf8Of(name);
 }
 
 void bindErrors(py::module_& m)

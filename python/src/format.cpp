@@ -42,13 +42,14 @@ py::object loadsOf(const py::object& text)
     const std::string document = documentText(text, "text");
     AnimationDocument loaded;
     {
-        py::gil_scoped_release release;
+        GilReleased release;
         loaded = documentFromJson(document);
     }
     return toPython(std::move(loaded));
 }
 
-// A path given as str or os.PathLike.
+} // namespace
+
 std::string pathOf(const py::object& path, const char* parameter)
 {
     const py::object text = py::module_::import("os").attr("fspath")(path);
@@ -56,10 +57,13 @@ std::string pathOf(const py::object& path, const char* parameter)
         throw py::type_error(std::string(parameter) + " must be a str path or an os.PathLike of str, not "
                              + typeName(path));
     }
-    return text.cast<std::string>();
+    std::string bytes = utf8Of(text);
+    // The system would end the path at the NUL and open another file.
+    if (bytes.find('\0') != std::string::npos) {
+        throw py::value_error("embedded null byte");
+    }
+    return bytes;
 }
-
-} // namespace
 
 bool isPath(const py::object& value)
 {
@@ -82,7 +86,7 @@ std::string documentText(const py::handle& text, const char* what)
     if (!PyUnicode_Check(text.ptr()) && !PyBytes_Check(text.ptr())) {
         throw py::type_error(std::string(what) + " must be str or bytes, not " + typeName(text));
     }
-    return text.cast<std::string>();
+    return PyUnicode_Check(text.ptr()) ? utf8Of(text) : text.cast<std::string>();
 }
 
 std::string sourceText(const py::object& source)
@@ -91,7 +95,7 @@ std::string sourceText(const py::object& source)
     if (!from.path) {
         return from.input;
     }
-    py::gil_scoped_release release;
+    GilReleased release;
     return readText(from.input, jsonReadLimit);
 }
 
@@ -114,7 +118,7 @@ void dump(const py::object& value, const py::object& target)
         throw py::type_error("target must be a path or a file object with write(), not " + typeName(target));
     }
     const std::string path = pathOf(target, "target");
-    py::gil_scoped_release release;
+    GilReleased release;
     saveText(text, path);
 }
 
@@ -143,7 +147,7 @@ void bindFormat(py::module_& m)
         "animation_from_json",
         [](const py::object& text) {
             const std::string document = documentText(text, "text");
-            py::gil_scoped_release release;
+            GilReleased release;
             return animationFromJson(document);
         },
         py::arg("text"), "The Animation of a document; AnimationJsonError for a timeline.");
@@ -151,7 +155,7 @@ void bindFormat(py::module_& m)
         "timeline_from_json",
         [](const py::object& text) {
             const std::string document = documentText(text, "text");
-            py::gil_scoped_release release;
+            GilReleased release;
             return timelineFromJson(document);
         },
         py::arg("text"), "The timeline of a document; AnimationJsonError for an animation.");
@@ -163,7 +167,7 @@ void bindFormat(py::module_& m)
         "_cut_on_a_copy",
         [](const LayerMap& timeline, unsigned int introEnd, unsigned int outroStart) {
             LayerMap copy = timeline;
-            py::gil_scoped_release release;
+            GilReleased release;
             return Animation(std::move(copy), introEnd, outroStart);
         },
         py::arg("timeline"), py::arg("intro_end"), py::arg("outro_start"), "For the benchmark only.");
@@ -171,12 +175,12 @@ void bindFormat(py::module_& m)
         "_dumps_on_a_copy",
         [](const LayerMap& timeline) {
             LayerMap copy = timeline;
-            py::gil_scoped_release release;
+            GilReleased release;
             return timelineToJson(copy);
         },
         py::arg("timeline"), "For the benchmark only.");
     m.def("_load_cut_save", &loadCutSave, py::arg("text"), py::arg("intro_end"), py::arg("outro_start"),
-          py::arg("keep") = false, py::call_guard<py::gil_scoped_release>(),
+          py::arg("keep") = false, py::call_guard<GilReleased>(),
           "Loads, cuts and saves in C++ alone, for the benchmark.");
 }
 

@@ -70,5 +70,6 @@ PYBIND11_MODULE(_animationmodel, m)
     bindRuntime(m);
     bindPlaybackOf(m);
     guardCommonBase();
+    watchExit();
     py::delattr(m, "__module__");
 }

@@ -42,7 +42,8 @@ void bindStep(py::module_& m)
             "wrapped", [](const PlaybackStep& s) { return s.wrapped; },
             "True when the body wrapped from its end to its start.")
         .def_property_readonly(
-            "wraps", [](const PlaybackStep& s) { return s.wraps; }, "How many times the body wrapped.")
+            "wraps", [](const PlaybackStep& s) { return s.wraps; },
+            "How many times the body wrapped (2**64 - 1 for that many or more).")
         .def_property_readonly(
             "ended", [](const PlaybackStep& s) { return s.ended; }, "True at the end (said again by every later call).")
         .def("__repr__",
@@ -109,6 +110,10 @@ void bindPlayback(py::module_& m)
         [](const std::array<std::uint64_t, 3>& lengths, float fps) {
             if (!std::isfinite(fps) || fps <= 0) {
                 throw py::value_error("fps must be finite and greater than 0, not " + floatRepr(fps));
+            }
+            // Frames are counted from the intro's first frame in 64 bits.
+            if (lengths[1] > UINT64_MAX - lengths[0] || lengths[2] > UINT64_MAX - lengths[0] - lengths[1]) {
+                throw py::value_error("the phases must add up to at most 2**64 - 1 frames");
             }
             return ClipPlayback(lengths, fps);
         },

@@ -13,6 +13,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,11 +44,28 @@ using Effects = py::array_t<std::int32_t>;
 using Keyed = py::array_t<bool>;
 using Positions = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
-// IndexError for a channel index past the clip's channels.
-[[noreturn]] void channelOutOfRange(long long index, std::uint32_t count)
+// "1 thing", "N things".
+std::string counted(std::uint64_t count, const char* thing)
 {
-    throw py::index_error("channel " + std::to_string(index) + " out of range (the clip has " + std::to_string(count)
-                          + (count == 1 ? " channel)" : " channels)"));
+    return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
+}
+
+// The channel that `index` (an int, or an object with __index__) names;
+// IndexError past the clip's channels, however large or negative.
+std::uint32_t channelIndexOf(const AnimationClip& clip, py::handle index)
+{
+    const auto number = py::reinterpret_steal<py::object>(PyNumber_Index(index.ptr()));
+    if (!number) {
+        throw py::error_already_set();
+    }
+    int overflow = 0;
+    // An int (never an error), -1 past 64 bits: out of range too.
+    const long long value = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
+    if (value < 0 || value >= static_cast<long long>(clip.channelCount())) {
+        throw py::index_error("channel " + std::string(py::str(number)) + " out of range (the clip has "
+                              + counted(clip.channelCount(), "channel") + ")");
+    }
+    return static_cast<std::uint32_t>(value);
 }
 
 // The channels a sample reads: None for all, or a sequence of indices and names.
@@ -67,7 +85,7 @@ std::vector<std::uint32_t> channelsOf(const AnimationClip& clip, const py::objec
     }
     for (const py::handle channel : channels) {
         if (PyUnicode_Check(channel.ptr())) {
-            const std::string name = channel.cast<std::string>();
+            const std::string name = utf8Of(channel);
             const std::optional<std::uint32_t> found = clip.findChannel(name);
             if (!found) {
                 throw py::value_error("no channel named \"" + name + "\"");
@@ -75,14 +93,12 @@ std::vector<std::uint32_t> channelsOf(const AnimationClip& clip, const py::objec
             indices.push_back(*found);
             continue;
         }
-        if (!PyIndex_Check(channel.ptr())) {
+        // A bool is no index: a NumPy mask of channels would pick channels 0 and 1.
+        if (!PyIndex_Check(channel.ptr()) || PyBool_Check(channel.ptr())
+            || py::isinstance(channel, py::module_::import("numpy").attr("bool_"))) {
             throw py::type_error("a channel must be an int index or a str name, not " + typeName(channel));
         }
-        const auto index = py::reinterpret_steal<py::int_>(PyNumber_Index(channel.ptr())).cast<long long>();
-        if (index < 0 || index >= static_cast<long long>(clip.channelCount())) {
-            channelOutOfRange(index, clip.channelCount());
-        }
-        indices.push_back(static_cast<std::uint32_t>(index));
+        indices.push_back(channelIndexOf(clip, channel));
     }
     return indices;
 }
@@ -101,7 +117,7 @@ std::tuple<Values, Effects, Keyed> sampleInto(ClipCursor& cursor, const std::vec
     float* value = values.mutable_data();
     std::int32_t* effect = effects.mutable_data();
     bool* isKeyed = keyed.mutable_data();
-    std::optional<py::gil_scoped_release> release;
+    std::optional<GilReleased> release;
     if (releaseGil) {
         release.emplace();
     }
@@ -124,8 +140,12 @@ std::vector<py::ssize_t> gridOf(const std::vector<double>& positions, const std:
     return {static_cast<py::ssize_t>(positions.size()), static_cast<py::ssize_t>(channels.size())};
 }
 
-std::vector<double> positionsOf(const Positions& positions)
+// The positions of `given`, anything NumPy takes as an array of numbers. The
+// conversion is NumPy's, and so is its error (a MemoryError, a str that is no
+// number), which pybind11's argument conversion would hide behind a TypeError.
+std::vector<double> positionsOf(const py::object& given)
 {
+    const Positions positions(given);
     if (positions.ndim() != 1) {
         throw py::value_error("positions must be one-dimensional, not of " + std::to_string(positions.ndim())
                               + " dimensions");
@@ -135,10 +155,9 @@ std::vector<double> positionsOf(const Positions& positions)
 
 std::string clipRepr(const AnimationClip& clip)
 {
-    return "<AnimationClip of " + std::to_string(clip.channelCount()) + " channels, " + std::to_string(clip.keyCount())
-        + " keys, " + std::to_string(clip.frameCount()) + " frames at "
-        + py::repr(py::float_(clip.fps())).cast<std::string>() + " fps"
-        + (clip.fromTimeline() ? ", from a timeline>" : ">");
+    return "<AnimationClip of " + counted(clip.channelCount(), "channel") + ", " + counted(clip.keyCount(), "key")
+        + ", " + counted(clip.frameCount(), "frame") + " at " + py::repr(py::float_(clip.fps())).cast<std::string>()
+        + " fps" + (clip.fromTimeline() ? ", from a timeline>" : ">");
 }
 
 void bindClipQueries(py::class_<AnimationClip>& cls)
@@ -148,11 +167,8 @@ void bindClipQueries(py::class_<AnimationClip>& cls)
              "The index of the channel named name, or None.")
         .def(
             "channel_name",
-            [](const AnimationClip& clip, std::uint32_t channel) {
-                if (channel >= clip.channelCount()) {
-                    channelOutOfRange(channel, clip.channelCount());
-                }
-                return py::str(std::string(clip.channelName(channel)));
+            [](const AnimationClip& clip, const py::object& channel) {
+                return py::str(std::string(clip.channelName(channelIndexOf(clip, channel))));
             },
             py::arg("channel"), "The name of a channel; IndexError past the last.")
         .def(
@@ -191,7 +207,7 @@ void bindClipSampling(py::class_<AnimationClip>& cls)
 {
     cls.def(
         "sample",
-        [](const AnimationClip& clip, const Positions& positions, const py::object& channels, bool seconds) {
+        [](const AnimationClip& clip, const py::object& positions, const py::object& channels, bool seconds) {
             const std::vector<std::uint32_t> indices = channelsOf(clip, channels);
             const std::vector<double> at = positionsOf(positions);
             ClipCursor cursor(clip);
@@ -247,11 +263,32 @@ std::tuple<Values, Effects, Keyed> sampleOne(PyCursor& self, double position, co
     return sampleInto(self.cursor, {position}, indices, seconds, {static_cast<py::ssize_t>(indices.size())}, false);
 }
 
+// Shows the garbage collector the clip a cursor holds, so that a cycle
+// through it (a clip's subclass that keeps its own cursor) is collected. It
+// has no tp_clear: the cursor keeps its clip to the end, and a cycle breaks
+// at the other objects in it, which are all that can refer to a cursor.
+int traverseCursor(PyObject* self, visitproc visit, void* arg)
+{
+    Py_VISIT(Py_TYPE(self));
+    const py::detail::value_and_holder holder = reinterpret_cast<py::detail::instance*>(self)->get_value_and_holder();
+    if (holder && holder.holder_constructed()) {
+        Py_VISIT(holder.value_ptr<PyCursor>()->clip.ptr());
+    }
+    return 0;
+}
+
+void collectCursors(PyHeapTypeObject* type)
+{
+    type->ht_type.tp_flags |= Py_TPFLAGS_HAVE_GC;
+    type->ht_type.tp_traverse = &traverseCursor;
+}
+
 void bindCursor(py::module_& m)
 {
     py::class_<PyCursor> cls(m, "ClipCursor",
                              "One playing instance of a clip: samples positions, moving forward cheaply. Its calls "
-                             "hold the interpreter lock; give each thread its own cursor.");
+                             "hold the interpreter lock; give each thread its own cursor.",
+                             py::custom_type_setup(&collectCursors));
     defineInit<PyCursor, const py::object&>(
         cls,
         [](const py::object& clip) {
@@ -281,7 +318,7 @@ void bindCursor(py::module_& m)
             "(values, effects, keyed) at a time in seconds (frame = seconds x fps).")
         .def(
             "sample",
-            [](PyCursor& self, const Positions& positions, const py::object& channels, bool seconds) {
+            [](PyCursor& self, const py::object& positions, const py::object& channels, bool seconds) {
                 const std::vector<std::uint32_t> indices = channelsOf(self.cursor.clip(), channels);
                 const std::vector<double> at = positionsOf(positions);
                 return sampleInto(self.cursor, at, indices, seconds, gridOf(at, indices), false);
@@ -295,6 +332,9 @@ void bindCursor(py::module_& m)
 // The clip of a document's text, loaded with the runtime's options, without the GIL.
 AnimationClip clipFromText(const std::string& text, bool refuseNonFinite, float minimumFps)
 {
+    if (std::isnan(minimumFps)) {
+        throw py::value_error("minimum_fps must be a number, not nan");
+    }
     JsonLoadOptions options;
     options.refuseNonFiniteArguments = refuseNonFinite;
     options.minimumFps = minimumFps;
@@ -302,7 +342,7 @@ AnimationClip clipFromText(const std::string& text, bool refuseNonFinite, float 
     JsonLoadError error;
     JsonLoadStatus status = JsonLoadStatus::Ok;
     {
-        py::gil_scoped_release release;
+        GilReleased release;
         status = tryClipFromJson(text, options, clip, error);
     }
     if (status == JsonLoadStatus::OutOfMemory) {

@@ -78,10 +78,10 @@ void bindKey(py::module_& m)
     cls.def_property_readonly(
            "command", [](const AnimationKey& k) { return k.command(); }, "A copy of the command.")
         .def_property_readonly("duration", &AnimationKey::duration, "Frames the key lasts.")
-        .def("split_at", &AnimationKey::splitAt, py::arg("position"), py::call_guard<py::gil_scoped_release>(),
+        .def("split_at", &AnimationKey::splitAt, py::arg("position"), py::call_guard<GilReleased>(),
              "Two pieces of position and duration - position frames; the whole key when position is 0 or at or "
              "past the end; no piece when the effect cannot be split.")
-        .def("split_each", &AnimationKey::splitEach, py::arg("length"), py::call_guard<py::gil_scoped_release>(),
+        .def("split_each", &AnimationKey::splitEach, py::arg("length"), py::call_guard<GilReleased>(),
              "Pieces of length frames, the last one shorter; raises ValueError for 0.")
         .def("value_at", &AnimationKey::valueAt, py::arg("frame"),
              "The value of a Linear key frame frames after its start (bit for bit the value split_at puts at "
@@ -96,6 +96,16 @@ void bindKey(py::module_& m)
             return AnimationKey(state[0].cast<AnimationKeyCommand>(), state[1].cast<unsigned int>());
         });
     cls.attr("__hash__") = py::none();
+}
+
+// The phase numbered `value`: ValueError unless it is one of the three (the
+// library indexes its phases with it; pybind11's own __init__ takes any byte).
+AnimationPhase phaseOf(long long value)
+{
+    if (value < 0 || value > static_cast<long long>(AnimationPhase::Outro)) {
+        throw py::value_error(std::to_string(value) + " is not a valid AnimationPhase");
+    }
+    return static_cast<AnimationPhase>(value);
 }
 
 } // namespace
@@ -117,6 +127,11 @@ void bindValues(py::module_& m)
     phases.value("Intro", AnimationPhase::Intro)
         .value("Body", AnimationPhase::Body)
         .value("Outro", AnimationPhase::Outro);
+    // pybind11's __init__ and __setstate__ would make any byte a phase; a
+    // phase pickles as AnimationPhase(int), which needs neither.
+    py::delattr(phases, "__init__");
+    py::delattr(phases, "__setstate__");
+    phases.def(py::init([](long long value) { return phaseOf(value); }), py::arg("value"));
     defineEnumPickle(phases);
     m.def(
         "phase_name", [](AnimationPhase phase) { return std::string(animationPhaseName(phase)); }, py::arg("phase"),

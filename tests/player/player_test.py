@@ -239,6 +239,13 @@ def main():
         midpoints = os.path.join(WORK, "midpoints.animation.json")
         midpoint_frames = midpoint_animation(midpoints)
         test_readout_matches_sample(browser, page_of(midpoints, "midpoints.html"), midpoints, midpoint_frames)
+        # Every effect next to the named ones, at every frame: shown by name or by number as sample writes it.
+        effects = os.path.join(WORK, "effects.animation.json")
+        with open(effects, "w") as out:
+            keys = ", ".join(f'{{"effect": {e}, "duration": 1}}'
+                             for e in ('"Held3"', 4, -1, 2147483647, -2147483648, '"Linear", "args": [0, 1]'))
+            out.write('{"format": "animationmodel", "version": 1, "body": {"e": [' + keys + "]}}")
+        test_readout_matches_sample(browser, page_of(effects, "effects.html"), effects, None)
         test_picture(browser, example_page)
         check(browser.errors() == [], f"no console error: {browser.errors()}")
     return finish()

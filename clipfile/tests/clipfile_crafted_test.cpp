@@ -277,11 +277,9 @@ TEST(ClipFileRefusal, EveryCutWithARightSizeAndChecksumIsReadInsideItsBytes)
     const std::string file = smallFile();
     EXPECT_EXIT(
         {
-            const long page = sysconf(_SC_PAGESIZE);
-            const std::size_t room =
-                (file.size() / static_cast<std::size_t>(page) + 1) * static_cast<std::size_t>(page);
-            void* mapped = mmap(nullptr, room + static_cast<std::size_t>(page), PROT_READ | PROT_WRITE,
-                                MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+            const std::size_t room = (file.size() / page + 1) * page;
+            void* mapped = mmap(nullptr, room + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             if (mapped == MAP_FAILED || mprotect(static_cast<char*>(mapped) + room, page, PROT_NONE) != 0) {
                 std::exit(2);
             }

@@ -170,7 +170,7 @@ TEST(ClipFileView, ReadLimitOfAClipOrAText)
     std::memset(&endless[24], 0xFF, 8);
     EXPECT_EQ(SIZE_MAX, clipReadLimit(endless, 0));
     std::string small = file.substr(0, 32);
-    for (const std::uint64_t declared : {0, 8, 71}) {
+    for (const std::uint64_t declared : {0u, 8u, 71u}) {
         setAt<std::uint64_t>(small, 24, declared);
         EXPECT_EQ(72u, clipReadLimit(small, 0)) << declared;
     }

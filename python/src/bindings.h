@@ -83,25 +83,29 @@ py::class_<T> classOf(py::module_& m, const char* name)
     return py::reinterpret_borrow<py::class_<T>>(m.attr(name));
 }
 
-/// Registers the atexit callback that takeGilBack needs.
-void watchExit();
-
-/// Takes the GIL back for a thread that released it into `state` (see gil.cpp:
-/// at interpreter exit, a thread other than the exiting one waits for the
-/// process to end instead).
-void takeGilBack(PyThreadState* state);
-
-/// Releases the GIL for its lifetime, as py::gil_scoped_release does, and
-/// takes it back with takeGilBack, so that a daemon thread working without
-/// it at interpreter exit does not abort the process.
+/// Releases the GIL for its lifetime (when `release` is true), as
+/// py::gil_scoped_release does, but lets the interpreter end the thread when
+/// it takes the GIL back: a daemon thread that comes back once the interpreter
+/// is finalizing is ended by unwinding its stack (pthread_exit), and a
+/// noexcept frame on the way, such as py::gil_scoped_release's destructor,
+/// would turn that into std::terminate and abort the whole process. So the
+/// destructor is noexcept(false), and no noexcept function (std::optional's
+/// reset, say) may hold a GilReleased.
 class GilReleased {
 public:
     /// Releases the GIL.
     GilReleased() noexcept : _state(PyEval_SaveThread()) { }
+    /// Releases the GIL when `release` is true.
+    explicit GilReleased(bool release) noexcept : _state(release ? PyEval_SaveThread() : nullptr) { }
     GilReleased(const GilReleased&) = delete;
     GilReleased& operator=(const GilReleased&) = delete;
-    /// Takes the GIL back.
-    ~GilReleased() { takeGilBack(_state); }
+    /// Takes the GIL back (or ends the thread there, when the interpreter is finalizing).
+    ~GilReleased() noexcept(false)
+    {
+        if (_state != nullptr) {
+            PyEval_RestoreThread(_state);
+        }
+    }
 
 private:
     PyThreadState* _state;

@@ -70,6 +70,5 @@ PYBIND11_MODULE(_animationmodel, m)
     bindRuntime(m);
     bindPlaybackOf(m);
     guardCommonBase();
-    watchExit();
     py::delattr(m, "__module__");
 }

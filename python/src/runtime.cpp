@@ -117,20 +117,18 @@ std::tuple<Values, Effects, Keyed> sampleInto(ClipCursor& cursor, const std::vec
     float* value = values.mutable_data();
     std::int32_t* effect = effects.mutable_data();
     bool* isKeyed = keyed.mutable_data();
-    std::optional<GilReleased> release;
-    if (releaseGil) {
-        release.emplace();
-    }
-    for (std::size_t row = 0; row < positions.size(); ++row) {
-        const std::size_t at = row * channels.size();
-        const ClipSampleBuffers out{value + at, effect + at, isKeyed + at};
-        if (seconds) {
-            cursor.sampleTime(positions[row], channels.data(), channels.size(), out);
-        } else {
-            cursor.sampleFrame(positions[row], channels.data(), channels.size(), out);
+    {
+        GilReleased release(releaseGil);
+        for (std::size_t row = 0; row < positions.size(); ++row) {
+            const std::size_t at = row * channels.size();
+            const ClipSampleBuffers out{value + at, effect + at, isKeyed + at};
+            if (seconds) {
+                cursor.sampleTime(positions[row], channels.data(), channels.size(), out);
+            } else {
+                cursor.sampleFrame(positions[row], channels.data(), channels.size(), out);
+            }
         }
     }
-    release.reset();
     return {std::move(values), std::move(effects), std::move(keyed)};
 }
 

@@ -134,6 +134,16 @@ busy.cycle = busy
 del busy
 time.sleep(0.2)
 print("exit")""") == "exit\n"
+    # An atexit function registered before the import joins a daemon thread that was inside a call.
+    child = subprocess.run([sys.executable, "-c", f"""import atexit, threading, time
+worker = []
+atexit.register(lambda: print("joined" if worker[0].join(30) is None and not worker[0].is_alive() else "alive"))
+import animationmodel as am, numpy as np
+clip = am.AnimationClip(am.load_animation({ANIMATION!r}))
+worker.append(threading.Thread(target=lambda: clip.sample(np.arange(0, 96, 0.0001)), daemon=True))
+worker[0].start()
+time.sleep(0.05)"""], capture_output=True, text=True, timeout=60)
+    assert (child.returncode, child.stdout) == (0, "joined\n"), child.stderr
     # The exiting thread itself, after the atexit callbacks, still releases the GIL and takes it back.
     assert run_child("""class Late:
     def __del__(self):

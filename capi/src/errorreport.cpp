@@ -48,9 +48,6 @@ namespace {
 // that are not UTF-8 are shown as U+FFFD, so that the message is UTF-8.
 am_status reportFileError(am_error* error, std::string_view message) noexcept
 {
-    if (isValidUtf8(message)) {
-        return report(error, AM_IO_ERROR, message);
-    }
     try {
         return report(error, AM_IO_ERROR, utf8Repaired(message));
     } catch (const std::bad_alloc&) {

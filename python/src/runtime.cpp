@@ -83,6 +83,7 @@ std::vector<std::uint32_t> channelsOf(const AnimationClip& clip, const py::objec
         throw py::type_error("channels must be None or a sequence of channel indices or names, not "
                              + typeName(channels));
     }
+    const py::object numpyBool = py::module_::import("numpy").attr("bool_");
     for (const py::handle channel : channels) {
         if (PyUnicode_Check(channel.ptr())) {
             const std::string name = utf8Of(channel);
@@ -94,8 +95,7 @@ std::vector<std::uint32_t> channelsOf(const AnimationClip& clip, const py::objec
             continue;
         }
         // A bool is no index: a NumPy mask of channels would pick channels 0 and 1.
-        if (!PyIndex_Check(channel.ptr()) || PyBool_Check(channel.ptr())
-            || py::isinstance(channel, py::module_::import("numpy").attr("bool_"))) {
+        if (!PyIndex_Check(channel.ptr()) || PyBool_Check(channel.ptr()) || py::isinstance(channel, numpyBool)) {
             throw py::type_error("a channel must be an int index or a str name, not " + typeName(channel));
         }
         indices.push_back(channelIndexOf(clip, channel));

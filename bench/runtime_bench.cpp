@@ -3,6 +3,7 @@
 // and on a timeline of realistic keys: 200 channels either way.
 #include <animationmodel/animationsampler.h>
 #include <animationmodel/cliparrays.h>
+#include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipcursor.h>
 #include "show_timeline.h"
 #include "runtime_bench.h"
@@ -46,7 +47,7 @@ struct FlatChannel {
 
 std::vector<FlatChannel> flatten(const AnimationClip& clip)
 {
-    const Animation animation = clip.toAnimation();
+    const Animation animation = toAnimation(clip);
     std::vector<FlatChannel> channels(clip.channelCount());
     for (std::uint32_t c = 0; c < clip.channelCount(); ++c) {
         FlatChannel& flat = channels[c];
@@ -144,7 +145,7 @@ double minimum(const std::vector<double>& times)
 
 void playClip(benchmark::State& state, bool realistic, PositionKind kind)
 {
-    const AnimationClip clip(animationOf(realistic));
+    const AnimationClip clip = compileClip(animationOf(realistic));
     const std::vector<double> positions = positionsOf(kind, clip.frameCount());
     std::vector<float> values(clip.channelCount());
     ClipCursor cursor(clip);
@@ -163,7 +164,7 @@ void playClip(benchmark::State& state, bool realistic, PositionKind kind)
 
 void playByHandFlat(benchmark::State& state, bool realistic, PositionKind kind)
 {
-    const AnimationClip clip(animationOf(realistic));
+    const AnimationClip clip = compileClip(animationOf(realistic));
     const std::vector<FlatChannel> channels = flatten(clip);
     const std::vector<double> positions = positionsOf(kind, clip.frameCount());
     std::vector<float> values(channels.size());
@@ -216,7 +217,7 @@ void compileClip(benchmark::State& state, bool realistic)
 {
     const Animation& animation = animationOf(realistic);
     for (auto _ : state) {
-        AnimationClip clip(animation);
+        AnimationClip clip = compileClip(animation);
         benchmark::DoNotOptimize(clip);
     }
 }
@@ -234,7 +235,7 @@ void copyAnimation(benchmark::State& state, bool realistic)
 // place, against a copy of as many bytes (what reading the file costs at least).
 void checkArrays(benchmark::State& state, bool realistic)
 {
-    const AnimationClip clip(animationOf(realistic));
+    const AnimationClip clip = compileClip(animationOf(realistic));
     for (auto _ : state) {
         ClipArraysCheck check = checkClipArrays(clip.arrays());
         benchmark::DoNotOptimize(check);
@@ -244,7 +245,7 @@ void checkArrays(benchmark::State& state, bool realistic)
 
 void copyClipBytes(benchmark::State& state, bool realistic)
 {
-    const AnimationClip clip(animationOf(realistic));
+    const AnimationClip clip = compileClip(animationOf(realistic));
     const std::vector<unsigned char> source(clip.byteSize(), 1);
     std::vector<unsigned char> target(source.size());
     for (auto _ : state) {
@@ -261,7 +262,7 @@ void printClipMemory()
         const std::size_t before = liveHeapBytes();
         auto model = std::make_unique<Animation>(animationOf(realistic));
         const std::size_t modelBytes = liveHeapBytes() - before;
-        const AnimationClip clip(*model);
+        const AnimationClip clip = compileClip(*model);
         const double keys = static_cast<double>(clip.keyCount());
         std::printf("%-20s %llu keys (%llu Linear): clip %.2f bytes per key, model %.2f\n",
                     realistic ? "realistic timeline" : "show timeline",

@@ -2,6 +2,7 @@
 // (inside the data); an accepted one must hold valid arrays, sample, rebuild
 // its document and write it again; nothing may be read outside the data.
 #include <animationmodel/animationclip.h>
+#include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipcursor.h>
 #include <animationmodel/clipfile.h>
 #include "fuzzcheck.h"
@@ -34,7 +35,7 @@ void exercise(const ClipArrays& arrays)
     for (const double frame : {0.0, 0.5, end / 3, end / 2 + 0.25, end - 1, end, end + 1, -1.0, std::nan("")}) {
         cursor.sampleFrame(frame, ClipSampleBuffers{values.data(), effects.data(), keyed.get()});
     }
-    const AnimationDocument document = clip.toDocument();
+    const AnimationDocument document = toDocument(clip);
     check(isClipFile(clipFileOf(document)), "an accepted file is written again");
 }
 

@@ -253,13 +253,6 @@ float framesOver(std::uint64_t frames, float divisor) noexcept
 
 } // namespace
 
-std::string_view animationPhaseName(AnimationPhase phase) noexcept
-{
-    constexpr std::string_view names[] = {"intro", "body", "outro"};
-    const auto index = static_cast<std::size_t>(phase);
-    return index < std::size(names) ? names[index] : std::string_view();
-}
-
 std::uint64_t frameCountOf(const LayerMap& phase) noexcept
 {
     std::uint64_t longest = 0;

@@ -1,6 +1,6 @@
 #include <animationmodel/animationkey.h>
 
-#include "floatrounding.h"
+#include "runtime/floatrounding.h"
 
 #include <cmath>
 #include <stdexcept>

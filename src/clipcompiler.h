@@ -6,7 +6,7 @@
 #include <animationmodel/animation.h>
 #include <animationmodel/cliparrays.h>
 
-#include "cliplayout.h"
+#include "runtime/cliplayout.h"
 
 #include <array>
 #include <cstdint>

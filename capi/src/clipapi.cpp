@@ -3,6 +3,7 @@
 #include "handles.h"
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipfile.h>
 
 #include <cmath>
@@ -36,7 +37,7 @@ am_status handOver(std::unique_ptr<am_clip> made, am_clip** clip, am_error* erro
 am_status fromJson(std::string_view text, am_clip** clip, am_error* error)
 {
     auto made = std::make_unique<am_clip>();
-    made->clip = AnimationClip(documentFromJson(text));
+    made->clip = compileClip(documentFromJson(text));
     return handOver(std::move(made), clip, error);
 }
 
@@ -78,7 +79,7 @@ am_status copyInto(std::unique_ptr<am_clip> made, const void* data, std::size_t 
 // The canonical JSON text of the clip's document.
 std::string canonicalJson(const AnimationClip& clip)
 {
-    const AnimationDocument document = clip.toDocument();
+    const AnimationDocument document = toDocument(clip);
     if (const auto* animation = std::get_if<Animation>(&document)) {
         return animationToJson(*animation);
     }

@@ -2,6 +2,7 @@
 // into aligned memory, checked, and rebuilt.
 #include <animationmodel/animationclip.h>
 #include <animationmodel/animationjson.h>
+#include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipfile.h>
 
 #include <cstring>
@@ -15,7 +16,7 @@ ClipFileError::ClipFileError(const ClipFileCheck& check)
 
 std::string clipFileOf(const AnimationDocument& document)
 {
-    const AnimationClip clip(document);
+    const AnimationClip clip = compileClip(document);
     for (std::uint32_t c = 0; c < clip.channelCount(); ++c) {
         if (!isValidUtf8(clip.channelName(c))) {
             throw std::invalid_argument("Could not save layer \"" + std::string(clip.channelName(c))
@@ -35,7 +36,7 @@ AnimationDocument documentFromClipFile(std::string_view bytes)
     if (const ClipFileCheck check = viewClipFile(aligned.get(), bytes.size(), arrays); !check) {
         throw ClipFileError(check);
     }
-    return AnimationClip::borrowing(arrays).toDocument();
+    return toDocument(AnimationClip::borrowing(arrays));
 }
 
 void saveClipFile(const AnimationDocument& document, const std::string& path)

@@ -1,6 +1,7 @@
 // The binary clip file: round trips, and refusals of crafted, truncated and
 // damaged files with the offset and message of the fault.
 #include <animationmodel/animationclip.h>
+#include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipcursor.h>
 #include <animationmodel/animationjson.h>
 #include <animationmodel/clipfile.h>
@@ -74,7 +75,7 @@ TEST(ClipFileRoundTrip, BinaryClipsSampleAsTheirJson)
     std::mt19937_64 random(23);
     for (int i = 0; i < 100; ++i) {
         const std::string json = animationToJson(utf8Animation(random, i % 4 == 0 ? 150 : 10));
-        const AnimationClip fromJson(documentFromJson(json));
+        const AnimationClip fromJson = compileClip(documentFromJson(json));
         const AlignedBytes file(clipFileOf(documentFromJson(json)));
         ClipArrays arrays;
         ASSERT_TRUE(viewClipFile(file.data(), file.size(), arrays));
@@ -301,7 +302,7 @@ TEST(ClipFileRefusal, RandomDamageWithAMatchingChecksum)
         if (viewClipFile(bytes.data(), bytes.size(), arrays)) {
             ++accepted;
             EXPECT_TRUE(checkClipArrays(arrays));
-            const AnimationDocument document = AnimationClip::borrowing(arrays).toDocument();
+            const AnimationDocument document = toDocument(AnimationClip::borrowing(arrays));
             EXPECT_NO_THROW(clipFileOf(document));
         }
     }

@@ -11,25 +11,12 @@
 
 #include <animationmodel/animationkey.h>
 #include <animationmodel/animationmodel_export.h>
+#include <animationmodel/animationphase.h>
 
 namespace Korva {
 
 /// Layer name to that layer's keys, in playing order. Names compare byte-wise.
 using LayerMap = std::map<std::string, std::vector<AnimationKey>>;
-
-/// The three phases of an animation, in playing order.
-enum class AnimationPhase : std::uint8_t {
-    Intro = 0, ///< the first phase
-    Body = 1,  ///< the second phase
-    Outro = 2, ///< the last phase
-};
-
-/// The three phases in playing order, for loops over them.
-inline constexpr std::array<AnimationPhase, 3> animationPhases = {AnimationPhase::Intro, AnimationPhase::Body,
-                                                                  AnimationPhase::Outro};
-
-/// The name of `phase` in files, tables and messages: "intro", "body" or "outro".
-ANIMATIONMODEL_EXPORT std::string_view animationPhaseName(AnimationPhase phase) noexcept;
 
 /// The length of one phase: the frames of its longest layer, exactly (64-bit).
 ANIMATIONMODEL_EXPORT std::uint64_t frameCountOf(const LayerMap& phase) noexcept;

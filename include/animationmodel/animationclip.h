@@ -1,16 +1,13 @@
 #ifndef ANIMATIONMODEL_ANIMATIONCLIP_H
 #define ANIMATIONMODEL_ANIMATIONCLIP_H
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string_view>
 
-#include <animationmodel/animation.h>
-#include <animationmodel/animationdocument.h>
 #include <animationmodel/animationmodel_export.h>
+#include <animationmodel/animationphase.h>
 #include <animationmodel/cliparrays.h>
 
 namespace Korva {
@@ -27,6 +24,11 @@ struct ClipKeyRange {
 /// `ClipArrays`), sampled through a `ClipCursor`. Channels are the layer
 /// names of all three phases, indexed 0..n-1 in byte-wise name order.
 ///
+/// The clip knows nothing of the authoring model: `compileClip` makes one of
+/// an `Animation` or a document, `toAnimation` and `toDocument` rebuild them
+/// (<animationmodel/clipbuilder.h>); `borrowing` makes one over arrays read
+/// from elsewhere, e.g. a binary clip file.
+///
 /// Invariants:
 ///  1. The arrays satisfy every invariant listed in `ClipArrays`.
 ///  2. The clip either owns its arrays (one allocation, 8-byte aligned) or
@@ -34,27 +36,18 @@ struct ClipKeyRange {
 ///  3. The clip never changes after construction: any number of threads may
 ///     read one clip, and cursors of it, at the same time; it has no mutable
 ///     state. (A cursor or a playback belongs to one thread at a time.)
-///  4. `toAnimation()` rebuilds the source animation exactly: every key's
-///     effect, arguments (bit for bit) and duration, every layer entry
-///     (those without keys included), and the frame rate.
+///  4. The arrays keep all of the source: `toAnimation` rebuilds it exactly,
+///     every key's effect, arguments (bit for bit) and duration, every layer
+///     entry (those without keys included), and the frame rate.
 class AnimationClip {
 public:
     /// A clip of no channel and no frame, at 25 fps.
     ANIMATIONMODEL_EXPORT AnimationClip() noexcept;
-    /// Compiles `animation` in O(keys) with one allocation; throws `std::bad_alloc`,
-    /// or `std::length_error` when it has 2^32 channels or more.
-    /// `fromTimeline` records that the source document was a timeline loaded as `animation`'s body.
-    ANIMATIONMODEL_EXPORT explicit AnimationClip(const Animation& animation, bool fromTimeline = false);
-    /// Compiles a document: an animation, or a timeline as the body of an animation (see `fromTimeline()`).
-    ANIMATIONMODEL_EXPORT explicit AnimationClip(const AnimationDocument& document);
     /// A clip over arrays owned by the caller, without copying them. The caller
     /// vouches that they satisfy every invariant of `ClipArrays` (see
     /// `checkClipArrays`) and keeps them alive and unchanged while the clip or
     /// a copy of it (which borrows too) is used.
     ANIMATIONMODEL_EXPORT static AnimationClip borrowing(const ClipArrays& arrays) noexcept;
-    /// Like the constructor, but returns nothing instead of throwing.
-    ANIMATIONMODEL_EXPORT static std::optional<AnimationClip> tryCompile(const Animation& animation,
-                                                                         bool fromTimeline = false) noexcept;
 
     /// A copy: an owning clip copies its arrays (one allocation), a borrowing one borrows the same.
     ANIMATIONMODEL_EXPORT AnimationClip(const AnimationClip& other);
@@ -70,7 +63,7 @@ public:
     /// The flat arrays.
     const ClipArrays& arrays() const noexcept { return _arrays; }
     /// True when the clip owns its arrays, false when it borrows them.
-    bool ownsArrays() const noexcept { return _storage != nullptr; }
+    bool ownsArrays() const noexcept { return _block != nullptr; }
     /// Bytes of the arrays (each rounded up to 8 bytes), what an owning clip allocates.
     ANIMATIONMODEL_EXPORT std::size_t byteSize() const noexcept;
 
@@ -103,16 +96,15 @@ public:
     /// Length of the whole clip in frames: the sum of the phases.
     ANIMATIONMODEL_EXPORT std::uint64_t frameCount() const noexcept;
 
-    /// The animation the clip was compiled from, rebuilt exactly; throws `std::bad_alloc`.
-    ANIMATIONMODEL_EXPORT Animation toAnimation() const;
-    /// The source document: the timeline (the body's layers) when `fromTimeline()`, else `toAnimation()`.
-    ANIMATIONMODEL_EXPORT AnimationDocument toDocument() const;
-
 private:
-    std::array<LayerMap, 3> _phases() const;
+    // Hands a clip the block its arrays lie in (src/runtime/clipstorage.h).
+    friend struct ClipStorage;
+    // Owns `block`, allocated with new[], in which `arrays` lie.
+    AnimationClip(const ClipArrays& arrays, std::uint64_t* block) noexcept;
 
     ClipArrays _arrays;
-    std::unique_ptr<std::uint64_t[]> _storage;
+    // The owned block (new[]), or null when the arrays are borrowed.
+    std::uint64_t* _block = nullptr;
 };
 
 } // namespace Korva

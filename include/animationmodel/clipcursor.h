@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 
 #include <animationmodel/animationclip.h>
@@ -90,10 +89,9 @@ public:
                                           const ClipSampleBuffers& out) noexcept;
 
 private:
-    ClipCursor(const AnimationClip& clip, std::unique_ptr<ClipChannelState[]> states) noexcept;
-
     const AnimationClip* _clip;
-    std::unique_ptr<ClipChannelState[]> _states;
+    // One state per channel (new[]); null once moved from.
+    ClipChannelState* _states;
 };
 
 } // namespace Korva

@@ -4,9 +4,9 @@
 #include <array>
 #include <cstdint>
 
-#include <animationmodel/animation.h>
 #include <animationmodel/animationclip.h>
 #include <animationmodel/animationmodel_export.h>
+#include <animationmodel/animationphase.h>
 
 namespace Korva {
 

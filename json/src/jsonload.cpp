@@ -1,6 +1,7 @@
 // Loading without exceptions: the throwing readers run inside one guard
 // that turns every exception into a status and a fixed-size error value.
 #include <animationmodel/animationjsonload.h>
+#include <animationmodel/clipbuilder.h>
 
 #include "documentreader.h"
 
@@ -108,13 +109,13 @@ JsonLoadStatus tryLoadDocument(const char* path, const JsonLoadOptions& options,
 JsonLoadStatus tryClipFromJson(std::string_view text, const JsonLoadOptions& options, AnimationClip& clip,
                                JsonLoadError& error) noexcept
 {
-    return guarded(error, [&] { clip = AnimationClip(readDocument(text, options)); });
+    return guarded(error, [&] { clip = compileClip(readDocument(text, options)); });
 }
 
 JsonLoadStatus tryLoadClip(const char* path, const JsonLoadOptions& options, AnimationClip& clip,
                            JsonLoadError& error) noexcept
 {
-    return guarded(error, [&] { clip = AnimationClip(readDocument(textOf(path), options)); });
+    return guarded(error, [&] { clip = compileClip(readDocument(textOf(path), options)); });
 }
 
 } // namespace Korva

@@ -20,6 +20,7 @@
 #include <animationmodel/animationalgorithms.h>
 #include <animationmodel/animationclip.h>
 #include <animationmodel/animationsampler.h>
+#include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipcursor.h>
 #include <animationmodel/clipplayback.h>
 

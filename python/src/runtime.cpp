@@ -188,11 +188,11 @@ void bindClipQueries(py::class_<AnimationClip>& cls)
         .def("phase_length", &AnimationClip::phaseLength, py::arg("phase"), "Frames of a phase.")
         .def("phase_start", &AnimationClip::phaseStart, py::arg("phase"), "The first frame of a phase.")
         .def("frame_count", &AnimationClip::frameCount, "Frames of the three phases together.")
-        .def("to_animation", &AnimationClip::toAnimation, "The animation the clip was compiled from, exactly.")
+        .def("to_animation", &toAnimation, "The animation the clip was compiled from, exactly.")
         .def(
             "to_document",
             [](const AnimationClip& clip) -> py::object {
-                AnimationDocument document = clip.toDocument();
+                AnimationDocument document = toDocument(clip);
                 if (auto* timeline = std::get_if<LayerMap>(&document)) {
                     return py::cast(std::move(*timeline));
                 }
@@ -222,10 +222,10 @@ void bindClip(py::module_& m)
 {
     py::class_<AnimationClip> cls = classOf<AnimationClip>(m, "AnimationClip");
     defineInit<AnimationClip, const Animation&>(
-        cls, [](const Animation& animation) { return AnimationClip(animation); }, py::arg("animation"),
+        cls, [](const Animation& animation) { return compileClip(animation); }, py::arg("animation"),
         "Compiles an animation.");
     defineInit<AnimationClip, const LayerMap&>(
-        cls, [](const LayerMap& timeline) { return AnimationClip(AnimationDocument(timeline)); }, py::arg("timeline"),
+        cls, [](const LayerMap& timeline) { return compileClip(AnimationDocument(timeline)); }, py::arg("timeline"),
         "Compiles a timeline, as the body of an animation.");
     bindClipQueries(cls);
     bindClipSampling(cls);
@@ -234,14 +234,14 @@ void bindClip(py::module_& m)
             "__eq__",
             [](const AnimationClip& clip, const py::object& other) {
                 return py::isinstance<AnimationClip>(other)
-                    && clip.toDocument() == other.cast<const AnimationClip&>().toDocument();
+                    && toDocument(clip) == toDocument(other.cast<const AnimationClip&>());
             },
             py::arg("other"));
     defineCopies(cls);
     definePickle(
         cls,
         [](const AnimationClip& clip) {
-            const AnimationDocument document = clip.toDocument();
+            const AnimationDocument document = toDocument(clip);
             const auto* timeline = std::get_if<LayerMap>(&document);
             return py::make_tuple(
                 py::bytes(timeline ? timelineToJson(*timeline) : animationToJson(std::get<Animation>(document))));
@@ -250,7 +250,7 @@ void bindClip(py::module_& m)
             if (!PyBytes_Check(state[0].ptr())) {
                 throw py::type_error("AnimationClip state must be bytes");
             }
-            return AnimationClip(documentFromJson(state[0].cast<std::string>()));
+            return compileClip(documentFromJson(state[0].cast<std::string>()));
         });
     cls.attr("__hash__") = py::none();
 }

@@ -1,4 +1,5 @@
 // The runtime's allocations: counted, and made to fail.
+#include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipcursor.h>
 #include <animationmodel/clipplayback.h>
 
@@ -28,7 +29,7 @@ TEST(RuntimeAllocations, AClipAndACursorTakeOneAllocationEachAndSamplingNone)
 {
     const Animation animation = someAnimation();
     arm(0, false);
-    const AnimationClip clip(animation);
+    const AnimationClip clip = compileClip(animation);
     EXPECT_EQ(allocationsSinceArm(), 1u);
     arm(0, false);
     ClipCursor cursor(clip);
@@ -57,9 +58,9 @@ TEST(RuntimeAllocations, TheNonThrowingFactoriesReportLackOfMemory)
 {
     const Animation animation = someAnimation();
     arm(1, false);
-    EXPECT_FALSE(AnimationClip::tryCompile(animation).has_value());
+    EXPECT_FALSE(tryCompileClip(animation).has_value());
     disarm();
-    const AnimationClip clip(animation);
+    const AnimationClip clip = compileClip(animation);
     arm(1, false);
     EXPECT_FALSE(ClipCursor::tryCreate(clip).has_value());
     disarm();
@@ -67,6 +68,6 @@ TEST(RuntimeAllocations, TheNonThrowingFactoriesReportLackOfMemory)
     // NaN arguments compare unequal: the sweep takes an animation without them.
     const AnimationKey ramp(AnimationKeyCommand(Linear, {0.0f, 1.0f}), 3);
     const Animation plain(LayerMap{{"a", {ramp}}}, LayerMap{{"a", {ramp, ramp}}, {"b", {}}}, LayerMap{});
-    const std::size_t points = sweep(plain, [](Animation& a) { AnimationClip compiled(a); });
+    const std::size_t points = sweep(plain, [](Animation& a) { AnimationClip compiled = compileClip(a); });
     EXPECT_EQ(points, 2u); // the only allocation, failing alone and from then on
 }

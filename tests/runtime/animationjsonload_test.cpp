@@ -1,5 +1,6 @@
 #include <animationmodel/animationjson.h>
 #include <animationmodel/animationjsonload.h>
+#include <animationmodel/clipbuilder.h>
 
 #include <gtest/gtest.h>
 
@@ -76,7 +77,7 @@ TEST(JsonLoad, AFaultIsReportedWithItsPlaceAndLeavesTheResultAlone)
     EXPECT_STREQ(error.pointer, "/body/a/1/duration");
     EXPECT_STREQ(error.message, expected.message().c_str());
     EXPECT_EQ(std::get<LayerMap>(document).count("kept"), 1u);
-    AnimationClip clip(Animation(LayerMap{{"kept", {}}}));
+    AnimationClip clip = compileClip(Animation(LayerMap{{"kept", {}}}));
     EXPECT_EQ(tryClipFromJson("{", {}, clip, error), JsonLoadStatus::Invalid);
     EXPECT_EQ(error.line, 1u);
     EXPECT_EQ(clip.channelName(0), "kept");

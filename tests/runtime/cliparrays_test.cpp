@@ -1,5 +1,6 @@
 #include <animationmodel/animationclip.h>
 #include <animationmodel/cliparrays.h>
+#include <animationmodel/clipbuilder.h>
 
 #include "cliparrays_reference.h"
 #include "editablearrays.h"
@@ -98,8 +99,8 @@ TEST(ClipArraysCheck, NamesTheSameFirstBrokenInvariantAsTheKeyByKeyWalk)
         // Some with keys up to 2^32 - 1 frames, whose sums need both 16-bit halves.
         const auto duration = static_cast<unsigned int>(i % 3 == 2 ? 0xFFFFFFFFu - random() % 2 : 1 + random() % 9);
         const AnimationClip clip = i % 4 == 0
-            ? AnimationClip(AnimationDocument(randomPhase(random, layers, keys, duration)))
-            : AnimationClip(randomAnimation(random, layers, keys, duration));
+            ? compileClip(AnimationDocument(randomPhase(random, layers, keys, duration)))
+            : compileClip(randomAnimation(random, layers, keys, duration));
         ASSERT_EQ(checkClipArrays(clip.arrays()).failedInvariant, 0) << i;
         for (int j = 0; j < 25; ++j) {
             EditableArrays copy(clip.arrays());
@@ -124,7 +125,7 @@ TEST(ClipArraysCheck, NamesTheSameFirstBrokenInvariantAsTheKeyByKeyWalk)
 TEST(ClipArraysCheck, AHugeChannelCountIsRefusedBeforeAnyArrayIsRead)
 {
     std::mt19937_64 random(5);
-    const AnimationClip clip(randomAnimation(random, 3, 70));
+    const AnimationClip clip = compileClip(randomAnimation(random, 3, 70));
     for (const std::uint64_t count : {std::uint64_t{0xFFFFFFFFu}, std::uint64_t{1} << 32, ~std::uint64_t{0},
                                       ~std::uint64_t{0} / 3, ~std::uint64_t{0} / 3 + 1}) {
         ClipArrays arrays = clip.arrays();

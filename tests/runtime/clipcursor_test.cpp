@@ -1,4 +1,5 @@
 #include <animationmodel/animationsampler.h>
+#include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipcursor.h>
 
 #include "../invariants.h"
@@ -114,7 +115,7 @@ TEST(ClipCursor, EveryWholeFrameOfRandomAnimationsAgreesWithTheSamplerAndANaiveW
     std::mt19937_64 random(7);
     for (int i = 0; i < 300; ++i) {
         const Animation animation = randomAnimation(random, 5, i % 20 == 0 ? 150 : 10, i % 3 == 0 ? 1 : 5);
-        const AnimationClip clip(animation);
+        const AnimationClip clip = compileClip(animation);
         ClipCursor forward(clip);
         ClipCursor jumping(clip);
         AnimationSampler sampler(animation);
@@ -138,7 +139,7 @@ TEST(ClipCursor, AListOfChannelsSamplesThoseChannelsInItsOrder)
 {
     std::mt19937_64 random(8);
     const Animation animation = randomAnimation(random, 6, 40, 4);
-    const AnimationClip clip(animation);
+    const AnimationClip clip = compileClip(animation);
     ASSERT_GE(clip.channelCount(), 3u);
     ClipCursor cursor(clip);
     const std::vector<std::uint32_t> channels = {2, 0, 2, clip.channelCount() - 1};
@@ -164,7 +165,7 @@ TEST(ClipCursor, TheHoldRuleAcrossPhasesInAWorkedTable)
     const Animation animation(LayerMap{{"a", {ramp(0, 1, 4)}}},
                               LayerMap{{"a", {held(Held2, 2)}}, {"b", {ramp(10, 20, 5), held(Held1, 1)}}},
                               LayerMap{{"a", {ramp(5, 7, 2)}}, {"b", {}}, {"c", {held(Held3, 3)}}});
-    const AnimationClip clip(animation);
+    const AnimationClip clip = compileClip(animation);
     ClipCursor cursor(clip);
     struct Row {
         double frame;
@@ -198,7 +199,7 @@ TEST(ClipCursor, PositionsBelowZeroOrNaNAreZeroAndPastTheEndAreTheEnd)
 {
     Animation animation(LayerMap{{"a", {ramp(-0.0f, 8, 4), held(Held1, 2)}}});
     animation.setFPS(2.0f);
-    const AnimationClip clip(animation);
+    const AnimationClip clip = compileClip(animation);
     ClipCursor cursor(clip);
     for (const double frame : {-0.0, -1e-300, -1.0, -HUGE_VAL, static_cast<double>(NAN)}) {
         const Samples s = sampleAt(cursor, frame);
@@ -234,7 +235,7 @@ TEST(ClipCursor, FractionalPositionsMatchTheExactStepsAndAreMonotone)
             ? 0xFFFFFFFFu - static_cast<unsigned int>(random() % 5)
             : 1 + static_cast<unsigned int>(random() % (i % 4 == 1 ? 1u << 30 : 50u));
         const AnimationKey key = ramp(start, end, duration);
-        const AnimationClip clip(Animation(LayerMap{{"k", {held(Held1, 3), key}}}));
+        const AnimationClip clip = compileClip(Animation(LayerMap{{"k", {held(Held1, 3), key}}}));
         ClipCursor cursor(clip);
         double previous = 3.0;
         float previousValue = start;
@@ -260,7 +261,7 @@ TEST(ClipCursor, FractionalPositionsMatchTheExactStepsAndAreMonotone)
 
 TEST(ClipCursor, FractionalValuesKeepTheEndsAndNeverOverflowFiniteEnds)
 {
-    const AnimationClip clip(Animation(
+    const AnimationClip clip = compileClip(Animation(
         LayerMap{{"a", {ramp(-0.0f, 1.0f, 3)}}, {"b", {ramp(-3e38f, 3e38f, 4)}}, {"c", {ramp(0.0f, FLT_MAX, 3)}}}));
     ClipCursor cursor(clip);
     Samples s = sampleAt(cursor, 0.0);
@@ -285,7 +286,8 @@ TEST(ClipCursor, LongPhasesPastTwoTo32FramesPlay)
 {
     // Three keys of 2^32 - 1 frames in the body: it ends past 2^33.
     const unsigned int most = 0xFFFFFFFFu;
-    const AnimationClip clip(Animation(LayerMap{{"a", {ramp(0, 1, most), held(Held1, most), ramp(2, 4, most)}}}));
+    const AnimationClip clip =
+        compileClip(Animation(LayerMap{{"a", {ramp(0, 1, most), held(Held1, most), ramp(2, 4, most)}}}));
     ClipCursor cursor(clip);
     const double third = 2.0 * static_cast<double>(most);
     const unsigned int half = most / 2;
@@ -306,7 +308,7 @@ TEST(ClipCursor, CopiesSampleOnTheirOwn)
 {
     std::mt19937_64 random(3);
     const Animation animation = randomAnimation(random, 5, 30, 3);
-    const AnimationClip clip(animation);
+    const AnimationClip clip = compileClip(animation);
     ClipCursor first(clip);
     (void)sampleAt(first, 20.0);
     ClipCursor second(first);
@@ -327,7 +329,7 @@ TEST(ClipCursor, AWholeFrameOfAKeyPastTwoTo29FramesRoundsTheProductOnce)
     // Frame × delta here is a double on a float midpoint while the exact
     // product lies above it: converting the double would round the wrong way.
     const AnimationKey key = ramp(0.0f, 1.5589648485183716f, 4294967295u);
-    const AnimationClip clip(Animation(LayerMap{{"k", {key}}}));
+    const AnimationClip clip = compileClip(Animation(LayerMap{{"k", {key}}}));
     ClipCursor cursor(clip);
     float value = 0.0f;
     cursor.sampleFrame(3922907161.0, ClipSampleBuffers{&value});
@@ -337,7 +339,7 @@ TEST(ClipCursor, AWholeFrameOfAKeyPastTwoTo29FramesRoundsTheProductOnce)
     // Below 2^30 frames as well: frame 1044357527 × 0x1.e623b2p+0 needs 54
     // bits, and its double lies on a float midpoint below the exact product.
     const AnimationKey shorter = ramp(0.0f, 0x1.e623b2p+0f, 1u << 30);
-    const AnimationClip second(Animation(LayerMap{{"k", {shorter}}}));
+    const AnimationClip second = compileClip(Animation(LayerMap{{"k", {shorter}}}));
     ClipCursor secondCursor(second);
     secondCursor.sampleFrame(1044357527.0, ClipSampleBuffers{&value});
     EXPECT_TRUE(sameBits(value, *shorter.valueAt(1044357527u)));
@@ -350,7 +352,7 @@ TEST(ClipCursor, ASubnormalProductOnAMidpointRoundsTowardsTheExactValue)
     // exactly, the midpoint between 0 and the smallest subnormal, while the
     // exact product lies above it.
     const float delta = 3.0f * std::numeric_limits<float>::denorm_min();
-    const AnimationClip clip(Animation(LayerMap{{"k", {ramp(0.0f, delta, 1)}}}));
+    const AnimationClip clip = compileClip(Animation(LayerMap{{"k", {ramp(0.0f, delta, 1)}}}));
     ClipCursor cursor(clip);
     const double t = std::nextafter(1.0 / 6.0, 1.0);
     ASSERT_EQ(t * static_cast<double>(delta), std::ldexp(1.0, -150));
@@ -407,7 +409,7 @@ TEST(ClipCursor, AQuotientOnAFloatMidpointRoundsTowardsTheExactValue)
         ASSERT_EQ(bits & 0x1FFFFFFFu, 0x10000000u);
         for (const float sign : {1.0f, -1.0f}) {
             const AnimationKey key = ramp(0.0f, sign * c.delta, c.duration);
-            const AnimationClip clip(Animation(LayerMap{{"k", {key}}}));
+            const AnimationClip clip = compileClip(Animation(LayerMap{{"k", {key}}}));
             ClipCursor cursor(clip);
             float value = 0.0f;
             cursor.sampleFrame(1.0, ClipSampleBuffers{&value});
@@ -427,7 +429,7 @@ TEST(ClipCursor, SumsRoundingPastTheLargestFloatStayFinite)
         for (unsigned int duration = 2; duration < 40; ++duration) {
             for (const float sign : {1.0f, -1.0f}) {
                 const AnimationKey key = ramp(sign * start, sign * FLT_MAX, duration);
-                const AnimationClip clip(Animation(LayerMap{{"k", {key}}}));
+                const AnimationClip clip = compileClip(Animation(LayerMap{{"k", {key}}}));
                 ClipCursor cursor(clip);
                 for (unsigned int frame = 1; frame < duration; ++frame) {
                     float value = 0.0f;
@@ -444,7 +446,7 @@ TEST(ClipCursor, SumsRoundingPastTheLargestFloatStayFinite)
     for (const unsigned int duration : {0xFFFFFFFFu, 0xFFFFFFFEu, 1u << 30}) {
         for (int eighth = 1; eighth < 8; ++eighth) {
             const float start = FLT_MAX / 8.0f * static_cast<float>(eighth);
-            const AnimationClip clip(Animation(LayerMap{{"k", {ramp(start, FLT_MAX, duration)}}}));
+            const AnimationClip clip = compileClip(Animation(LayerMap{{"k", {ramp(start, FLT_MAX, duration)}}}));
             ClipCursor cursor(clip);
             for (const double offset : {1.0, 2.0, 0.5, 0x1p-20, 0x1p-10}) {
                 const double frame = static_cast<double>(duration) - offset;

@@ -1,3 +1,4 @@
+#include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipplayback.h>
 
 #include <gtest/gtest.h>
@@ -194,7 +195,7 @@ TEST(ClipPlayback, ThePhasesAndTheRateComeFromTheClip)
     Animation animation(LayerMap{{"a", {AnimationKey(AnimationKeyCommand(Held1), 4)}}},
                         LayerMap{{"a", {AnimationKey(AnimationKeyCommand(Held1), 6)}}}, LayerMap{});
     animation.setFPS(2.0f);
-    ClipPlayback playback{AnimationClip(animation)};
+    ClipPlayback playback{compileClip(animation)};
     EXPECT_TRUE(playback.looping());
     EXPECT_FALSE(playback.finishRequested());
     const PlaybackStep step = playback.advance(2.5); // 5 frames: 1 into the body

@@ -1,4 +1,5 @@
 // One clip shared by threads, a cursor each (run under ThreadSanitizer in CI).
+#include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipcursor.h>
 
 #include "../invariants.h"
@@ -32,7 +33,7 @@ std::vector<float> play(ClipCursor& cursor, double first, double step, int count
 TEST(ClipThreads, FourThreadsSampleOneClipWithACursorEach)
 {
     std::mt19937_64 random(4);
-    const AnimationClip clip(randomAnimation(random, 20, 200, 6));
+    const AnimationClip clip = compileClip(randomAnimation(random, 20, 200, 6));
     const std::vector<double> steps = {0.41666, 1.0, 3.7, -2.5};
     std::vector<std::vector<float>> expected;
     for (const double step : steps) {

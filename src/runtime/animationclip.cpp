@@ -1,14 +1,10 @@
 #include <animationmodel/animationclip.h>
 
-#include "clipcompiler.h"
 #include "cliplayout.h"
 
-#include <algorithm>
 #include <cstring>
-#include <new>
-#include <string>
+#include <memory>
 #include <utility>
-#include <variant>
 
 namespace Korva {
 
@@ -24,11 +20,6 @@ ClipArrays emptyArrays() noexcept
     arrays.trackKeys = {zeroOffsets, 1};
     arrays.trackBlocks = {zeroOffsets, 1};
     return arrays;
-}
-
-PhaseMaps phasesOf(const Animation& animation) noexcept
-{
-    return {&animation.intro(), &animation.body(), &animation.outro()};
 }
 
 // A copy of `arrays` in a new block laid out for their sizes.
@@ -51,50 +42,13 @@ std::unique_ptr<std::uint64_t[]> copyOf(const ClipArrays& arrays, ClipArrays& co
     return block;
 }
 
-// The keys of `range`, rebuilt; `linear` is the number of Linear keys before it, advanced past it.
-std::vector<AnimationKey> keysOf(const ClipArrays& arrays, ClipKeyRange range, std::uint64_t& linear)
-{
-    std::vector<AnimationKey> keys;
-    keys.reserve(static_cast<std::size_t>(range.count));
-    for (std::uint64_t k = range.first; k < range.first + range.count; ++k) {
-        const auto effect = static_cast<AnimationKeyCommandEffect>(arrays.effects[k]);
-        if (effect == Linear) {
-            const float* args = arrays.linearArgs.data + 2 * linear++;
-            keys.emplace_back(AnimationKeyCommand(Linear, std::vector<float>{args[0], args[1]}), arrays.durations[k]);
-        } else {
-            keys.emplace_back(AnimationKeyCommand(effect), arrays.durations[k]);
-        }
-    }
-    return keys;
-}
-
 } // namespace
 
 AnimationClip::AnimationClip() noexcept : _arrays(emptyArrays())
 { }
 
-AnimationClip::AnimationClip(const Animation& animation, bool fromTimeline) : _arrays(emptyArrays())
-{
-    const PhaseMaps phases = phasesOf(animation);
-    const ClipSizes sizes = clipSizesOf(phases);
-    _storage = std::make_unique<std::uint64_t[]>(wordCountOf(sizes));
-    compileInto(phases, sizes, _storage.get(), _arrays);
-    _arrays.fps = animation.fps();
-    _arrays.fromTimeline = fromTimeline;
-}
-
-AnimationClip::AnimationClip(const AnimationDocument& document) : _arrays(emptyArrays())
-{
-    if (const auto* animation = std::get_if<Animation>(&document)) {
-        *this = AnimationClip(*animation);
-        return;
-    }
-    const PhaseMaps phases = {nullptr, &std::get<LayerMap>(document), nullptr};
-    const ClipSizes sizes = clipSizesOf(phases);
-    _storage = std::make_unique<std::uint64_t[]>(wordCountOf(sizes));
-    compileInto(phases, sizes, _storage.get(), _arrays);
-    _arrays.fromTimeline = true;
-}
+AnimationClip::AnimationClip(const ClipArrays& arrays, std::uint64_t* block) noexcept : _arrays(arrays), _block(block)
+{ }
 
 AnimationClip AnimationClip::borrowing(const ClipArrays& arrays) noexcept
 {
@@ -103,24 +57,15 @@ AnimationClip AnimationClip::borrowing(const ClipArrays& arrays) noexcept
     return clip;
 }
 
-std::optional<AnimationClip> AnimationClip::tryCompile(const Animation& animation, bool fromTimeline) noexcept
-{
-    try {
-        return AnimationClip(animation, fromTimeline);
-    } catch (...) {
-        return std::nullopt;
-    }
-}
-
 AnimationClip::AnimationClip(const AnimationClip& other) : _arrays(other._arrays)
 {
-    if (other._storage != nullptr) {
-        _storage = copyOf(other._arrays, _arrays);
+    if (other._block != nullptr) {
+        _block = copyOf(other._arrays, _arrays).release();
     }
 }
 
 AnimationClip::AnimationClip(AnimationClip&& other) noexcept
-    : _arrays(std::exchange(other._arrays, emptyArrays())), _storage(std::move(other._storage))
+    : _arrays(std::exchange(other._arrays, emptyArrays())), _block(std::exchange(other._block, nullptr))
 { }
 
 AnimationClip& AnimationClip::operator=(const AnimationClip& other)
@@ -134,12 +79,16 @@ AnimationClip& AnimationClip::operator=(const AnimationClip& other)
 
 AnimationClip& AnimationClip::operator=(AnimationClip&& other) noexcept
 {
-    _arrays = std::exchange(other._arrays, emptyArrays());
-    _storage = std::move(other._storage);
+    AnimationClip taken(std::move(other));
+    std::swap(_arrays, taken._arrays);
+    std::swap(_block, taken._block);
     return *this;
 }
 
-AnimationClip::~AnimationClip() = default;
+AnimationClip::~AnimationClip()
+{
+    delete[] _block;
+}
 
 std::size_t AnimationClip::byteSize() const noexcept
 {
@@ -195,38 +144,6 @@ std::uint64_t AnimationClip::phaseStart(AnimationPhase phase) const noexcept
 std::uint64_t AnimationClip::frameCount() const noexcept
 {
     return _arrays.phaseLengths[0] + _arrays.phaseLengths[1] + _arrays.phaseLengths[2];
-}
-
-std::array<LayerMap, 3> AnimationClip::_phases() const
-{
-    std::array<LayerMap, 3> phases;
-    std::uint64_t linear = 0;
-    for (std::uint32_t c = 0; c < channelCount(); ++c) {
-        const std::string name(channelName(c));
-        for (const AnimationPhase phase : animationPhases) {
-            if (hasEntry(c, phase)) {
-                LayerMap& map = phases[static_cast<std::size_t>(phase)];
-                map.emplace_hint(map.end(), name, keysOf(_arrays, keys(c, phase), linear));
-            }
-        }
-    }
-    return phases;
-}
-
-Animation AnimationClip::toAnimation() const
-{
-    std::array<LayerMap, 3> phases = _phases();
-    Animation animation(std::move(phases[0]), std::move(phases[1]), std::move(phases[2]));
-    animation.setFPS(_arrays.fps);
-    return animation;
-}
-
-AnimationDocument AnimationClip::toDocument() const
-{
-    if (_arrays.fromTimeline) {
-        return std::move(_phases()[1]);
-    }
-    return toAnimation();
 }
 
 } // namespace Korva

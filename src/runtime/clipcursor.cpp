@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -40,11 +41,7 @@ ANIMATIONMODEL_HOT_INLINE void sampleOne(const ClipChannelMover& mover, ClipChan
 
 } // namespace
 
-ClipCursor::ClipCursor(const AnimationClip& clip) : ClipCursor(clip, statesAtZero(clip))
-{ }
-
-ClipCursor::ClipCursor(const AnimationClip& clip, std::unique_ptr<ClipChannelState[]> states) noexcept
-    : _clip(&clip), _states(std::move(states))
+ClipCursor::ClipCursor(const AnimationClip& clip) : _clip(&clip), _states(statesAtZero(clip).release())
 { }
 
 std::optional<ClipCursor> ClipCursor::tryCreate(const AnimationClip& clip) noexcept
@@ -57,12 +54,13 @@ std::optional<ClipCursor> ClipCursor::tryCreate(const AnimationClip& clip) noexc
 }
 
 ClipCursor::ClipCursor(const ClipCursor& other)
-    : _clip(other._clip), _states(std::make_unique<ClipChannelState[]>(other.channelCount()))
+    : _clip(other._clip), _states(std::make_unique<ClipChannelState[]>(other.channelCount()).release())
 {
-    std::copy(other._states.get(), other._states.get() + other.channelCount(), _states.get());
+    std::copy(other._states, other._states + other.channelCount(), _states);
 }
 
-ClipCursor::ClipCursor(ClipCursor&& other) noexcept = default;
+ClipCursor::ClipCursor(ClipCursor&& other) noexcept : _clip(other._clip), _states(std::exchange(other._states, nullptr))
+{ }
 
 ClipCursor& ClipCursor::operator=(const ClipCursor& other)
 {
@@ -73,9 +71,18 @@ ClipCursor& ClipCursor::operator=(const ClipCursor& other)
     return *this;
 }
 
-ClipCursor& ClipCursor::operator=(ClipCursor&& other) noexcept = default;
+ClipCursor& ClipCursor::operator=(ClipCursor&& other) noexcept
+{
+    ClipCursor taken(std::move(other));
+    std::swap(_clip, taken._clip);
+    std::swap(_states, taken._states);
+    return *this;
+}
 
-ClipCursor::~ClipCursor() = default;
+ClipCursor::~ClipCursor()
+{
+    delete[] _states;
+}
 
 void ClipCursor::sampleFrame(double frame, const ClipSampleBuffers& out) noexcept
 {

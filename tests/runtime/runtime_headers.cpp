@@ -1,0 +1,7 @@
+// The runtime's public headers, which a build preprocesses to measure what
+// including the runtime costs (runtime_headers.cmake). A new runtime header
+// is added here.
+#include <animationmodel/animationclip.h>
+#include <animationmodel/cliparrays.h>
+#include <animationmodel/clipcursor.h>
+#include <animationmodel/clipplayback.h>

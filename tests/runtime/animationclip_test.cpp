@@ -160,6 +160,20 @@ TEST(AnimationClip, BorrowsWithoutCopyingAndCopiesWhatItOwns)
     EXPECT_TRUE(tried->fromTimeline());
 }
 
+TEST(AnimationClip, AMoveReleasesWhatTheTargetOwnedAndAMoveOntoItselfKeepsTheArrays)
+{
+    AnimationClip clip = compileClip(blockAnimation());
+    AnimationClip other = compileClip(Animation(LayerMap{{"x", {}}}));
+    const std::uint32_t* const durations = clip.arrays().durations.data;
+    other = std::move(clip); // other's own block is freed (the sanitizer build finds a leak)
+    EXPECT_EQ(other.arrays().durations.data, durations);
+    EXPECT_FALSE(clip.ownsArrays()); // NOLINT(bugprone-use-after-move): moved-from is the empty clip
+    AnimationClip& same = other;
+    other = std::move(same);
+    EXPECT_TRUE(other.ownsArrays());
+    EXPECT_TRUE(sameAnimation(toAnimation(other), blockAnimation()));
+}
+
 TEST(AnimationClip, TheEmptyClipIsValidAndRebuildsTheEmptyAnimation)
 {
     const AnimationClip clip;

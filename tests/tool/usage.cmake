@@ -67,3 +67,11 @@ tool_case(sample_control_names 0 ARGS sample|control_names.json SETUP ${fixtures
 add_test(NAME tool_names_and_terminals
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/terminal_test.sh $<TARGET_FILE:animationmodel_tool> ${fixtures}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+
+# The man page wraps at the reader's width and shows every subcommand at work.
+find_program(GROFF groff)
+if(GROFF)
+    add_test(NAME tool_manpage_layout
+        COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/manpage_test.sh ${GROFF} ${PROJECT_BINARY_DIR}/tool/animationmodel.1
+            $<TARGET_FILE:animationmodel_tool>)
+endif()

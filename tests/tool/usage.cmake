@@ -75,3 +75,7 @@ if(GROFF)
         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/manpage_test.sh ${GROFF} ${PROJECT_BINARY_DIR}/tool/animationmodel.1
             $<TARGET_FILE:animationmodel_tool>)
 endif()
+
+# The legend lists only the effects and merged marks that the picture holds.
+add_test(NAME tool_legend_lists_what_is_drawn
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/legend_test.sh $<TARGET_FILE:animationmodel_tool>)

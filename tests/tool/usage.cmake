@@ -79,3 +79,9 @@ endif()
 # The legend lists only the effects and merged marks that the picture holds.
 add_test(NAME tool_legend_lists_what_is_drawn
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/legend_test.sh $<TARGET_FILE:animationmodel_tool>)
+
+# Numbers at the quick conversion's digit limit: 20 digits (with or without a
+# point) wrap past 2^64 in 64 bits, to 0, 1, 3 or 0.01; each must be read as
+# the number written, as 19 digits are.
+tool_case(format_twenty_digits 0 ARGS format|twenty.json SETUP ${fixtures}/twenty_digits.json=twenty.json
+    STDOUT ${expected}/format_twenty_digits.json)

@@ -24,6 +24,24 @@ void disarm() noexcept;
 // Allocations made since the last `arm` (arm(0, false) counts without failing any).
 std::size_t allocationsSinceArm() noexcept;
 
+/// The most allocations a sweep makes fail in turn: an operation still out
+/// of memory after so many would never complete (it allocates on a failure,
+/// or fails for another reason), and the sweep stops there, failing the test.
+constexpr std::size_t attemptLimit = 100000;
+
+/// Whether a sweep may go on to make allocation `failing` fail; past
+/// attemptLimit it may not, and the test fails saying so.
+inline bool withinLimit(std::size_t failing, bool fromThenOn)
+{
+    if (failing <= attemptLimit) {
+        return true;
+    }
+    ADD_FAILURE() << "still failing with allocation " << attemptLimit << (fromThenOn ? " and all after it" : "")
+                  << " failing: the sweep gives up after " << attemptLimit << " attempts, as the operation would"
+                  << " never complete";
+    return false;
+}
+
 // What an operation did: nothing thrown, or the text of its invalid_argument.
 using Outcome = std::optional<std::string>;
 
@@ -46,7 +64,8 @@ std::size_t sweep(const Subject& subject, Operation operation)
     const Outcome expected = runOn(reference, operation);
     std::size_t points = 0;
     for (bool fromThenOn : {false, true}) {
-        for (std::size_t failing = 1;; ++failing) {
+        std::size_t failing = 1;
+        for (; withinLimit(failing, fromThenOn); ++failing) {
             const std::size_t liveBefore = liveAllocations;
             bool failed = false;
             {
@@ -71,6 +90,9 @@ std::size_t sweep(const Subject& subject, Operation operation)
                 break;
             }
             ++points;
+        }
+        if (failing > attemptLimit) {
+            break;
         }
     }
     return points;

@@ -5,6 +5,7 @@
 
 #include "allocation_sweep.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -18,12 +19,15 @@ const std::string document = R"({"format": "animationmodel", "version": 1, "fps"
     "body": {"a": [{"effect": "Held1", "duration": 2}], "b": []}})";
 
 // Runs `call` with allocation 1, 2, ... failing (alone, then from there on)
-// until it succeeds; returns how many failures it went through.
+// until it succeeds; returns how many failures it went through. A call that
+// fails otherwise than for lack of memory would never succeed: the sweep
+// stops there, as it does after AllocationSweep::attemptLimit attempts.
 std::size_t sweepCall(const std::function<am_status(am_error*)>& call)
 {
     std::size_t failures = 0;
     for (bool fromThenOn : {false, true}) {
-        for (std::size_t failing = 1;; ++failing) {
+        std::size_t failing = 1;
+        for (; AllocationSweep::withinLimit(failing, fromThenOn); ++failing) {
             const std::size_t liveBefore = AllocationSweep::liveAllocations;
             am_error error;
             AllocationSweep::arm(failing, fromThenOn);
@@ -32,13 +36,46 @@ std::size_t sweepCall(const std::function<am_status(am_error*)>& call)
             if (status == AM_OK) {
                 break;
             }
-            EXPECT_EQ(AM_NO_MEMORY, status) << "allocation " << failing;
+            if (status != AM_NO_MEMORY) {
+                ADD_FAILURE() << "with allocation " << failing << " failing: status " << status << " (" << error.message
+                              << ") instead of AM_NO_MEMORY; this call can never succeed, the sweep stops";
+                return failures;
+            }
             EXPECT_STREQ("out of memory", error.message);
             EXPECT_EQ(liveBefore, AllocationSweep::liveAllocations) << "leak with allocation " << failing;
             ++failures;
         }
+        if (failing > AllocationSweep::attemptLimit) {
+            break;
+        }
     }
     return failures;
+}
+
+// The sweep itself: a call that can never succeed ends it with a failure,
+// instead of running on for ever.
+void sweepALoadThatCannotSucceed()
+{
+    const std::string bad = R"({"format": "animationmodel", "version": 1, "fps": 0})";
+    sweepCall([&](am_error* error) {
+        am_clip* clip = nullptr;
+        return am_clip_load_json(bad.data(), bad.size(), &clip, error);
+    });
+}
+
+void sweepACallAlwaysOutOfMemory()
+{
+    sweepCall([](am_error* error) {
+        error->status = AM_NO_MEMORY;
+        std::strcpy(error->message, "out of memory");
+        return AM_NO_MEMORY;
+    });
+}
+
+TEST(CApiAllocationSweep, StopsAtACallThatCanNeverSucceed)
+{
+    EXPECT_NONFATAL_FAILURE(sweepALoadThatCannotSucceed(), "this call can never succeed, the sweep stops");
+    EXPECT_NONFATAL_FAILURE(sweepACallAlwaysOutOfMemory(), "the sweep gives up after 100000 attempts");
 }
 
 TEST(CApiAllocationFailure, LoadingJson)

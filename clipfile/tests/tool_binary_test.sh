@@ -77,8 +77,14 @@ status=0; "$tool" sample damaged.clip 2>err.txt >/dev/null || status=$?
 printf '{"format": "animationmodel", "version": 1, "fps": 0}\n' >bad.json
 status=0; "$tool" compile bad.json -o bad.clip 2>err.txt || status=$?
 [[ $status -eq 1 && ! -e bad.clip ]] || fail "compile of a bad document: $status"
-status=0; "$tool" compile json/show.animation 2>err.txt || status=$?
-[[ $status -eq 2 ]] && grep -q "usage: animationmodel compile FILE -o OUT" err.txt || fail "compile without -o: $status"
+# Without -o the clip goes to standard output, unless that is a terminal.
+status=0; "$tool" compile json/show.animation >piped.clip 2>err.txt || status=$?
+[[ $status -eq 0 ]] && cmp -s piped.clip clip/show.animation || fail "compile to standard output: $status"
+if command -v script >/dev/null; then
+    status=0; script -qec "'$tool' compile json/show.animation" /dev/null >tty.txt 2>&1 </dev/null || status=$?
+    [[ $status -eq 2 ]] && grep -q "^animationmodel: compile: standard output is a terminal: name the clip file with -o OUT, or redirect it" tty.txt \
+        && grep -q "usage: animationmodel compile FILE \[-o OUT.clip\]" tty.txt || fail "compile onto a terminal: $status $(cat tty.txt)"
+fi
 # An empty -o (an unset variable) is refused, not taken for standard output.
 status=0; "$tool" compile json/show.animation -o '' >out.bin 2>err.txt || status=$?
 [[ $status -eq 2 && ! -s out.bin ]] && grep -qxF "animationmodel: --output: an empty file name" err.txt \

@@ -17,6 +17,11 @@ namespace Korva {
 
 namespace {
 
+// The page's picture merges short keys into marks of 8 pixel columns: its
+// readout gives every key's detail, and a page of 100,000 keys stays quick
+// to open. Its geometry in the page's data is that of the same picture.
+constexpr unsigned int pageMergeWidth = 8;
+
 // Inside a script element, "</" would end it: JSON may spell '<' as \u003c.
 void appendScriptSafe(std::string& out, std::string_view json)
 {
@@ -184,7 +189,7 @@ std::string pageData(const AnimationDocument& document, const AnimationDocument&
     } else {
         appendPhase(out, "timeline", std::get<LayerMap>(document));
     }
-    const SvgPlot plot = svgPlot(pictured, width);
+    const SvgPlot plot = svgPlot(pictured, width, pageMergeWidth);
     out += "],\"plot\":{\"left\":";
     appendNumber(out, plot.plotLeft);
     out += ",\"right\":";
@@ -262,10 +267,7 @@ std::string playerPage(const AnimationDocument& document, const std::string& tit
     const PicturedLayers layers = picturedLayers(document);
     const AnimationDocument& pictured = layers.document ? *layers.document : document;
     const std::string data = pageData(document, pictured, title, width);
-    // The page's picture merges short keys into marks of 8 pixel columns:
-    // its readout gives every key's detail, and a page of 100,000 keys stays
-    // quick to open.
-    const std::string svg = renderSvg(pictured, title, width, 8);
+    const std::string svg = renderSvg(pictured, title, width, pageMergeWidth);
     std::string page;
     page.reserve(data.size() + svg.size() + 32768);
     page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"

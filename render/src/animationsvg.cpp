@@ -134,31 +134,26 @@ public:
         if (row.hasValues) {
             _out += fittedText("x=\"8\" y=\"" + number(top + 25) + "\" class=\"range\"", rangeText(row), room, 10);
         }
-        Group group;
-        for (const PlacedKey& placed : row.keys) {
-            const double left = x(placed.start);
-            const double right = x(placed.start + placed.key->duration());
-            if (right - left >= narrowKey) {
-                flush(group, row, top);
-                box(row, placed, left, right, top);
-                continue;
-            }
-            const auto column = static_cast<std::int64_t>(std::floor(left / _mergeWidth));
-            if (group.count != 0 && column != group.column) {
-                flush(group, row, top);
-            }
-            if (group.count == 0) {
-                group.column = column;
-                group.first = placed;
-                group.effect = placed.key->command().effect();
-                group.mixed = false;
-            }
-            group.mixed = group.mixed || placed.key->command().effect() != group.effect;
-            group.last = placed;
-            ++group.count;
-        }
-        flush(group, row, top);
+        marks(
+            row, [&](const PlacedKey& placed, double left, double right) { box(row, placed, left, right, top); },
+            [&](const Group& group) { flush(group, row, top); });
         _out += "</g>\n";
+    }
+
+    // Notes in `seen` what the marks of `row` show: the effects, and merged
+    // keys of several effects.
+    void note(const Row& row, LegendEntries& seen) const
+    {
+        const auto effect = [&](AnimationKeyCommandEffect shown) {
+            (shown == Linear      ? seen.linear
+                 : shown == Held1 ? seen.held1
+                 : shown == Held2 ? seen.held2
+                 : shown == Held3 ? seen.held3
+                                  : seen.other) = true;
+        };
+        marks(
+            row, [&](const PlacedKey& placed, double, double) { effect(placed.key->command().effect()); },
+            [&](const Group& group) { group.mixed ? void(seen.mixed = true) : effect(group.effect); });
     }
 
     // Ticks at "nice" steps, and always at both ends; a step too close to
@@ -194,6 +189,44 @@ private:
         AnimationKeyCommandEffect effect = Linear;
         bool mixed = false;
     };
+
+    // Calls `box` for each key of `row` wide enough to be drawn alone, with
+    // its left and right edges, and `merged` for each group of narrower keys
+    // that share a column of `_mergeWidth` pixels, in frame order.
+    template <class Box, class Merged>
+    void marks(const Row& row, Box&& box, Merged&& merged) const
+    {
+        Group group;
+        const auto flushGroup = [&] {
+            if (group.count != 0) {
+                merged(group);
+                group.count = 0;
+            }
+        };
+        for (const PlacedKey& placed : row.keys) {
+            const double left = x(placed.start);
+            const double right = x(placed.start + placed.key->duration());
+            if (right - left >= narrowKey) {
+                flushGroup();
+                box(placed, left, right);
+                continue;
+            }
+            const auto column = static_cast<std::int64_t>(std::floor(left / _mergeWidth));
+            if (group.count != 0 && column != group.column) {
+                flushGroup();
+            }
+            if (group.count == 0) {
+                group.column = column;
+                group.first = placed;
+                group.effect = placed.key->command().effect();
+                group.mixed = false;
+            }
+            group.mixed = group.mixed || placed.key->command().effect() != group.effect;
+            group.last = placed;
+            ++group.count;
+        }
+        flushGroup();
+    }
 
     void tick(std::uint64_t frame, double top, const char* anchor)
     {
@@ -255,11 +288,8 @@ private:
         }
     }
 
-    void flush(Group& group, const Row& row, double top)
+    void flush(const Group& group, const Row& row, double top)
     {
-        if (group.count == 0) {
-            return;
-        }
         const std::uint64_t end = group.last.start + group.last.key->duration();
         const double left = x(group.first.start);
         const double right = std::max(x(end), left + 1.0);
@@ -274,7 +304,6 @@ private:
         if (!group.mixed && group.effect == Linear) {
             valueLine(row, left, first.args()[0], right, last.args()[1], top);
         }
-        group.count = 0;
     }
 
     std::uint64_t _frames;
@@ -369,14 +398,35 @@ std::string xmlEscaped(std::string_view raw)
     return out;
 }
 
+namespace {
+
+// What the picture of `layout` holds, drawn by `svg`.
+LegendEntries legendOf(const Layout& layout, const SvgWriter& svg)
+{
+    LegendEntries seen;
+    for (const auto& entry : layout.rows) {
+        svg.note(entry.second, seen);
+    }
+    return seen;
+}
+
+} // namespace
+
 SvgPlot svgPlot(const AnimationDocument& document, unsigned int width)
 {
+    return svgPlot(document, width, 1);
+}
+
+SvgPlot svgPlot(const AnimationDocument& document, unsigned int width, unsigned int mergeWidth)
+{
     const Layout layout = layoutOf(document);
+    const SvgWriter svg(layout.frames(), width, layout.fps, std::max(mergeWidth, 1u));
     SvgPlot plot;
     plot.frames = std::max<std::uint64_t>(layout.frames(), 1);
     plot.plotLeft = labelWidth;
     plot.plotRight = static_cast<double>(width) - rightMargin;
-    plot.top = headerOf(layout.kind, layout.rows.size(), layout.frames(), layout.fps, width).height;
+    plot.top =
+        headerOf(layout.kind, layout.rows.size(), layout.frames(), layout.fps, width, legendOf(layout, svg)).height;
     plot.bottom = plot.top + bandLabelHeight + static_cast<double>(layout.rows.size()) * rowHeight;
     return plot;
 }
@@ -390,8 +440,9 @@ std::string renderSvg(const AnimationDocument& document, const std::string& titl
                       unsigned int mergeWidth)
 {
     const Layout layout = layoutOf(document);
-    const Header header = headerOf(layout.kind, layout.rows.size(), layout.frames(), layout.fps, width);
     SvgWriter svg(layout.frames(), width, layout.fps, std::max(mergeWidth, 1u));
+    const Header header =
+        headerOf(layout.kind, layout.rows.size(), layout.frames(), layout.fps, width, legendOf(layout, svg));
     const double bandTop = header.height;
     const double plotTop = bandTop + bandLabelHeight;
     const double bandBottom = plotTop + static_cast<double>(layout.rows.size()) * rowHeight;

@@ -4,12 +4,14 @@
 
 #include <animationmodel/animationjson.h>
 
+#include <iterator>
 #include <utility>
+#include <vector>
 
 namespace Korva::svg {
 
 Header headerOf(const std::string& kind, std::size_t layers, std::uint64_t frames, std::optional<float> fps,
-                unsigned int width)
+                unsigned int width, const LegendEntries& shown)
 {
     Header header;
     const double room = static_cast<double>(width) - 16;
@@ -26,13 +28,20 @@ Header headerOf(const std::string& kind, std::size_t layers, std::uint64_t frame
     }
     double y = legendTop + 16.0 * static_cast<double>(header.summary.size() - 1);
     double x = 8;
-    const std::pair<const char*, std::string> items[] = {
+    const std::pair<const char*, std::string> entries[] = {
         {effectColour(Linear), "Linear (line: value)"},
         {effectColour(Held1), "Held1"},
         {effectColour(Held2), "Held2"},
         {effectColour(Held3), "Held3"},
         {effectColour(static_cast<AnimationKeyCommandEffect>(-1)), "other effect"},
         {mixedColour, "merged keys of several effects"}};
+    const bool holds[] = {shown.linear, shown.held1, shown.held2, shown.held3, shown.other, shown.mixed};
+    std::vector<std::pair<const char*, std::string>> items;
+    for (std::size_t i = 0; i < std::size(entries); ++i) {
+        if (holds[i]) {
+            items.push_back(entries[i]);
+        }
+    }
     for (const auto& [colour, text] : items) {
         const double itemWidth = 18 + textWidth(text, 12);
         if (x > 8 && x + itemWidth > room + 8) {

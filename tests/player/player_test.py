@@ -183,6 +183,22 @@ def test_playback_in_virtual_time(browser):
     browser.call("Emulation.setVirtualTimePolicy", policy="advance")
 
 
+def test_body_loop_wraps_at_its_exact_end(browser):
+    """At normal speed the body loop reaches frame 72, the body's end, one frame at a time: it wraps there to
+    frame 24, never showing the outro's first frame. Virtual time moves 10 ms at a time, a quarter of a frame."""
+    browser.call("Emulation.setVirtualTimePolicy", policy="pause")
+    browser.evaluate("document.getElementById('speed').value = '1'; document.getElementById('loop').value = 'body';"
+                     " animationPlayer.seek(66); animationPlayer.play()")
+    seen = []
+    for _ in range(40):
+        browser.advance_virtual_time(10)
+        seen.append(browser.evaluate("animationPlayer.frame"))
+    browser.evaluate("animationPlayer.pause()")
+    browser.call("Emulation.setVirtualTimePolicy", policy="advance")
+    check(71 in seen and 24 in seen and seen.index(71) < seen.index(24), f"the body loop plays 71 then 24: {seen}")
+    check(all(24 <= f < 72 for f in seen), f"the body loop never shows frame 72 or later: {seen}")
+
+
 def test_readout_matches_sample(browser, page, document, frames):
     browser.open(f"file://{page}")
     whole = sample_lines(document) if frames is None else None
@@ -231,6 +247,7 @@ def main():
         test_keys_and_buttons(browser)
         test_scrubbing(browser)
         test_playback_in_virtual_time(browser)
+        test_body_loop_wraps_at_its_exact_end(browser)
         test_readout_matches_sample(browser, example_page, EXAMPLE, None)
         browser.open(f"file://{generated_page}")
         count = browser.evaluate("animationPlayer.frameCount")

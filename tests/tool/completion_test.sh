@@ -35,7 +35,7 @@ expect()
 
 cd "$(mktemp -d)" || exit 1
 mkdir folder
-touch a.json b.txt
+touch a.json b.txt show.clip
 expect "check cut compile" "$tool" c
 expect "info" "$tool" --max-bytes 10 i
 expect "--max-bytes" "$tool" --max
@@ -44,8 +44,10 @@ expect "--json" "$tool" info --j
 expect "--in-place" "$tool" format --in
 expect "" "$tool" cut --intro-end ""
 expect "" "$tool" sample --layer ""
-expect "a.json folder" "$tool" info ""
-expect "a.json b.txt folder" "$tool" format a.json -o ""
+expect "a.json show.clip folder" "$tool" info ""
+expect "show.clip" "$tool" format show.c
+expect "show.clip" "$tool" compile show.
+expect "a.json show.clip b.txt folder" "$tool" format a.json -o ""
 # Layer names of the file on the line, quoted; a name is never run.
 mkdir layers && cd layers || exit 1
 cp "$example" show.json

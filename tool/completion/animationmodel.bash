@@ -81,6 +81,7 @@ _animationmodel()
         COMPREPLY=($(compgen -W '$(_parse_help "$1" "$sub --help")' -- "$cur"))
         return
     fi
-    _filedir json
+    # Every subcommand reads JSON documents and binary clip files alike.
+    _filedir '@(json|clip)'
 }
 complete -F _animationmodel animationmodel

@@ -40,6 +40,8 @@ struct Options {
     bool quiet = false;
     bool json = false;
     bool layerNames = false;
+    /// sample --wide.
+    bool wide = false;
     /// split --even-values.
     bool evenValues = false;
     /// The numbers of cut, fit, split, sample, render and play.

@@ -5,12 +5,19 @@
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 namespace Korva::tool {
 
 namespace {
 
 int compile(const Options& o)
 {
+    // Binary bytes on a terminal would drive it: written to standard output
+    // only when that is a file or a pipe.
+    if ((o.out.empty() || o.out == "-") && isatty(STDOUT_FILENO) != 0) {
+        throw UsageError("compile: standard output is a terminal: name the clip file with -o OUT, or redirect it");
+    }
     std::string bytes;
     try {
         bytes = clipFileOf(loadDocument(o, o.file));
@@ -27,10 +34,9 @@ void declareCompile(CLI::App& app, Options& o, int& status)
 {
     CLI::App* command =
         app.add_subcommand("compile", "The binary clip file of an animation or timeline, loaded in place by engines.");
-    command->add_option("FILE", o.file, "animation or timeline document (or binary clip file)")
-        ->type_name("FILE")
-        ->required();
-    addOutputOption(*command, o.out, "the binary clip file to write (- for standard output)")->required();
+    addFileArgument(*command, "FILE", o.file, "animation or timeline document (or binary clip file)");
+    addOutputOption(*command, o.out,
+                    "the binary clip file to write (default: standard output, unless it is a terminal; - for it too)");
     command->callback([&] { status = compile(o); });
 }
 

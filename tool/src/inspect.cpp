@@ -13,6 +13,8 @@
 #include <string>
 #include <variant>
 
+#include <unistd.h>
+
 namespace Korva::tool {
 
 namespace {
@@ -152,34 +154,66 @@ std::string layerNames(const AnimationDocument& document)
     return text;
 }
 
-int info(const Options& o)
+// The summary of one file, as asked: a table, a line of JSON or the layer names.
+// A blank line parts it from the one before (`shown` counts those written),
+// but not between lines of JSON.
+void infoOf(const Options& o, const std::string& file, bool headed, std::size_t& shown)
 {
-    if (o.json && o.layerNames) {
-        throw UsageError("info: --json does not go with --layers");
+    const std::string text = readDocumentText(o, file);
+    const AnimationDocument document = parseDocument(file, text);
+    if (shown++ > 0 && !o.json) {
+        writeStdout("\n");
     }
-    const std::string text = readDocumentText(o, o.file);
-    const AnimationDocument document = parseDocument(o.file, text);
     // A binary clip file says so: a last line, or a last member "stored".
     const bool binary = isClipFile(text);
     if (o.layerNames) {
-        writeStdout(layerNames(document));
-        return 0;
+        // Several files: each list under its file's name, as ls lists folders.
+        writeStdout((headed ? shownName(file) + ":\n" : std::string()) + layerNames(document));
+        return;
     }
     if (o.json) {
-        std::string summary = jsonSummary(o.file, document);
+        std::string summary = jsonSummary(file, document);
         if (binary) {
             summary.insert(summary.size() - 2, ",\"stored\":\"binary clip file\"");
         }
         writeStdout(summary);
     } else if (const auto* timeline = std::get_if<LayerMap>(&document)) {
-        printTimeline(o.file, *timeline);
+        printTimeline(file, *timeline);
     } else {
-        printAnimation(o.file, std::get<Animation>(document));
+        printAnimation(file, std::get<Animation>(document));
     }
     if (binary && !o.json) {
         std::printf("  stored as a binary clip file (format version %u)\n", static_cast<unsigned>(clipFileVersion));
     }
-    return 0;
+}
+
+// Every file in turn, as check does: one that fails is named on standard
+// error and the others are still summed up. No file: standard input, unless
+// it is a terminal.
+int info(const Options& o)
+{
+    if (o.json && o.layerNames) {
+        throw UsageError("info: --json does not go with --layers");
+    }
+    std::vector<std::string> files = o.files;
+    if (files.empty()) {
+        if (isatty(STDIN_FILENO) != 0) {
+            throw UsageError("info: no FILE given, and standard input is a terminal");
+        }
+        files.emplace_back("-");
+    }
+    int status = 0;
+    std::size_t shown = 0;
+    for (const std::string& file : files) {
+        try {
+            infoOf(o, file, files.size() > 1, shown);
+        } catch (const InputError& error) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "animationmodel: %s\n", error.what());
+            status = 1;
+        }
+    }
+    return status;
 }
 
 int check(const Options& o)
@@ -204,8 +238,9 @@ int check(const Options& o)
 
 void declareInfo(CLI::App& app, Options& o, int& status)
 {
-    CLI::App* command = app.add_subcommand("info", "Phases, layers and lengths of a document.");
-    addFileArgument(*command, "FILE", o.file, "animation or timeline document");
+    CLI::App* command = app.add_subcommand(
+        "info", "Phases, layers and lengths of each document (of standard input when no FILE is given).");
+    command->add_option("FILE", o.files, "animation or timeline documents")->type_name("");
     command->add_flag("--json", o.json, "the summary as one line of JSON, for programs");
     command->add_flag("--layers", o.layerNames, "only the layer names, one per line, for scripts and completion");
     command->callback([&] { status = info(o); });

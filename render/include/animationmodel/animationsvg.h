@@ -51,6 +51,12 @@ ANIMATIONMODEL_RENDER_EXPORT std::string xmlEscaped(std::string_view text);
 /// The geometry of the picture that `renderSvg(document, title, width)` draws.
 ANIMATIONMODEL_RENDER_EXPORT SvgPlot svgPlot(const AnimationDocument& document, unsigned int width);
 
+/// The geometry of the picture that `renderSvg(document, title, width,
+/// mergeWidth)` draws (its legend, and so its height above the plot, lists
+/// only the marks it holds, which depend on `mergeWidth`).
+ANIMATIONMODEL_RENDER_EXPORT SvgPlot svgPlot(const AnimationDocument& document, unsigned int width,
+                                             unsigned int mergeWidth);
+
 } // namespace Korva
 
 #endif

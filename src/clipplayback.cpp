@@ -28,17 +28,25 @@ std::uint64_t addModulo(std::uint64_t a, std::uint64_t b, std::uint64_t n) noexc
     return b >= n - a ? b - (n - a) : a + b;
 }
 
-// `whole` (a whole double >= 2^64) mod n, exactly: its 53-bit significand
-// mod n, doubled modulo n once per power of two of its exponent.
-std::uint64_t moduloOf(double whole, std::uint64_t n) noexcept
+// `whole` (a whole double >= 2^64) divided by n, exactly: its 53-bit
+// significand divided by n, then the quotient and the rest doubled once per
+// power of two of its exponent (the quotient saturating at 2^64 - 1).
+struct Division {
+    std::uint64_t quotient = 0;
+    std::uint64_t rest = 0;
+};
+
+Division divide(double whole, std::uint64_t n) noexcept
 {
     int exponent = 0;
-    const double significand = std::frexp(whole, &exponent);
-    std::uint64_t rest = static_cast<std::uint64_t>(std::ldexp(significand, 53)) % n;
+    const auto significand = static_cast<std::uint64_t>(std::ldexp(std::frexp(whole, &exponent), 53));
+    Division d{significand / n, significand % n};
     for (int i = 53; i < exponent; ++i) {
-        rest = addModulo(rest, rest, n);
+        const std::uint64_t carry = d.rest >= n - d.rest ? 1 : 0;
+        d.rest = addModulo(d.rest, d.rest, n);
+        d.quotient = d.quotient > (mostWraps - carry) / 2 ? mostWraps : 2 * d.quotient + carry;
     }
-    return rest;
+    return d;
 }
 
 // The largest double at or below whole + fraction (fraction in [0, 1)).
@@ -160,7 +168,9 @@ void ClipPlayback::_wrap(const Frames& frames, PlaybackStep& step) noexcept
         wraps = addSaturated(wraps, rest >= length - _whole ? 1 : 0);
         _whole = addModulo(_whole, rest, length);
     } else if (std::isfinite(frames.value)) {
-        _whole = addModulo(_whole, moduloOf(frames.value, length), length);
+        const Division d = divide(frames.value, length);
+        wraps = addSaturated(d.quotient, d.rest >= length - _whole ? 1 : 0);
+        _whole = addModulo(_whole, d.rest, length);
     }
     step.wraps = addSaturated(step.wraps, wraps);
     step.wrapped = step.wraps != 0;

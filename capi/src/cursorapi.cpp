@@ -151,7 +151,8 @@ void am_cursor_sample_channels(am_cursor* cursor, double frame, const uint32_t* 
         return;
     }
     sampleList(
-        cursor->cursor, SamplePlace{frame}, count, [channels](std::size_t i) { return channels[i]; }, values, effects, keyed);
+        cursor->cursor, SamplePlace{frame}, count, [channels](std::size_t i) { return channels[i]; }, values, effects,
+        keyed);
 }
 
 void am_cursor_sample_playback(am_cursor* cursor, const am_playback* playback, float* values, int32_t* effects,

@@ -106,8 +106,8 @@ int walkSideBySide(const WalkCase& c, std::size_t index)
         double fraction = -1.0;
         const std::uint64_t whole = am_playback_phase_frame(fromC.get(), &fraction);
         const bool same = flags == wantFlags && (op.kind != WalkOperation::Advance || wraps == step.wraps)
-            && am_playback_phase(fromC.get()) == static_cast<int>(fromCpp.phase())
-            && whole == fromCpp.phaseWholeFrame() && bitsOf(fraction) == bitsOf(fromCpp.phaseFraction())
+            && am_playback_phase(fromC.get()) == static_cast<int>(fromCpp.phase()) && whole == fromCpp.phaseWholeFrame()
+            && bitsOf(fraction) == bitsOf(fromCpp.phaseFraction())
             && bitsOf(am_playback_frame(fromC.get())) == bitsOf(fromCpp.frame())
             && am_playback_ended(fromC.get()) == (fromCpp.ended() ? 1 : 0)
             && bitsOf(am_playback_speed(fromC.get())) == bitsOf(fromCpp.speed());

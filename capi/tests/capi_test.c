@@ -232,7 +232,8 @@ static void checkPlayback(const am_clip* clip)
     int flags;
     CHECK(am_playback_create(NULL, &playback, &error) == AM_INVALID_ARGUMENT && playback == (am_playback*)&failures);
     CHECK(strcmp(error.message, "clip is NULL") == 0);
-    CHECK(am_playback_create(clip, NULL, &error) == AM_INVALID_ARGUMENT && strcmp(error.message, "playback is NULL") == 0);
+    CHECK(am_playback_create(clip, NULL, &error) == AM_INVALID_ARGUMENT
+          && strcmp(error.message, "playback is NULL") == 0);
     CHECK(am_playback_create(clip, &playback, &error) == AM_OK && error.status == AM_OK);
     CHECK(am_cursor_create(clip, &cursor, NULL) == AM_OK);
     CHECK(am_playback_frame(playback) == 0.0 && am_playback_speed(playback) == 1.0 && am_playback_loop(playback) == 1);

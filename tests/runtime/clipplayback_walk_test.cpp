@@ -40,21 +40,11 @@ std::string faultOf(const ClipPlayback& playback)
 void apply(ClipPlayback& playback, const WalkOperation& op, PlaybackStep& step)
 {
     switch (op.kind) {
-    case WalkOperation::Speed:
-        playback.setSpeed(op.value);
-        break;
-    case WalkOperation::Loop:
-        playback.setLooping(op.on);
-        break;
-    case WalkOperation::Finish:
-        playback.setFinishRequested(op.on);
-        break;
-    case WalkOperation::Restart:
-        playback.restart();
-        break;
-    case WalkOperation::Advance:
-        step = playback.advance(op.value);
-        break;
+    case WalkOperation::Speed: playback.setSpeed(op.value); break;
+    case WalkOperation::Loop: playback.setLooping(op.on); break;
+    case WalkOperation::Finish: playback.setFinishRequested(op.on); break;
+    case WalkOperation::Restart: playback.restart(); break;
+    case WalkOperation::Advance: step = playback.advance(op.value); break;
     }
 }
 
@@ -181,9 +171,8 @@ std::string recordedWalk()
             apply(playback, op, step);
             out << static_cast<int>(op.kind) << ' ' << hex(op.value) << ' ' << op.on << ' '
                 << static_cast<int>(playback.phase()) << ' ' << playback.phaseWholeFrame() << ' '
-                << hex(playback.phaseFraction()) << ' ' << hex(playback.frame()) << ' ' << hex(playback.speed())
-                << ' ' << step.crossedPhase << ' ' << step.wrapped << ' ' << step.wraps << ' ' << playback.ended()
-                << '\n';
+                << hex(playback.phaseFraction()) << ' ' << hex(playback.frame()) << ' ' << hex(playback.speed()) << ' '
+                << step.crossedPhase << ' ' << step.wrapped << ' ' << step.wraps << ' ' << playback.ended() << '\n';
         }
     }
     return out.str();

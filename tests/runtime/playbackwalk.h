@@ -31,8 +31,8 @@ struct WalkCase {
 /// A phase length: empty, short, a body of the examples, or long (past 32 and 53 bits).
 inline std::uint64_t walkLength(std::mt19937_64& random)
 {
-    static constexpr std::uint64_t lengths[] = {0, 1, 1, 2, 3, 5, 7, 24, 48, 60, 1000, 4294967295u, 1ull << 40,
-                                                (1ull << 53) + 1};
+    static constexpr std::uint64_t lengths[] = {0,  1,  1,  2,    3,           5,          7,
+                                                24, 48, 60, 1000, 4294967295u, 1ull << 40, (1ull << 53) + 1};
     return lengths[random() % (sizeof(lengths) / sizeof(lengths[0]))];
 }
 
@@ -42,18 +42,14 @@ inline double walkSeconds(std::mt19937_64& random)
 {
     std::uniform_real_distribution<double> unit(1.0, 2.0);
     switch (random() % 8) {
-    case 0:
-        return 1.0 / 60.0;
-    case 1:
-        return 1.0 / static_cast<double>(1 + random() % 240);
-    case 2:
-        return std::ldexp(unit(random), static_cast<int>(random() % 1076) - 52);
+    case 0: return 1.0 / 60.0;
+    case 1: return 1.0 / static_cast<double>(1 + random() % 240);
+    case 2: return std::ldexp(unit(random), static_cast<int>(random() % 1076) - 52);
     case 3: {
         static constexpr double special[] = {0x1p-52, 1e308, DBL_MAX, 0.0, -1.0, NAN, HUGE_VAL, 1.0 - 0x1p-53};
         return special[random() % (sizeof(special) / sizeof(special[0]))];
     }
-    default:
-        return std::ldexp(unit(random), static_cast<int>(random() % 16) - 10);
+    default: return std::ldexp(unit(random), static_cast<int>(random() % 16) - 10);
     }
 }
 

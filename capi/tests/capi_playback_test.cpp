@@ -169,3 +169,83 @@ TEST(CPlayback, ASampleThroughAPlaybackIsInThePhaseItReports)
         }
     }
 }
+
+namespace {
+
+// A C playback and cursor over the clip of `lengths` at `fps` (see clipOf).
+struct CPlayer {
+    std::unique_ptr<am_clip, ClipDeleter> clip;
+    std::unique_ptr<am_cursor, CursorDeleter> cursor;
+    std::unique_ptr<am_playback, PlaybackDeleter> playback;
+
+    CPlayer(std::array<std::uint64_t, 3> lengths, float fps) : clip(clipOf(WalkCase{lengths, fps, {}}))
+    {
+        am_cursor* c = nullptr;
+        am_playback* p = nullptr;
+        EXPECT_EQ(am_cursor_create(clip.get(), &c, nullptr), AM_OK);
+        EXPECT_EQ(am_playback_create(clip.get(), &p, nullptr), AM_OK);
+        cursor.reset(c);
+        playback.reset(p);
+    }
+    // The effect sampled through the playback: 1 + the phase it is in.
+    std::int32_t sampledEffect()
+    {
+        float value = 0.0f;
+        std::int32_t effect = -1;
+        am_cursor_sample_playback(cursor.get(), playback.get(), &value, &effect, nullptr, 1);
+        return effect;
+    }
+};
+
+} // namespace
+
+// Intro 3, body 1, outro 2 at 25 fps, 16 moves of 1/60 s: with no finish
+// requested the looping body never slips into the outro.
+TEST(CPlayback, ALoopingBodyOfOneFrameNeverSlipsIntoTheOutro)
+{
+    CPlayer player({3, 1, 2}, 25.0f);
+    std::uint64_t wraps = 0;
+    for (int i = 1; i <= 16; ++i) {
+        std::uint64_t step = 0;
+        const int flags = am_playback_advance(player.playback.get(), 1.0 / 60.0, &step);
+        wraps += step;
+        const int phase = am_playback_phase(player.playback.get());
+        EXPECT_EQ(phase, i < 8 ? AM_PHASE_INTRO : AM_PHASE_BODY) << i; // 3 frames are 7.2 moves
+        EXPECT_EQ(flags & AM_FINISHED, 0) << i;
+        EXPECT_EQ(player.sampledEffect(), phase + 1) << i;
+    }
+    EXPECT_EQ(wraps, 3u); // 16 × 25/60 = 6.67 frames: 3 past the intro's 3 and the first body frame
+}
+
+// Intro 1 and body 2 at 1 fps: 1.5 s, then 1.5 - 2^-52 s, 2^-52 below the body's end.
+TEST(CPlayback, AMoveToJustBelowTheBodysEndStaysInTheBody)
+{
+    CPlayer player({1, 2, 3}, 1.0f);
+    EXPECT_EQ(am_playback_advance(player.playback.get(), 1.5, nullptr), AM_CROSSED_PHASE);
+    EXPECT_EQ(am_playback_advance(player.playback.get(), 1.5 - 0x1p-52, nullptr), 0);
+    double fraction = 0.0;
+    EXPECT_EQ(am_playback_phase(player.playback.get()), AM_PHASE_BODY);
+    EXPECT_EQ(am_playback_phase_frame(player.playback.get(), &fraction), 1u);
+    EXPECT_EQ(fraction, 1.0 - 0x1p-52);
+    EXPECT_EQ(player.sampledEffect(), 2);
+}
+
+// 1/6 + 1/6 + 2/3 frame rounds to 1 in double but lies below it: the
+// playback stays in the intro, and a sample through it too, where the
+// frame rounded to nearest would sample the body.
+TEST(CPlayback, ASampleThroughAPlaybackStaysInItsPhaseWhereItsFrameWouldNot)
+{
+    CPlayer player({1, 5, 2}, 1.0f);
+    am_playback_advance(player.playback.get(), 1.0 / 6, nullptr);
+    am_playback_advance(player.playback.get(), 1.0 / 6, nullptr);
+    am_playback_advance(player.playback.get(), 2.0 / 3, nullptr);
+    double fraction = 0.0;
+    EXPECT_EQ(am_playback_phase(player.playback.get()), AM_PHASE_INTRO);
+    EXPECT_EQ(am_playback_phase_frame(player.playback.get(), &fraction), 0u);
+    EXPECT_EQ(fraction, 1.0 - 0x1p-53);
+    EXPECT_EQ(player.sampledEffect(), 1);
+    float value = 0.0f;
+    std::int32_t effect = 0;
+    am_cursor_sample_frame(player.cursor.get(), 1.0 / 6 + 1.0 / 6 + 2.0 / 3, &value, &effect, nullptr, 1);
+    EXPECT_EQ(effect, 2);
+}

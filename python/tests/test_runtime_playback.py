@@ -84,14 +84,14 @@ def test_a_move_whose_frames_overflow_a_float_still_moves():
 def test_a_cursor_samples_a_playback_in_the_phase_it_reports():
     intro = am.LayerMap({"p": [am.AnimationKey(am.AnimationKeyCommand(am.Held1), 1)]})
     body = am.LayerMap({"p": [am.AnimationKey(am.AnimationKeyCommand(am.Held2), 5)]})
-    clip = am.AnimationClip(am.Animation(intro, body, am.LayerMap()))
-    clip_fps = clip.fps
+    clip = am.AnimationClip(am.Animation(intro, body, am.LayerMap(), fps=1.0))
     cursor, playback = am.ClipCursor(clip), ClipPlayback(clip)
-    playback.advance(1 / 6 / clip_fps)
-    playback.advance(1 / 6 / clip_fps)
-    playback.advance(2 / 3 / clip_fps)  # rounds to frame 1, lies below it
-    assert playback.phase == AnimationPhase.Intro and playback.phase_fraction < 1
+    for seconds in (1 / 6, 1 / 6, 2 / 3):  # they sum to 1.0 in floats, to just below 1 exactly
+        playback.advance(seconds)
+    assert (playback.phase, playback.phase_whole_frame) == (AnimationPhase.Intro, 0)
+    assert playback.phase_fraction == 1 - 2**-53 and playback.frame < 1
     values, effects, keyed = cursor.sample_playback(playback)
     assert (effects[0], keyed[0]) == (am.Held1, True)
+    assert cursor.sample_frame(1 / 6 + 1 / 6 + 2 / 3)[1][0] == am.Held2  # the rounded sum is in the body
     with pytest.raises(TypeError):
         cursor.sample_playback(None)

@@ -131,8 +131,8 @@ std::uint64_t ClipPlayback::_addFraction(double fraction) noexcept
     // past the whole frames: each rounding error is kept (two-sum), then
     // folded back, so that the compensation stays below half an ulp.
     const double sum = _fraction + fraction;
-    const double part = sum - _fraction;
-    const double error = (_fraction - (sum - part)) + (fraction - part);
+    const double added = sum - _fraction;
+    const double error = (_fraction - (sum - added)) + (fraction - added);
     const double total = _compensation + error;
     _fraction = sum + total;
     _compensation = total - (_fraction - sum);

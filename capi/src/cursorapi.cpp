@@ -2,6 +2,8 @@
 #include "errorreport.h"
 #include "handles.h"
 
+#include <animationmodel/clipplayback.h>
+
 #include <algorithm>
 #include <limits>
 #include <new>
@@ -15,6 +17,30 @@ namespace {
 // many, into buffers on the stack, when the caller's buffers are not one
 // entry per channel.
 constexpr std::size_t chunk = 256;
+
+// Where a sample is taken: a frame, or a playback's exact position.
+struct SamplePlace {
+    double frame = 0.0;
+    const ClipPlayback* playback = nullptr;
+
+    void sample(ClipCursor& cursor, const ClipSampleBuffers& out) const noexcept
+    {
+        if (playback != nullptr) {
+            cursor.sample(*playback, out);
+        } else {
+            cursor.sampleFrame(frame, out);
+        }
+    }
+    void sample(ClipCursor& cursor, const std::uint32_t* channels, std::size_t count,
+                const ClipSampleBuffers& out) const noexcept
+    {
+        if (playback != nullptr) {
+            cursor.sample(*playback, channels, count, out);
+        } else {
+            cursor.sampleFrame(frame, channels, count, out);
+        }
+    }
+};
 
 // Entry i of the caller's buffers; effects and keyed may be null.
 void put(std::size_t i, float value, std::int32_t effect, bool isKeyed, float* values, std::int32_t* effects,
@@ -32,7 +58,7 @@ void put(std::size_t i, float value, std::int32_t effect, bool isKeyed, float* v
 // Samples `channelAt(i)` for i below `count` into entry i (an index out of
 // range gives NaN, 0, 0), a chunk at a time.
 template <class ChannelAt>
-void sampleList(ClipCursor& cursor, double frame, std::size_t count, ChannelAt channelAt, float* values,
+void sampleList(ClipCursor& cursor, const SamplePlace& place, std::size_t count, ChannelAt channelAt, float* values,
                 std::int32_t* effects, std::uint8_t* keyed) noexcept
 {
     const std::uint32_t channels = cursor.channelCount();
@@ -53,14 +79,14 @@ void sampleList(ClipCursor& cursor, double frame, std::size_t count, ChannelAt c
                 put(i, std::numeric_limits<float>::quiet_NaN(), 0, false, values, effects, keyed);
             }
         }
-        cursor.sampleFrame(frame, indices, valid, ClipSampleBuffers{chunkValues, chunkEffects, chunkKeyed});
+        place.sample(cursor, indices, valid, ClipSampleBuffers{chunkValues, chunkEffects, chunkKeyed});
         for (std::size_t k = 0; k < valid; ++k) {
             put(places[k], chunkValues[k], chunkEffects[k], chunkKeyed[k], values, effects, keyed);
         }
     }
 }
 
-void sampleAll(am_cursor* cursor, double frame, float* values, std::int32_t* effects, std::uint8_t* keyed,
+void sampleAll(am_cursor* cursor, const SamplePlace& place, float* values, std::int32_t* effects, std::uint8_t* keyed,
                std::size_t count) noexcept
 {
     if (cursor == nullptr || (values == nullptr && count != 0)) {
@@ -70,11 +96,11 @@ void sampleAll(am_cursor* cursor, double frame, float* values, std::int32_t* eff
     const std::size_t channels = sampler.channelCount();
     if (count < channels || keyed != nullptr) {
         sampleList(
-            sampler, frame, std::min(count, channels), [](std::size_t i) { return static_cast<std::uint32_t>(i); },
+            sampler, place, std::min(count, channels), [](std::size_t i) { return static_cast<std::uint32_t>(i); },
             values, effects, keyed);
         return;
     }
-    sampler.sampleFrame(frame, ClipSampleBuffers{values, effects, nullptr});
+    place.sample(sampler, ClipSampleBuffers{values, effects, nullptr});
 }
 
 } // namespace
@@ -106,14 +132,15 @@ void am_cursor_free(am_cursor* cursor)
 void am_cursor_sample_frame(am_cursor* cursor, double frame, float* values, int32_t* effects, uint8_t* keyed,
                             size_t count)
 {
-    sampleAll(cursor, frame, values, effects, keyed, count);
+    sampleAll(cursor, SamplePlace{frame}, values, effects, keyed, count);
 }
 
 void am_cursor_sample_seconds(am_cursor* cursor, double seconds, float* values, int32_t* effects, uint8_t* keyed,
                               size_t count)
 {
     if (cursor != nullptr) {
-        sampleAll(cursor, seconds * static_cast<double>(cursor->cursor.clip().fps()), values, effects, keyed, count);
+        const double frame = seconds * static_cast<double>(cursor->cursor.clip().fps());
+        sampleAll(cursor, SamplePlace{frame}, values, effects, keyed, count);
     }
 }
 
@@ -124,7 +151,16 @@ void am_cursor_sample_channels(am_cursor* cursor, double frame, const uint32_t* 
         return;
     }
     sampleList(
-        cursor->cursor, frame, count, [channels](std::size_t i) { return channels[i]; }, values, effects, keyed);
+        cursor->cursor, SamplePlace{frame}, count, [channels](std::size_t i) { return channels[i]; }, values, effects,
+        keyed);
+}
+
+void am_cursor_sample_playback(am_cursor* cursor, const am_playback* playback, float* values, int32_t* effects,
+                               uint8_t* keyed, size_t count)
+{
+    if (playback != nullptr) {
+        sampleAll(cursor, SamplePlace{0.0, &playback->playback}, values, effects, keyed, count);
+    }
 }
 
 } // extern "C"

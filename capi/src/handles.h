@@ -6,6 +6,7 @@
 #include <animationmodel/animationclip.h>
 #include <animationmodel/animationmodel.h>
 #include <animationmodel/clipcursor.h>
+#include <animationmodel/clipplayback.h>
 
 #include <cstdint>
 #include <memory>
@@ -27,6 +28,12 @@ struct am_clip {
 struct am_cursor {
     /// The runtime's cursor.
     Korva::ClipCursor cursor;
+};
+
+/// A playback of a clip's phases (it keeps no reference to the clip).
+struct am_playback {
+    /// The runtime's playback.
+    Korva::ClipPlayback playback;
 };
 
 #endif

@@ -104,6 +104,16 @@ TEST(CApiAllocationFailure, CopyingABinaryClipAndMakingACursor)
                   return status;
               }),
               std::size_t{0});
+    EXPECT_EQ(sweepCall([&](am_error* error) {
+                  am_playback* playback = reinterpret_cast<am_playback*>(&clip); // unchanged on a refusal
+                  const am_status status = am_playback_create(clip, &playback, error);
+                  EXPECT_TRUE(status == AM_OK || playback == reinterpret_cast<am_playback*>(&clip));
+                  if (status == AM_OK) {
+                      am_playback_free(playback);
+                  }
+                  return status;
+              }),
+              std::size_t{2}); // its one allocation, failing alone and from there on
     EXPECT_GT(sweepCall([&](am_error* error) {
                   am_clip* loaded = nullptr;
                   const am_status status = am_clip_load_file(path.c_str(), &loaded, error);

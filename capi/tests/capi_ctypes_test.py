@@ -22,11 +22,6 @@ class Error(C.Structure):
                 ("pointer", C.c_char * 256), ("message", C.c_char * 512)]
 
 
-class Playback(C.Structure):
-    _fields_ = [("frame", C.c_double), ("speed", C.c_double), ("loop_body", C.c_int),
-                ("finish_requested", C.c_int)]
-
-
 P = C.c_void_p
 PP = C.POINTER(C.c_void_p)
 E = C.POINTER(Error)
@@ -54,9 +49,16 @@ signatures = {
                                         C.POINTER(C.c_uint8), C.c_size_t]),
     "am_cursor_sample_channels": (None, [P, C.c_double, C.POINTER(C.c_uint32), C.c_size_t,
                                          C.POINTER(C.c_float), C.POINTER(C.c_int32), C.POINTER(C.c_uint8)]),
-    "am_playback_start": (None, [C.POINTER(Playback)]),
-    "am_playback_advance": (C.c_int, [C.POINTER(Playback), P, C.c_double]),
-    "am_playback_phase": (C.c_int, [C.POINTER(Playback), P]),
+    "am_playback_create": (C.c_int, [P, PP, E]),
+    "am_playback_free": (None, [P]),
+    "am_playback_advance": (C.c_int, [P, C.c_double, C.POINTER(C.c_uint64)]),
+    "am_playback_set_finish": (None, [P, C.c_int]),
+    "am_playback_phase": (C.c_int, [P]),
+    "am_playback_phase_frame": (C.c_uint64, [P, C.POINTER(C.c_double)]),
+    "am_playback_frame": (C.c_double, [P]),
+    "am_playback_ended": (C.c_int, [P]),
+    "am_cursor_sample_playback": (None, [P, P, C.POINTER(C.c_float), C.POINTER(C.c_int32),
+                                         C.POINTER(C.c_uint8), C.c_size_t]),
 }
 for name, (result, arguments) in signatures.items():
     function = getattr(lib, name)
@@ -127,18 +129,25 @@ picked, picked_keyed = (C.c_float * 3)(), (C.c_uint8 * 3)(9, 9, 9)
 lib.am_cursor_sample_channels(cursor, 50.0, channels, 3, picked, None, picked_keyed)
 assert bits(picked[0]) == bits(values[4]) and bits(picked[2]) == bits(values[0])
 assert math.isnan(picked[1]) and picked_keyed[1] == 0
-lib.am_cursor_free(cursor)
 
 # Playback: into the body, a wrap, a finish through the outro, the end.
-playback = Playback()
-lib.am_playback_start(C.byref(playback))
-assert (playback.frame, playback.speed, playback.loop_body, playback.finish_requested) == (0.0, 1.0, 1, 0)
-assert lib.am_playback_advance(C.byref(playback), clip, 1.0) == AM_CROSSED_PHASE and playback.frame == 25.0
-assert lib.am_playback_advance(C.byref(playback), clip, 2.0) == AM_WRAPPED and playback.frame == 27.0
-playback.finish_requested = 1
-assert lib.am_playback_advance(C.byref(playback), clip, 2.0) == AM_CROSSED_PHASE and playback.frame == 77.0
-assert lib.am_playback_advance(C.byref(playback), clip, 9.0) & AM_FINISHED
-assert lib.am_playback_phase(C.byref(playback), clip) == 3 and playback.frame == 96.0
+playback, wraps, fraction = C.c_void_p(), C.c_uint64(7), C.c_double(-1.0)
+assert lib.am_playback_create(clip, C.byref(playback), None) == AM_OK
+assert lib.am_playback_advance(playback, 1.0, C.byref(wraps)) == AM_CROSSED_PHASE and wraps.value == 0
+assert lib.am_playback_frame(playback) == 25.0
+assert lib.am_playback_advance(playback, 2.02, C.byref(wraps)) == AM_WRAPPED and wraps.value == 1
+assert lib.am_playback_phase_frame(playback, C.byref(fraction)) == 3 and lib.am_playback_phase(playback) == 1
+assert fraction.value == 0.5
+lib.am_cursor_sample_playback(cursor, playback, values, None, None, 5)
+through = list(values)
+lib.am_cursor_sample_frame(cursor, 24.0 + 3.0 + fraction.value, values, None, None, 5)
+assert [bits(v) for v in through] == [bits(v) for v in values]
+lib.am_playback_set_finish(playback, 1)
+assert lib.am_playback_advance(playback, 2.0, None) == AM_CROSSED_PHASE and lib.am_playback_phase(playback) == 2
+assert lib.am_playback_advance(playback, 9.0, None) == AM_FINISHED and lib.am_playback_ended(playback) == 1
+assert lib.am_playback_phase(playback) == 2 and lib.am_playback_frame(playback) == 96.0
+lib.am_playback_free(playback)
+lib.am_cursor_free(cursor)
 
 # Saving and loading binary clips, in place and copied.
 clip_path = os.path.join(work, "python.clip")

@@ -231,33 +231,69 @@ static void checkSampling(const am_clip* clip)
 
 static void checkPlayback(const am_clip* clip)
 {
-    am_playback playback;
+    am_playback* playback = (am_playback*)&failures; /* must stay as it is on a refusal */
+    am_cursor* cursor = NULL;
+    am_error error;
+    uint64_t wraps = 7;
+    double fraction = -1.0;
+    float values[5], direct[5];
     int flags;
-    am_playback_start(&playback);
-    CHECK(playback.frame == 0.0 && playback.speed == 1.0 && playback.loop_body == 1 && playback.finish_requested == 0);
-    CHECK(am_playback_phase(&playback, clip) == 0);
-    flags = am_playback_advance(&playback, clip, 1.0); /* 25 frames: into the body */
-    CHECK(flags == AM_CROSSED_PHASE && playback.frame == 25.0 && am_playback_phase(&playback, clip) == 1);
-    flags = am_playback_advance(&playback, clip, 2.0); /* 50 more: the body of 48 wraps */
-    CHECK(flags == AM_WRAPPED && playback.frame == 27.0 && am_playback_phase(&playback, clip) == 1);
-    playback.speed = 0.0;
-    CHECK(am_playback_advance(&playback, clip, 1.0) == 0 && playback.frame == 27.0);
-    playback.speed = 1.0;
-    CHECK(am_playback_advance(&playback, clip, -1.0) == 0 && am_playback_advance(&playback, clip, nan("")) == 0);
-    CHECK(playback.frame == 27.0);
-    playback.finish_requested = 1;
-    flags = am_playback_advance(&playback, clip, 2.0); /* to the body's end, 5 frames into the outro */
-    CHECK(flags == AM_CROSSED_PHASE && playback.frame == 77.0 && am_playback_phase(&playback, clip) == 2);
-    flags = am_playback_advance(&playback, clip, 10.0);
-    CHECK((flags & AM_FINISHED) != 0 && playback.frame == 96.0 && am_playback_phase(&playback, clip) == 3);
-    CHECK((am_playback_advance(&playback, clip, 1.0) & AM_FINISHED) != 0 && playback.frame == 96.0);
-    /* A finite move of more than 2^64 bodies still wraps. */
-    am_playback_start(&playback);
-    playback.frame = 30.0;
-    CHECK(am_playback_advance(&playback, clip, 1e300) == AM_WRAPPED && am_playback_phase(&playback, clip) == 1);
-    CHECK(am_playback_advance(NULL, clip, 1.0) == 0 && am_playback_advance(&playback, NULL, 1.0) == 0);
-    CHECK(am_playback_phase(NULL, clip) == -1 && am_playback_phase(&playback, NULL) == -1);
-    am_playback_start(NULL);
+    CHECK(am_playback_create(NULL, &playback, &error) == AM_INVALID_ARGUMENT && playback == (am_playback*)&failures);
+    CHECK(strcmp(error.message, "clip is NULL") == 0);
+    CHECK(am_playback_create(clip, NULL, &error) == AM_INVALID_ARGUMENT
+          && strcmp(error.message, "playback is NULL") == 0);
+    CHECK(am_playback_create(clip, &playback, &error) == AM_OK && error.status == AM_OK);
+    CHECK(am_cursor_create(clip, &cursor, NULL) == AM_OK);
+    CHECK(am_playback_frame(playback) == 0.0 && am_playback_speed(playback) == 1.0 && am_playback_loop(playback) == 1);
+    CHECK(am_playback_finish(playback) == 0 && am_playback_phase(playback) == AM_PHASE_INTRO);
+    flags = am_playback_advance(playback, 1.0, &wraps); /* 25 frames: into the body */
+    CHECK(flags == AM_CROSSED_PHASE && wraps == 0 && am_playback_frame(playback) == 25.0);
+    CHECK(am_playback_phase(playback) == AM_PHASE_BODY && am_playback_phase_frame(playback, &fraction) == 1);
+    CHECK(fraction == 0.0);
+    flags = am_playback_advance(playback, 2.0, &wraps); /* 50 more: the body of 48 wraps */
+    CHECK(flags == AM_WRAPPED && wraps == 1 && am_playback_frame(playback) == 27.0);
+    CHECK(am_playback_set_speed(playback, -1.0) == AM_INVALID_ARGUMENT && am_playback_speed(playback) == 1.0);
+    CHECK(am_playback_set_speed(playback, 0.0) == AM_OK && am_playback_advance(playback, 1.0, NULL) == 0);
+    CHECK(am_playback_set_speed(playback, 0.5) == AM_OK && am_playback_advance(playback, 0.1, NULL) == 0);
+    CHECK(am_playback_phase_frame(playback, &fraction) == 4 && fraction == 0.25);
+    am_cursor_sample_playback(cursor, playback, values, NULL, NULL, 5);
+    am_cursor_sample_frame(cursor, 28.25, direct, NULL, NULL, 5);
+    CHECK(memcmp(values, direct, sizeof values) == 0);
+    CHECK(am_playback_advance(playback, -1.0, NULL) == 0 && am_playback_advance(playback, nan(""), NULL) == 0);
+    CHECK(am_playback_frame(playback) == 28.25);
+    CHECK(am_playback_set_speed(playback, 1.0) == AM_OK);
+    am_playback_set_finish(playback, 1);
+    CHECK(am_playback_finish(playback) == 1);
+    flags = am_playback_advance(playback, 1.99, NULL); /* to the body's end, 5 frames into the outro */
+    CHECK(flags == AM_CROSSED_PHASE && am_playback_frame(playback) == 78.0 && am_playback_phase(playback) == 2);
+    flags = am_playback_advance(playback, 10.0, NULL);
+    CHECK(flags == AM_FINISHED && am_playback_frame(playback) == 96.0 && am_playback_ended(playback) == 1);
+    CHECK(am_playback_phase(playback) == AM_PHASE_OUTRO && am_playback_phase_frame(playback, NULL) == 24);
+    CHECK(am_playback_advance(playback, 1.0, NULL) == AM_FINISHED && am_playback_frame(playback) == 96.0);
+    /* A finite move whose frames overflow a double wraps as often as a count holds. */
+    am_playback_restart(playback);
+    am_playback_set_finish(playback, 0);
+    CHECK(am_playback_frame(playback) == 0.0 && am_playback_ended(playback) == 0);
+    CHECK(am_playback_advance(playback, 1e308, &wraps) == (AM_CROSSED_PHASE | AM_WRAPPED) && wraps == UINT64_MAX);
+    CHECK(am_playback_phase(playback) == AM_PHASE_BODY);
+    am_playback_set_loop(playback, 0);
+    CHECK(am_playback_loop(playback) == 0);
+    CHECK(am_playback_advance(playback, 1e308, NULL) == (AM_CROSSED_PHASE | AM_FINISHED));
+    /* NULL arguments. */
+    CHECK(am_playback_advance(NULL, 1.0, &wraps) == 0 && am_playback_phase(NULL) == -1 && am_playback_ended(NULL) == 0);
+    CHECK(am_playback_phase_frame(NULL, &fraction) == 0 && fraction == 0.0 && isnan(am_playback_frame(NULL)));
+    CHECK(isnan(am_playback_speed(NULL)) && am_playback_set_speed(NULL, 1.0) == AM_INVALID_ARGUMENT);
+    CHECK(am_playback_loop(NULL) == 0 && am_playback_finish(NULL) == 0);
+    am_playback_set_loop(NULL, 1);
+    am_playback_set_finish(NULL, 1);
+    am_playback_restart(NULL);
+    values[0] = -7.0f;
+    am_cursor_sample_playback(cursor, NULL, values, NULL, NULL, 5);
+    am_cursor_sample_playback(NULL, playback, values, NULL, NULL, 5);
+    CHECK(values[0] == -7.0f);
+    am_cursor_free(cursor);
+    am_playback_free(playback);
+    am_playback_free(NULL);
 }
 
 static void checkLoadErrors(void)

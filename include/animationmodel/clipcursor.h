@@ -21,8 +21,12 @@ struct ClipSampleBuffers {
     bool* keyed = nullptr;
 };
 
+/// A position as a cursor reads it: a whole frame and a fraction (defined in the library).
+struct ClipPosition;
 /// Per-channel playing state of a cursor (defined in the library).
 struct ClipChannelState;
+/// The position of one playing instance (<animationmodel/clipplayback.h>).
+class ClipPlayback;
 
 /// One playing instance of an `AnimationClip`: samples any position into the
 /// caller's buffers, for all channels or for a list of channel indices.
@@ -87,8 +91,19 @@ public:
     /// Samples channels[0..count) at frame `seconds` × fps.
     ANIMATIONMODEL_EXPORT void sampleTime(double seconds, const std::uint32_t* channels, std::size_t count,
                                           const ClipSampleBuffers& out) noexcept;
+    /// Samples every channel at `playback`'s position, exactly: its phase's first frame plus its whole
+    /// frames, and its fraction, never rounded to one double, so always in the phase it reports.
+    /// `playback` plays this clip's phases (a position past the clip's end samples the end).
+    ANIMATIONMODEL_EXPORT void sample(const ClipPlayback& playback, const ClipSampleBuffers& out) noexcept;
+    /// Samples channels[0..count) at `playback`'s position.
+    ANIMATIONMODEL_EXPORT void sample(const ClipPlayback& playback, const std::uint32_t* channels, std::size_t count,
+                                      const ClipSampleBuffers& out) noexcept;
 
 private:
+    void _sample(const ClipPosition& position, const ClipSampleBuffers& out) noexcept;
+    void _sample(const ClipPosition& position, const std::uint32_t* channels, std::size_t count,
+                 const ClipSampleBuffers& out) noexcept;
+
     const AnimationClip* _clip;
     // One state per channel (new[]); null once moved from.
     ClipChannelState* _states;

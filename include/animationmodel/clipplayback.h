@@ -28,18 +28,22 @@ struct PlaybackStep {
 /// once, the body looped for as long as looping is on and no finish is
 /// requested, then the outro, then the end, where it stops.
 ///
-/// `advance(seconds)` moves by seconds × fps × speed frames. Looping off plays
-/// the body once and goes on into the outro; a finish requested during the
-/// intro lets the body play once; landing exactly on the body's end while
-/// looping wraps to its start; an empty body never loops (the intro goes
-/// straight into the outro). Any number of loops in one call costs O(1).
+/// `advance(seconds)` moves by seconds × fps × speed frames, that product
+/// computed in double. Looping off plays the body once and goes on into the
+/// outro; a finish requested during the intro lets the body play once;
+/// landing exactly on the body's end while looping wraps to its start; an
+/// empty body never loops (the intro goes straight into the outro). Any
+/// number of loops in one call costs O(1).
 ///
 /// Invariants:
-///  1. The position is a phase and an offset in frames from that phase's
-///     first frame, 0 <= offset < the phase's length, except at the end
-///     (the outro, offset == its length). A position on a phase's last
-///     boundary belongs to the next phase. The offset is kept with a
-///     compensation term, so that many small steps do not drift.
+///  1. The position is a phase, a whole number of frames from that phase's
+///     first frame and a fraction of a frame in [0, 1):
+///     0 <= whole frame < the phase's length, except at the end (the outro,
+///     whole frame == its length, fraction 0). A position on a phase's last
+///     boundary belongs to the next phase. Boundaries, wraps and the end are
+///     decided on the whole frames, by integer comparisons; the fraction is
+///     kept with a compensation term, so that many small steps do not drift
+///     (a million steps land within 1e-6 frames of their exact sum).
 ///  2. The speed is finite and >= 0; the frame rate is the clip's.
 ///  3. A value type: it holds no reference to the clip, and belongs to one
 ///     thread at a time.
@@ -51,20 +55,29 @@ public:
     /// (taken as 0 frames per second unless finite and > 0).
     ANIMATIONMODEL_EXPORT ClipPlayback(const std::array<std::uint64_t, 3>& phaseLengths, float fps) noexcept;
 
-    /// Moves by `seconds` × fps × speed frames; a move that is not finite and > 0 (negative, zero,
-    /// NaN, infinite) leaves the position where it is.
+    /// Moves by `seconds` × fps × speed frames. Seconds that are not finite and > 0 (negative, zero,
+    /// NaN, infinite) leave the position where it is, as does a product of 0. A product too large for
+    /// a double (finite seconds and speed) is a move of more frames than any phase holds: it plays to
+    /// the end, or wraps a looping body 2^64 - 1 times and leaves the position within it unchanged.
     ANIMATIONMODEL_EXPORT PlaybackStep advance(double seconds) noexcept;
     /// Back to frame 0 (the switches and the speed stay).
     ANIMATIONMODEL_EXPORT void restart() noexcept;
 
-    /// The position, in frames from the intro's first frame: what to give `ClipCursor::sampleFrame`.
+    /// The position in frames from the intro's first frame, rounded down to a double (for display;
+    /// `ClipCursor::sample(playback, …)` samples the exact position).
     ANIMATIONMODEL_EXPORT double frame() const noexcept;
-    /// The phase of the position.
+    /// The phase of the position (the outro at the end).
     AnimationPhase phase() const noexcept { return _phase; }
-    /// The position in frames from the first frame of `phase()`.
-    double phaseFrame() const noexcept { return _offset + _compensation; }
+    /// The whole frames from the first frame of `phase()`: below the phase's length except at the end.
+    std::uint64_t phaseWholeFrame() const noexcept { return _whole; }
+    /// The fraction of a frame past `phaseWholeFrame()`, in [0, 1).
+    double phaseFraction() const noexcept { return _fraction; }
+    /// The position in frames from the first frame of `phase()`, rounded down to a double.
+    ANIMATIONMODEL_EXPORT double phaseFrame() const noexcept;
     /// True at the end.
     ANIMATIONMODEL_EXPORT bool ended() const noexcept;
+    /// The lengths of the three phases, in frames.
+    const std::array<std::uint64_t, 3>& phaseLengths() const noexcept { return _lengths; }
 
     /// The speed factor.
     double speed() const noexcept { return _speed; }
@@ -80,16 +93,27 @@ public:
     void setFinishRequested(bool finish) noexcept { _finish = finish; }
 
 private:
-    void _settle() noexcept;
-    double _length(AnimationPhase phase) const noexcept;
-    void _add(double frames) noexcept;
-    std::uint64_t _wrapBody(double length) noexcept;
+    /// A move's whole frames: a count, or more than 2^64 - 1 (`huge`, then `value` as a double).
+    struct Frames {
+        std::uint64_t count = 0;
+        bool huge = false;
+        double value = 0.0;
+    };
+
+    void _settle(PlaybackStep& step) noexcept;
+    std::uint64_t _addFraction(double fraction) noexcept;
+    std::uint64_t _length() const noexcept { return _lengths[static_cast<std::size_t>(_phase)]; }
+    bool _loops() const noexcept;
+    void _wrap(const Frames& frames, PlaybackStep& step) noexcept;
+    bool _pass(Frames& frames) noexcept;
+    void _move(Frames frames, PlaybackStep& step) noexcept;
 
     std::array<std::uint64_t, 3> _lengths;
     double _fps;
     double _speed = 1.0;
     AnimationPhase _phase = AnimationPhase::Intro;
-    double _offset = 0.0;
+    std::uint64_t _whole = 0;
+    double _fraction = 0.0;
     double _compensation = 0.0;
     bool _looping = true;
     bool _finish = false;

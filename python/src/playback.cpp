@@ -81,10 +81,15 @@ void bindStep(py::module_& m)
 void bindPlaybackState(py::class_<ClipPlayback>& cls)
 {
     cls.def_property_readonly("frame", &ClipPlayback::frame,
-                              "The position in frames from the intro's first frame (what a cursor samples).")
+                              "The position in frames from the intro's first frame, rounded down (for display; "
+                              "ClipCursor.sample_playback samples the exact position).")
         .def_property_readonly("phase", &ClipPlayback::phase, "The phase of the position.")
         .def_property_readonly("phase_frame", &ClipPlayback::phaseFrame,
-                               "The position in frames from the first frame of its phase.")
+                               "The position in frames from the first frame of its phase, rounded down.")
+        .def_property_readonly("phase_whole_frame", &ClipPlayback::phaseWholeFrame,
+                               "The whole frames from the first frame of its phase (below its length but at the end).")
+        .def_property_readonly("phase_fraction", &ClipPlayback::phaseFraction,
+                               "The fraction of a frame past phase_whole_frame, in [0, 1).")
         .def_property_readonly("ended", &ClipPlayback::ended, "True at the end.")
         .def_property(
             "speed", &ClipPlayback::speed,
@@ -121,7 +126,8 @@ void bindPlayback(py::module_& m)
         "At frame 0 of phases of the given lengths at fps frames per second.");
     cls.def("advance", &ClipPlayback::advance, py::arg("seconds"),
             "Moves by seconds x fps x speed frames: the intro once, the body while looping and no finish is "
-            "requested, then the outro; a move that is not finite and greater than 0 changes nothing.")
+            "requested, then the outro; seconds that are not finite and greater than 0 change nothing, a "
+            "product too large for a float plays to the end or wraps the body 2**64 - 1 times.")
         .def("restart", &ClipPlayback::restart, "Back to frame 0 (the switches and the speed stay).")
         .def("__repr__", [](const ClipPlayback& p) {
             return "<ClipPlayback at frame " + doubleRepr(p.frame()) + " (" + phaseRepr(p.phase()) + "), speed "

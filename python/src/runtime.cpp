@@ -261,6 +261,20 @@ std::tuple<Values, Effects, Keyed> sampleOne(PyCursor& self, double position, co
     return sampleInto(self.cursor, {position}, indices, seconds, {static_cast<py::ssize_t>(indices.size())}, false);
 }
 
+// Samples `channels` at `playback`'s exact position into new arrays.
+std::tuple<Values, Effects, Keyed> samplePlayback(PyCursor& self, const ClipPlayback& playback,
+                                                  const py::object& channels)
+{
+    const std::vector<std::uint32_t> indices = channelsOf(self.cursor.clip(), channels);
+    const std::vector<py::ssize_t> shape{static_cast<py::ssize_t>(indices.size())};
+    Values values(shape);
+    Effects effects(shape);
+    Keyed keyed(shape);
+    self.cursor.sample(playback, indices.data(), indices.size(),
+                       ClipSampleBuffers{values.mutable_data(), effects.mutable_data(), keyed.mutable_data()});
+    return {std::move(values), std::move(effects), std::move(keyed)};
+}
+
 // Shows the garbage collector the clip a cursor holds, so that a cycle
 // through it (a clip's subclass that keeps its own cursor) is collected. It
 // has no tp_clear: the cursor keeps its clip to the end, and a cycle breaks
@@ -314,6 +328,9 @@ void bindCursor(py::module_& m)
             },
             py::arg("seconds"), py::arg("channels") = py::none(),
             "(values, effects, keyed) at a time in seconds (frame = seconds x fps).")
+        .def("sample_playback", &samplePlayback, py::arg("playback"), py::arg("channels") = py::none(),
+             "(values, effects, keyed) at a playback's exact position, always in the phase it reports (the "
+             "playback plays this cursor's clip).")
         .def(
             "sample",
             [](PyCursor& self, const py::object& positions, const py::object& channels, bool seconds) {

@@ -1,5 +1,7 @@
 #include <animationmodel/clipcursor.h>
 
+#include <animationmodel/clipplayback.h>
+
 #include "clipchannel.h"
 
 #include <algorithm>
@@ -37,6 +39,24 @@ ANIMATIONMODEL_HOT_INLINE void sampleOne(const ClipChannelMover& mover, ClipChan
     if (out.keyed != nullptr) {
         out.keyed[i] = state.keyed;
     }
+}
+
+// The position of `playback` in the clip of `arrays`: the first frame of its
+// phase plus its whole frames (the clip's end at or past it), and its fraction.
+ClipPosition positionOf(const ClipArrays& arrays, const ClipPlayback& playback) noexcept
+{
+    const auto& lengths = arrays.phaseLengths;
+    const auto phase = static_cast<std::size_t>(playback.phase());
+    std::uint64_t start = 0;
+    for (std::size_t p = 0; p < phase; ++p) {
+        start += lengths[p];
+    }
+    const std::uint64_t end = lengths[0] + lengths[1] + lengths[2];
+    const std::uint64_t whole = playback.phaseWholeFrame();
+    if (whole >= end - start) {
+        return {end, 0.0};
+    }
+    return {start + whole, playback.phaseFraction()};
 }
 
 } // namespace
@@ -84,25 +104,45 @@ ClipCursor::~ClipCursor()
     delete[] _states;
 }
 
-void ClipCursor::sampleFrame(double frame, const ClipSampleBuffers& out) noexcept
+void ClipCursor::_sample(const ClipPosition& position, const ClipSampleBuffers& out) noexcept
 {
     const ClipChannelMover mover(_clip->arrays());
-    const ClipPosition position = mover.positionOf(frame);
     const std::uint32_t count = channelCount();
     for (std::uint32_t c = 0; c < count; ++c) {
         sampleOne(mover, _states[c], c, position, out, c);
     }
 }
 
-void ClipCursor::sampleFrame(double frame, const std::uint32_t* channels, std::size_t count,
-                             const ClipSampleBuffers& out) noexcept
+void ClipCursor::_sample(const ClipPosition& position, const std::uint32_t* channels, std::size_t count,
+                         const ClipSampleBuffers& out) noexcept
 {
     const ClipChannelMover mover(_clip->arrays());
-    const ClipPosition position = mover.positionOf(frame);
     for (std::size_t i = 0; i < count; ++i) {
         assert(channels[i] < channelCount());
         sampleOne(mover, _states[channels[i]], channels[i], position, out, i);
     }
+}
+
+void ClipCursor::sampleFrame(double frame, const ClipSampleBuffers& out) noexcept
+{
+    _sample(ClipChannelMover(_clip->arrays()).positionOf(frame), out);
+}
+
+void ClipCursor::sampleFrame(double frame, const std::uint32_t* channels, std::size_t count,
+                             const ClipSampleBuffers& out) noexcept
+{
+    _sample(ClipChannelMover(_clip->arrays()).positionOf(frame), channels, count, out);
+}
+
+void ClipCursor::sample(const ClipPlayback& playback, const ClipSampleBuffers& out) noexcept
+{
+    _sample(positionOf(_clip->arrays(), playback), out);
+}
+
+void ClipCursor::sample(const ClipPlayback& playback, const std::uint32_t* channels, std::size_t count,
+                        const ClipSampleBuffers& out) noexcept
+{
+    _sample(positionOf(_clip->arrays(), playback), channels, count, out);
 }
 
 void ClipCursor::sampleTime(double seconds, const ClipSampleBuffers& out) noexcept

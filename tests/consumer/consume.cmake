@@ -122,7 +122,7 @@ if(EXISTS ${prefix}/bin/animationmodel)
     run(${prefix}/bin/animationmodel compile ${SOURCE_DIR}/examples/data/show.animation.json -o ${WORK_DIR}/show.clip)
     execute_process(COMMAND ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir} ${WORK_DIR}/play ${WORK_DIR}/show.clip
         OUTPUT_VARIABLE output RESULT_VARIABLE result)
-    if(NOT result EQUAL 0 OR NOT output MATCHES "^5 channels, 96 frames at 25 fps\n.*phase 3, opacity 0\n$")
+    if(NOT result EQUAL 0 OR NOT output MATCHES "^5 channels, 96 frames at 25 fps\n.*phase 2 \\(ended\\), opacity 0\n$")
         message(FATAL_ERROR "the C example from the installed library failed (${result}): ${output}")
     endif()
 endif()

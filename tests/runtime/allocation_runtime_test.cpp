@@ -49,6 +49,8 @@ TEST(RuntimeAllocations, AClipAndACursorTakeOneAllocationEachAndSamplingNone)
         cursor.sampleFrame(i * 0.7, out);
         cursor.sampleFrame(static_cast<double>((i * 7919) % 600), channels.data(), channels.size(), out);
         cursor.sampleTime(playback.frame() / clip.fps(), out);
+        cursor.sample(playback, out);
+        cursor.sample(playback, channels.data(), channels.size(), out);
         playback.advance(1.0 / 60.0);
     }
     EXPECT_EQ(allocationsSinceArm(), 0u);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -180,7 +181,7 @@ TEST(ClipPlayback, AHugeFiniteMoveWrapsAsOftenAsACountHolds)
     const PlaybackStep huge = playback.advance(1e300);
     EXPECT_TRUE(huge.wrapped);
     EXPECT_EQ(huge.wraps, UINT64_MAX);
-    EXPECT_EQ(playback.phaseFrame(), 6.0 + std::fmod(1e300, 48.0)); // exact: the 6 is kept aside
+    EXPECT_EQ(playback.phaseFrame(), std::fmod(6.0 + std::fmod(1e300, 48.0), 48.0)); // exact
     // Just below 2^64 wraps: the count itself (doubles there are 4096 apart).
     ClipPlayback below({0, 1, 1}, 1.0f);
     const PlaybackStep step = below.advance(18446744073709547520.0);
@@ -188,6 +189,14 @@ TEST(ClipPlayback, AHugeFiniteMoveWrapsAsOftenAsACountHolds)
     EXPECT_EQ(below.phaseFrame(), 0.0);
     ClipPlayback exactly({0, 1, 1}, 1.0f);
     EXPECT_EQ(exactly.advance(18446744073709551616.0).wraps, UINT64_MAX);
+    // More than 2^64 frames over a longer body: fewer wraps than 2^64, counted exactly.
+    ClipPlayback three({0, 3, 1}, 1.0f);
+    EXPECT_EQ(three.advance(3 * 0x1p63).wraps, std::uint64_t{1} << 63);
+    EXPECT_EQ(three.phaseWholeFrame(), 0u);
+    ClipPlayback long40({0, std::uint64_t{1} << 40, 1}, 1.0f);
+    long40.advance(5.0);
+    EXPECT_EQ(long40.advance(1e30).wraps, static_cast<std::uint64_t>(std::floor(1e30 / 0x1p40)));
+    EXPECT_EQ(long40.phaseWholeFrame(), 5 + static_cast<std::uint64_t>(std::fmod(1e30, 0x1p40)));
 }
 
 TEST(ClipPlayback, ThePhasesAndTheRateComeFromTheClip)
@@ -217,7 +226,87 @@ TEST(ClipPlayback, AWrapCountsTheLoopsOfTheExactSumNotOfItsRounding)
     EXPECT_EQ(playback.advance(0x1p-52 - 0x1p-60).wraps, 0u);
     const PlaybackStep step = playback.advance(2.0 - 0x1p-52);
     EXPECT_EQ(step.wraps, 1u);
-    EXPECT_GE(playback.phaseFrame(), 0.0);
-    EXPECT_LE(playback.phaseFrame(), 1.0);
-    EXPECT_EQ(playback.frame(), 1.0); // 1 - 2^-60, rounded to double
+    EXPECT_EQ(playback.phaseWholeFrame(), 0u);
+    EXPECT_EQ(playback.phaseFraction(), 1.0 - 0x1p-53); // 1 - 2^-60, below the body's end
+    EXPECT_EQ(playback.frame(), 1.0 - 0x1p-53);
+}
+
+// Intro 3, body 1, outro 2 at 25 fps, 16 moves of a sixtieth: the looping
+// body never slips into the outro, and wraps where the exact sum crosses a
+// whole frame past the intro.
+TEST(ClipPlayback, ALoopingBodyOfOneFrameStaysInTheBodyAtSixtiethsOfASecond)
+{
+    ClipPlayback playback({3, 1, 2}, 25.0f);
+    const long double step = static_cast<long double>((1.0 / 60.0) * 25.0);
+    for (int i = 1; i <= 16; ++i) {
+        const PlaybackStep moved = playback.advance(1.0 / 60.0);
+        const long double exact = step * i; // exact in 64 bits of significand
+        const bool inBody = exact >= 3.0L;
+        EXPECT_EQ(moved.phase, inBody ? AnimationPhase::Body : AnimationPhase::Intro) << i;
+        EXPECT_EQ(moved.wraps, inBody && std::floor(exact) > std::floor(step * (i - 1)) && exact >= 4.0L ? 1u : 0u)
+            << i;
+        EXPECT_FALSE(moved.ended) << i;
+        EXPECT_LT(playback.phaseWholeFrame(), inBody ? 1u : 3u) << i;
+    }
+}
+
+TEST(ClipPlayback, AMoveToJustBelowTheBodysEndStaysInTheBody)
+{
+    ClipPlayback playback({1, 2, 5}, 1.0f);
+    EXPECT_EQ(playback.advance(1.5).phase, AnimationPhase::Body);
+    const PlaybackStep step = playback.advance(1.5 - 0x1p-52); // 3 - 2^-52 in all
+    EXPECT_EQ(step.phase, AnimationPhase::Body);
+    EXPECT_FALSE(step.wrapped || step.crossedPhase);
+    EXPECT_EQ(playback.phaseWholeFrame(), 1u);
+    EXPECT_EQ(playback.phaseFraction(), 1.0 - 0x1p-52);
+    EXPECT_EQ(playback.frame(), 3.0 - 0x1p-51); // rounded down, never to the body's end
+}
+
+// 2/3 + 1/3 and 1/6 + 1/6 + 2/3 round to 1 but lie below it: the position
+// stays in the phase it is in, below that phase's length.
+TEST(ClipPlayback, ThirdsAndSixthsSummingBelowABoundaryStayBeforeIt)
+{
+    ClipPlayback body({0, 1, 2}, 1.0f);
+    body.advance(2.0 / 3);
+    const PlaybackStep step = body.advance(1.0 / 3);
+    EXPECT_EQ(step.phase, AnimationPhase::Body);
+    EXPECT_FALSE(step.wrapped);
+    EXPECT_EQ(body.phaseWholeFrame(), 0u);
+    EXPECT_LT(body.phaseFrame(), 1.0);
+    EXPECT_LT(body.frame(), 1.0);
+    ClipPlayback intro({1, 5, 2}, 1.0f);
+    intro.advance(1.0 / 6);
+    intro.advance(1.0 / 6);
+    EXPECT_EQ(intro.advance(2.0 / 3).phase, AnimationPhase::Intro);
+    EXPECT_EQ(intro.phaseWholeFrame(), 0u);
+    EXPECT_LT(intro.phaseFrame(), 1.0);
+    // The next tiny move crosses the boundary.
+    EXPECT_TRUE(intro.advance(0x1p-52).crossedPhase);
+    EXPECT_EQ(intro.phase(), AnimationPhase::Body);
+}
+
+// 1e308 s at 25 fps and a speed of DBL_MAX for 1 s overflow a double: they
+// wrap a looping body as often as a count holds, else play to the end.
+TEST(ClipPlayback, AMoveWhoseFramesOverflowADoubleStillMoves)
+{
+    ClipPlayback looping({3, 4, 5}, 25.0f);
+    looping.advance(0.2); // 5 frames: 2 into the body
+    PlaybackStep step = looping.advance(1e308);
+    EXPECT_EQ(step.wraps, UINT64_MAX);
+    EXPECT_EQ(step.phase, AnimationPhase::Body);
+    EXPECT_EQ(looping.phaseWholeFrame(), 2u);
+    looping.setLooping(false);
+    step = looping.advance(1e308);
+    EXPECT_TRUE(step.ended && step.crossedPhase);
+    EXPECT_EQ(looping.frame(), 12.0);
+    ClipPlayback fast({3, 4, 5}, 25.0f);
+    ASSERT_TRUE(fast.setSpeed(DBL_MAX));
+    step = fast.advance(1.0);
+    EXPECT_TRUE(step.crossedPhase && step.wraps == UINT64_MAX && !step.ended);
+    fast.setFinishRequested(true);
+    EXPECT_TRUE(fast.advance(1.0).ended);
+    // 1e308 frames exactly: the body lands on 1e308 mod its length.
+    ClipPlayback exact({0, 7, 1}, 1.0f);
+    EXPECT_EQ(exact.advance(1e308).wraps, UINT64_MAX);
+    EXPECT_EQ(exact.phaseWholeFrame(), static_cast<std::uint64_t>(std::fmod(1e308, 7.0)));
 }

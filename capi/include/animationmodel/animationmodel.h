@@ -131,25 +131,63 @@ ANIMATIONMODEL_C_EXPORT void am_cursor_sample_channels(am_cursor* cursor, double
                                                        size_t count, float* values, int32_t* effects, uint8_t* keyed);
 
 /* Playback of the three phases: the intro once, the body repeated while
- * loop_body is set and no finish is requested, then the outro. */
+ * looping is on and no finish is requested, then the outro, then the end.
+ * The position is a phase, whole frames from its first frame (below its
+ * length, except at the end: the outro, at its length) and a fraction in
+ * [0, 1); a position on a boundary belongs to the next phase. The same code
+ * as C++'s ClipPlayback, which gives the same positions bit for bit. */
 
-/** A playing position; a plain value the caller owns. */
-typedef struct am_playback {
-    double frame;         /* position from the animation's frame 0 (read it; each advance rounds it once, in double) */
-    double speed;         /* finite, >= 0; 1 by am_playback_start */
-    int loop_body;        /* nonzero: the body repeats until finish_requested */
-    int finish_requested; /* nonzero: leave the body at its end for the outro */
-} am_playback;
+/** One playing position; one thread at a time. */
+typedef struct am_playback am_playback;
+
+/** The phases; the same values as C++'s AnimationPhase. The end is
+ * AM_PHASE_OUTRO with am_playback_ended true. */
+typedef enum am_phase { AM_PHASE_INTRO = 0, AM_PHASE_BODY = 1, AM_PHASE_OUTRO = 2 } am_phase;
 
 /** What am_playback_advance did. */
 enum { AM_CROSSED_PHASE = 1, AM_WRAPPED = 2, AM_FINISHED = 4 };
 
-/** Frame 0, speed 1, loop_body 1, finish_requested 0. */
-ANIMATIONMODEL_C_EXPORT void am_playback_start(am_playback* playback);
-/** Moves by seconds * fps * speed; the flags of what happened (0 for a NULL argument). */
-ANIMATIONMODEL_C_EXPORT int am_playback_advance(am_playback* playback, const am_clip* clip, double seconds);
-/** The phase of the position: 0 intro, 1 body, 2 outro, or 3 at the end; -1 for a NULL argument. */
-ANIMATIONMODEL_C_EXPORT int am_playback_phase(const am_playback* playback, const am_clip* clip);
+/** A playback of clip's phases at frame 0, speed 1, looping, no finish
+ * requested; it keeps no reference to clip. */
+ANIMATIONMODEL_C_EXPORT am_status am_playback_create(const am_clip* clip, am_playback** playback, am_error* error);
+/** Frees playback; NULL is fine. */
+ANIMATIONMODEL_C_EXPORT void am_playback_free(am_playback* playback);
+/** Back to frame 0 (the switches and the speed stay). */
+ANIMATIONMODEL_C_EXPORT void am_playback_restart(am_playback* playback);
+/** Moves by seconds * fps * speed frames (in double): seconds not finite and
+ * > 0 do not move; a product too large for a double plays to the end, or
+ * wraps a looping body 2^64 - 1 times. Returns the AM_CROSSED_PHASE,
+ * AM_WRAPPED and AM_FINISHED flags (AM_FINISHED at the end, on every later
+ * call too), and the number of wraps in *wraps when wraps is not NULL
+ * (2^64 - 1 for that many or more). A NULL playback returns 0. */
+ANIMATIONMODEL_C_EXPORT int am_playback_advance(am_playback* playback, double seconds, uint64_t* wraps);
+/** Sets the speed: AM_INVALID_ARGUMENT (and no change) unless finite and >= 0. */
+ANIMATIONMODEL_C_EXPORT am_status am_playback_set_speed(am_playback* playback, double speed);
+/** The speed; NaN for NULL. */
+ANIMATIONMODEL_C_EXPORT double am_playback_speed(const am_playback* playback);
+/** Nonzero: the body repeats until a finish is requested. */
+ANIMATIONMODEL_C_EXPORT void am_playback_set_loop(am_playback* playback, int loop);
+/** 1 when the body loops, else 0 (0 for NULL). */
+ANIMATIONMODEL_C_EXPORT int am_playback_loop(const am_playback* playback);
+/** Nonzero: the body plays to its end, then the outro. */
+ANIMATIONMODEL_C_EXPORT void am_playback_set_finish(am_playback* playback, int finish);
+/** 1 once a finish is requested, else 0 (0 for NULL). */
+ANIMATIONMODEL_C_EXPORT int am_playback_finish(const am_playback* playback);
+/** The phase of the position (an am_phase; AM_PHASE_OUTRO at the end); -1 for NULL. */
+ANIMATIONMODEL_C_EXPORT int am_playback_phase(const am_playback* playback);
+/** The whole frames from the first frame of the phase, and the fraction past
+ * them in *fraction when fraction is not NULL; 0 (and *fraction 0) for NULL. */
+ANIMATIONMODEL_C_EXPORT uint64_t am_playback_phase_frame(const am_playback* playback, double* fraction);
+/** The position from the intro's first frame, rounded down to a double (for
+ * display: am_cursor_sample_playback samples the exact position); NaN for NULL. */
+ANIMATIONMODEL_C_EXPORT double am_playback_frame(const am_playback* playback);
+/** 1 at the end, else 0 (0 for NULL). */
+ANIMATIONMODEL_C_EXPORT int am_playback_ended(const am_playback* playback);
+/** Samples every channel at playback's exact position (always in the phase
+ * am_playback_phase reports), as am_cursor_sample_frame; playback must be
+ * of the cursor's clip. A NULL playback writes nothing. */
+ANIMATIONMODEL_C_EXPORT void am_cursor_sample_playback(am_cursor* cursor, const am_playback* playback, float* values,
+                                                       int32_t* effects, uint8_t* keyed, size_t count);
 
 #ifdef __cplusplus
 }

@@ -4,6 +4,8 @@
 
 #include <animationmodel/animationjson.h>
 #include <animationmodel/clipfile.h>
+#include <animationmodel/files/readtext.h>
+#include <animationmodel/files/savetext.h>
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,7 @@
 // Loading without exceptions: the throwing readers run inside one guard
 // that turns every exception into a status and a fixed-size error value.
 #include <animationmodel/animationjsonload.h>
+#include <animationmodel/files/readtext.h>
 
 #include "documentreader.h"
 

@@ -83,9 +83,9 @@ ANIMATIONMODEL_JSON_EXPORT std::string textLocation(std::string_view text, std::
 /// included, escaping only what JSON requires; throws `std::invalid_argument`
 /// when `text` is not valid UTF-8.
 ANIMATIONMODEL_JSON_EXPORT std::string jsonString(std::string_view text);
-/// The `ReadLimit` (see `readText` of the files layer) of a JSON text: up
-/// to its first NUL byte, which no JSON text holds (its parser then names
-/// the place).
+/// How much of a JSON text a reader needs, given the bytes read so far
+/// (`text`, new from `chunkStart` on): up to its first NUL byte, which no
+/// JSON text holds (its parser then names the place), else SIZE_MAX (all).
 ANIMATIONMODEL_JSON_EXPORT std::size_t jsonReadLimit(std::string_view text, std::size_t chunkStart) noexcept;
 
 } // namespace Korva

@@ -76,7 +76,7 @@ private:
 ANIMATIONMODEL_CLIPFILE_EXPORT std::string clipFileOf(const AnimationDocument& document);
 /// The document of the binary clip file `bytes` (any alignment); throws ClipFileError.
 ANIMATIONMODEL_CLIPFILE_EXPORT AnimationDocument documentFromClipFile(std::string_view bytes);
-/// Writes the binary clip file of `document` to `path` with the rules of `saveText`.
+/// Writes the binary clip file of `document` to `path` as `saveAnimation` writes JSON.
 ANIMATIONMODEL_CLIPFILE_EXPORT void saveClipFile(const AnimationDocument& document, const std::string& path);
 
 } // namespace Korva

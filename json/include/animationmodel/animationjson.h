@@ -63,9 +63,15 @@ ANIMATIONMODEL_JSON_EXPORT LayerMap timelineFromJson(std::string_view text);
 /// The animation or timeline of the document `text`; throws AnimationJsonError on any fault.
 ANIMATIONMODEL_JSON_EXPORT AnimationDocument documentFromJson(std::string_view text);
 
-/// Writes `animation` to the file `path` atomically (see saveText).
+/// Writes `animation` to the file `path`, never destroying what `path`
+/// names: a regular file (or a new one) is replaced atomically, by a new
+/// file beside it, flushed to disk, then renamed over it, so a failure leaves
+/// it as it was and nothing beside it; the process's own standard output or
+/// error, a FIFO or a device is written in place; a folder, or a file with
+/// more than one hard link, is refused. Nothing of the process's signal
+/// handlers or mask is touched. Throws std::system_error ("PATH: reason").
 ANIMATIONMODEL_JSON_EXPORT void saveAnimation(const Animation& animation, const std::string& path);
-/// Writes the timeline `timeline` to the file `path` atomically (see saveText).
+/// Writes the timeline `timeline` to the file `path` as saveAnimation writes.
 ANIMATIONMODEL_JSON_EXPORT void saveTimeline(const LayerMap& timeline, const std::string& path);
 /// Loads the animation of the file `path`; AnimationJsonError, or std::system_error for the file.
 ANIMATIONMODEL_JSON_EXPORT Animation loadAnimation(const std::string& path);

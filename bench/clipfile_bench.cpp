@@ -8,6 +8,7 @@
 #include <animationmodel/animationjson.h>
 #include <animationmodel/animationmodel.h>
 #include <animationmodel/clipfile.h>
+#include <animationmodel/files/savetext.h>
 #include "show_timeline.h"
 
 #include <benchmark/benchmark.h>

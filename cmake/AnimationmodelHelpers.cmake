@@ -8,9 +8,11 @@ function(animationmodel_warnings target)
     endif()
 endfunction()
 
-# animationmodel_library(TARGET EXPORT_NAME NAME MACRO_BASE BASE [VERSION_SCRIPT MAP] SOURCES ...)
+# animationmodel_library(TARGET EXPORT_NAME NAME MACRO_BASE BASE [INTERNAL] [VERSION_SCRIPT MAP] SOURCES ...)
 #
-# A library of the project, shared or static after ANIMATIONMODEL_SHARED,
+# A library of the project, shared or static after ANIMATIONMODEL_SHARED
+# (always static when INTERNAL: a layer of the project's own libraries and
+# programs, linked PRIVATE, whose symbols stay hidden inside each of them),
 # with the alias animationmodel::NAME, an export header
 # <animationmodel/TARGET_export.h> defining BASE_EXPORT, hidden symbols but
 # the public API (the symbols that the linker version script MAP lets out,
@@ -20,11 +22,11 @@ endfunction()
 # plain weak symbols instead: a unique symbol pins a plugin, so that dlclose
 # cannot unload it.
 function(animationmodel_library target)
-    cmake_parse_arguments(ARG "" "EXPORT_NAME;MACRO_BASE;VERSION_SCRIPT" "SOURCES" ${ARGN})
+    cmake_parse_arguments(ARG "INTERNAL" "EXPORT_NAME;MACRO_BASE;VERSION_SCRIPT" "SOURCES" ${ARGN})
     if(NOT ARG_VERSION_SCRIPT)
         set(ARG_VERSION_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/animationmodel.map)
     endif()
-    if(ANIMATIONMODEL_SHARED)
+    if(ANIMATIONMODEL_SHARED AND NOT ARG_INTERNAL)
         add_library(${target} SHARED ${ARG_SOURCES})
     else()
         add_library(${target} STATIC ${ARG_SOURCES})
@@ -46,7 +48,7 @@ function(animationmodel_library target)
         SOVERSION ${PROJECT_VERSION_MAJOR}
         INSTALL_RPATH "$ORIGIN/../lib"
         EXPORT_NAME ${ARG_EXPORT_NAME})
-    if(ANIMATIONMODEL_SHARED AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT APPLE AND NOT WIN32)
+    if(ANIMATIONMODEL_SHARED AND NOT ARG_INTERNAL AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT APPLE AND NOT WIN32)
         target_link_options(${target} PRIVATE "LINKER:--version-script=${ARG_VERSION_SCRIPT}")
         set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_VERSION_SCRIPT})
     endif()

@@ -21,14 +21,27 @@ install(FILES
     ${PROJECT_BINARY_DIR}/animationmodelConfigVersion.cmake
     DESTINATION ${ANIMATIONMODEL_CMAKE_DIR})
 
-# animationmodel_pkg_config(NAME TEMPLATE MACRO_BASE): NAME.pc from the
-# template, with the static define when the libraries are static. The file
-# locates the prefix from its own folder, so an installed tree can be moved.
+# animationmodel_pkg_config(NAME TEMPLATE MACRO_BASE [FILES] [PRIVATE PACKAGE...]):
+# NAME.pc from the template, with the static define when the libraries are
+# static, and a Requires.private line (@ANIMATIONMODEL_PC_REQUIRES_PRIVATE@)
+# naming the PACKAGEs the library links privately, and animationmodel-files
+# for a library that links the files layer (FILES) when it is static. The
+# file locates the prefix from its own folder, so an installed tree can be moved.
 function(animationmodel_pkg_config name template base)
+    cmake_parse_arguments(ARG "FILES" "" "PRIVATE" ${ARGN})
     if(ANIMATIONMODEL_SHARED)
         set(ANIMATIONMODEL_PC_CFLAGS "")
     else()
         set(ANIMATIONMODEL_PC_CFLAGS " -D${base}_STATIC_DEFINE")
+        if(ARG_FILES)
+            list(APPEND ARG_PRIVATE animationmodel-files)
+        endif()
+    endif()
+    list(TRANSFORM ARG_PRIVATE APPEND " = ${PROJECT_VERSION}")
+    list(JOIN ARG_PRIVATE ", " privates)
+    set(ANIMATIONMODEL_PC_REQUIRES_PRIVATE "")
+    if(privates)
+        set(ANIMATIONMODEL_PC_REQUIRES_PRIVATE "Requires.private: ${privates}")
     endif()
     file(RELATIVE_PATH ANIMATIONMODEL_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
     string(REGEX REPLACE "/$" "" ANIMATIONMODEL_PC_PREFIX "${ANIMATIONMODEL_PC_PREFIX}")
@@ -36,13 +49,18 @@ function(animationmodel_pkg_config name template base)
     install(FILES ${PROJECT_BINARY_DIR}/${name}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endfunction()
 animationmodel_pkg_config(animationmodel animationmodel.pc.in ANIMATIONMODEL)
+# The files layer's archive, which the static libraries link (none of it is installed with shared ones).
+if(NOT ANIMATIONMODEL_SHARED)
+    animationmodel_pkg_config(animationmodel-files animationmodel-files.pc.in ANIMATIONMODEL_FILES)
+endif()
 
-# animationmodel_companion_pkg_config(NAME MACRO_BASE LIBRARY REQUIRES DESCRIPTION):
-# NAME.pc of a companion library, which requires the pkg-config package REQUIRES.
+# animationmodel_companion_pkg_config(NAME MACRO_BASE LIBRARY REQUIRES DESCRIPTION [FILES] [PRIVATE PACKAGE...]):
+# NAME.pc of a companion library, which requires the pkg-config package
+# REQUIRES (FILES and PRIVATE as for animationmodel_pkg_config).
 function(animationmodel_companion_pkg_config name base library requires description)
     set(ANIMATIONMODEL_PC_NAME ${name})
     set(ANIMATIONMODEL_PC_LIBRARY ${library})
     set(ANIMATIONMODEL_PC_REQUIRES ${requires})
     set(ANIMATIONMODEL_PC_DESCRIPTION ${description})
-    animationmodel_pkg_config(${name} animationmodel-companion.pc.in ${base})
+    animationmodel_pkg_config(${name} animationmodel-companion.pc.in ${base} ${ARGN})
 endfunction()

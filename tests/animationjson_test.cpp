@@ -1,5 +1,6 @@
 #include <animationmodel/animationjson.h>
 #include <animationmodel/animationjsonload.h>
+#include <animationmodel/files/readtext.h>
 
 #include "boundedchild.h"
 #include "expect_throw_msg.h"
@@ -389,12 +390,13 @@ TEST(AnimationJson, Files)
     EXPECT_EQ(timeline, loadTimeline(file.string()));
 
     // Failures name the file and leave everything as it was, no stray file.
-    EXPECT_THROW_MSG(saveText("x", (dir.path / "missing" / "a.json").string()), std::system_error,
+    EXPECT_THROW_MSG(saveTimeline(timeline, (dir.path / "missing" / "a.json").string()), std::system_error,
                      (dir.path / "missing" / "a.json").string() + ": No such file or directory");
     EXPECT_THROW_MSG(loadTimeline((dir.path / "none.json").string()), std::system_error,
                      (dir.path / "none.json").string() + ": No such file or directory");
-    EXPECT_THROW_MSG(readText(dir.path.string()), std::system_error, dir.path.string() + ": Is a directory");
-    EXPECT_THROW_MSG(saveText("x", dir.path.string()), std::system_error, dir.path.string() + ": Is a directory");
+    EXPECT_THROW_MSG(loadTimeline(dir.path.string()), std::system_error, dir.path.string() + ": Is a directory");
+    EXPECT_THROW_MSG(saveTimeline(timeline, dir.path.string()), std::system_error,
+                     dir.path.string() + ": Is a directory");
     EXPECT_EQ(timelineToJson(timeline), fileText(file));
     std::size_t entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path)) {
@@ -521,102 +523,6 @@ TEST(AnimationJson, DecimalTextRoundsOnceToFloat)
     }
 }
 
-TEST(AnimationJson, SavingNeverDestroys)
-{
-    const TempDir dir;
-    const std::string text = animationToJson(canonicalModel());
-    const auto inode = [](const std::filesystem::path& path) {
-        struct stat status { };
-        ::stat(path.c_str(), &status);
-        return status;
-    };
-
-    // A single-link file is replaced by rename: a new inode, the old mode
-    // without set-user-ID and set-group-ID, the old owner (as root).
-    const std::filesystem::path file = dir.path / "file.json";
-    saveText("old", file.string());
-    ::chmod(file.c_str(), 06754);
-    const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(0, ::chown(file.c_str(), 1234, 4321));
-    }
-    const struct stat before = inode(file);
-    saveText(text, file.string());
-    const struct stat after = inode(file);
-    EXPECT_NE(before.st_ino, after.st_ino);
-    EXPECT_EQ(0754u, after.st_mode & 07777);
-    if (root) {
-        EXPECT_EQ(1234u, after.st_uid);
-        EXPECT_EQ(4321u, after.st_gid);
-    }
-    EXPECT_EQ(text, fileText(file));
-
-    // More than one hard link: refused, both names unchanged.
-    const std::filesystem::path linked = dir.path / "linked.json";
-    std::filesystem::create_hard_link(file, linked);
-    EXPECT_THROW_MSG(saveText("new", linked.string()), std::system_error,
-                     linked.string() + " has 2 hard links; it was not replaced, to keep them: Too many links");
-    EXPECT_EQ(text, fileText(file));
-    EXPECT_EQ(after.st_ino, inode(linked).st_ino);
-
-    // A FIFO is written, not replaced.
-    const std::filesystem::path fifo = dir.path / "fifo";
-    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
-    std::string received;
-    std::thread reader([&] { received = fileText(fifo); });
-    saveText(text, fifo.string());
-    reader.join();
-    EXPECT_EQ(text, received);
-    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
-
-    // A device is written in place, even when the write fails.
-    EXPECT_THROW_MSG(saveText(text, "/dev/full"), std::system_error, "/dev/full: No space left on device");
-    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
-    const std::filesystem::path device = dir.path / "null";
-    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
-        saveText(text, device.string());
-        EXPECT_TRUE(std::filesystem::is_character_file(device));
-    }
-
-    // A dangling link creates the file it names; a name of 250 bytes fits.
-    std::filesystem::create_symlink("target.json", dir.path / "dangling.json");
-    saveText(text, (dir.path / "dangling.json").string());
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.path / "dangling.json"));
-    EXPECT_EQ(text, fileText(dir.path / "target.json"));
-    const std::filesystem::path longName = dir.path / (std::string(245, 'n') + ".json");
-    saveText(text, longName.string());
-    EXPECT_EQ(text, fileText(longName));
-    // Refusals name the file: a path through a file, a dangling link into a
-    // missing folder.
-    EXPECT_THROW_MSG(saveText(text, (file / "x.json").string()), std::system_error,
-                     (file / "x.json").string() + ": Not a directory");
-    std::filesystem::create_symlink("missing/target.json", dir.path / "nowhere.json");
-    EXPECT_THROW_MSG(saveText(text, (dir.path / "nowhere.json").string()), std::system_error,
-                     (dir.path / "nowhere.json").string() + ": No such file or directory");
-    // A regular file is replaced atomically wherever its name lies: here,
-    // through an open file's descriptor under /proc.
-    const std::filesystem::path opened = dir.path / "opened.json";
-    saveText("a much longer old text than the new one", opened.string());
-    const int fd = ::open(opened.c_str(), O_RDONLY);
-    const struct stat beforeProc = inode(opened);
-    saveText("new", "/proc/self/fd/" + std::to_string(fd));
-    ::close(fd);
-    EXPECT_EQ("new", fileText(opened));
-    EXPECT_NE(beforeProc.st_ino, inode(opened).st_ino);
-    // A name without a folder is replaced in the current one.
-    const std::filesystem::path current = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path);
-    saveText(text, "here.json");
-    std::filesystem::current_path(current);
-    EXPECT_EQ(text, fileText(dir.path / "here.json"));
-    // No temporary file is left behind.
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path)) {
-        ++entries;
-    }
-    EXPECT_EQ(std::filesystem::exists(device) ? 10u : 9u, entries);
-}
-
 TEST(AnimationJson, NamesWithEveryEscape)
 {
     const std::string name = std::string("q\"b\\s\bf\fn\nr\rt\tc\x01") + "\x1f" + "/\xC3\xA9";
@@ -637,122 +543,19 @@ TEST(AnimationJson, NamesWithEveryEscape)
     const TempDir dir;
     const std::filesystem::path empty = dir.path / "empty.json";
     std::ofstream(empty).close();
-    EXPECT_EQ("", readText(empty.string()));
     EXPECT_THROW_MSG(loadDocument(empty.string()), AnimationJsonError, "1:1: The document is empty.");
-}
-
-TEST(AnimationJson, Utf8Repaired)
-{
-    const std::string bad = "\xEF\xBF\xBD";
-    const std::pair<std::string, std::string> cases[] = {
-        {"plain \xC3\xA9 \xE2\x88\x9E \xF0\x9F\x8E\xAC", "plain \xC3\xA9 \xE2\x88\x9E \xF0\x9F\x8E\xAC"},
-        {"a\xFF"
-         "b",
-         "a" + bad + "b"},
-        {"\xC0\x80", bad + bad},                     // overlong
-        {"\xED\xA0\x80", bad + bad + bad},           // surrogate
-        {"\xF4\x90\x80\x80", bad + bad + bad + bad}, // past U+10FFFF
-        {"x\xE2\x82", "x" + bad + bad},              // cut short at the end
-        {"\xE2\x82"
-         "A",
-         bad + bad + "A"}, // cut short before a letter
-        {"", ""},
-    };
-    for (const auto& [text, repaired] : cases) {
-        EXPECT_EQ(repaired, utf8Repaired(text)) << text;
-    }
-}
-
-TEST(AnimationJson, SavingAStream)
-{
-    const TempDir dir;
-    const std::string file = (dir.path / "table.csv").string();
-    // Pieces make one file.
-    saveStream(
-        [](const TextWriter& write) {
-            write("a,");
-            write("");
-            write("b\n");
-        },
-        file, SaveWarning());
-    EXPECT_EQ("a,b\n", readText(file));
-    // A producer that throws leaves the file as it was, and no new file beside it.
-    EXPECT_THROW(saveStream(
-                     [](const TextWriter& write) {
-                         write("partial");
-                         throw std::invalid_argument("refused");
-                     },
-                     file, SaveWarning()),
-                 std::invalid_argument);
-    EXPECT_EQ("a,b\n", readText(file));
-    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()));
-    // A failed write stops the producer and is reported for the path.
-    int piecesAfterFailure = 0;
-    EXPECT_THROW_MSG(saveStream(
-                         [&](const TextWriter& write) {
-                             write("x");
-                             ++piecesAfterFailure;
-                         },
-                         "/dev/full", SaveWarning()),
-                     std::system_error, "/dev/full: No space left on device");
-    EXPECT_EQ(0, piecesAfterFailure);
-}
-
-// Saved to the process's own standard output, the text follows what the C
-// stream already holds, as a program's printf and its -o /dev/stdout are
-// read; a stream that cannot take it is an error. In a child whose standard
-// output is a file (or /dev/full), so that the test's own stays untouched.
-TEST(AnimationJson, SavingToStandardOutputComesAfterWhatIsBuffered)
-{
-    const TempDir dir;
-    const std::string file = (dir.path / "out.txt").string();
-    for (const std::string& target : {file, std::string("/dev/full")}) {
-        std::fflush(nullptr); // the child starts with nothing of the test's own output
-        const pid_t child = ::fork();
-        ASSERT_NE(-1, child);
-        if (child == 0) {
-            const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0) {
-                ::_exit(3);
-            }
-            std::fputs("buffered ", stdout); // a file: fully buffered, not yet written
-            int status = 0;
-            try {
-                saveText("saved\n", "/dev/stdout");
-            } catch (const std::system_error&) {
-                status = 2;
-            }
-            std::clearerr(stdout);
-            ::_exit(status); // without flushing again
-        }
-        int status = -1;
-        ASSERT_EQ(child, ::waitpid(child, &status, 0));
-        ASSERT_TRUE(WIFEXITED(status));
-        if (target == file) {
-            EXPECT_EQ(0, WEXITSTATUS(status));
-            EXPECT_EQ("buffered saved\n", readText(file));
-        } else {
-            EXPECT_EQ(2, WEXITSTATUS(status)); // the buffered text could not be written
-        }
-    }
 }
 
 // A device or a pipe is read only as far as a JSON text can go: up to its
 // first NUL byte. A regular file is read whole, whatever it holds.
 TEST(AnimationJson, ReadingALimitedFile)
 {
-    EXPECT_EQ(SIZE_MAX, jsonReadLimit("{}", 0));
     EXPECT_EQ(3u, jsonReadLimit(std::string_view("ab\0cd\0", 6), 0));
-    EXPECT_EQ(6u, jsonReadLimit(std::string_view("ab\0cd\0", 6), 3)); // only the new bytes are looked at
-    EXPECT_EQ(1u, jsonReadLimit(std::string_view("\0", 1), 0));
-    EXPECT_EQ("", readText("/dev/null", ReadLimit()));
-    EXPECT_EQ("", readText("/dev/null", jsonReadLimit));
 
     const TempDir dir;
     const std::string file = (dir.path / "nul.json").string();
     const std::string bytes("{\0}\xFF", 4);
     std::ofstream(file, std::ios::binary) << bytes;
-    EXPECT_EQ(bytes, readText(file, jsonReadLimit));
     // Loaded, the text stops at the NUL byte all the same.
     EXPECT_THROW_MSG(loadAnimation(file), AnimationJsonError, "1:2: Missing a name for object member.");
 

@@ -5,6 +5,8 @@
 #include <animationmodel/animationjson.h>
 #include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipfile.h>
+#include <animationmodel/files/readtext.h>
+#include <animationmodel/files/savetext.h>
 
 #include <cmath>
 #include <cstring>

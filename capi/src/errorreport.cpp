@@ -1,6 +1,7 @@
 #include "errorreport.h"
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/files/utf8.h>
 
 #include <cstring>
 #include <new>

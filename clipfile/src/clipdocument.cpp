@@ -1,9 +1,10 @@
 // Binary clip files of documents: compiled into a clip and written, or read
 // into aligned memory, checked, and rebuilt.
 #include <animationmodel/animationclip.h>
-#include <animationmodel/animationjson.h>
 #include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipfile.h>
+#include <animationmodel/files/savetext.h>
+#include <animationmodel/files/utf8.h>
 
 #include <cstring>
 #include <memory>

@@ -3,7 +3,8 @@
 // arrays), so that no read ever leaves the given bytes.
 #include "cliplayout.h"
 
-#include <animationmodel/animationjson.h>
+#include <animationmodel/files/utf8.h>
+#include <animationmodel/files/readtext.h>
 #include <animationmodel/clipfile.h>
 
 #include <algorithm>
@@ -313,7 +314,7 @@ std::size_t clipReadLimit(std::string_view bytes, std::size_t chunkStart) noexce
 {
     if (!isClipFile(bytes)) {
         // Also the first bytes of a clip so far: its magic number holds no NUL byte.
-        return jsonReadLimit(bytes, chunkStart);
+        return textReadLimit(bytes, chunkStart);
     }
     if (bytes.size() < fileSizeAt + sizeof(std::uint64_t)) {
         return SIZE_MAX;

@@ -6,6 +6,7 @@
 // whose names are UTF-8.
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/files/utf8.h>
 #include <animationmodel/clipfile.h>
 
 #include "../../tests/runtime/randomclips.h"

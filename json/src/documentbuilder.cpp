@@ -322,7 +322,7 @@ bool DocumentBuilder::specialFloat(std::string_view text, float& value)
 bool DocumentBuilder::effectName(std::string_view name)
 {
     for (const AnimationKeyCommandEffect effect : {Linear, Held1, Held2, Held3}) {
-        if (name == jsonformat::effectName(effect)) {
+        if (name == Korva::effectName(effect)) {
             _effect = effect;
             return true;
         }

@@ -4,10 +4,10 @@
 // Reading: the SAX handler that builds a document while RapidJSON parses it.
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/files/utf8.h>
 
 #include "formatnames.h"
 #include "jsonnumbers.h"
-#include "utf8.h"
 
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>

@@ -2,6 +2,7 @@
 // that turns every exception into a status and a fixed-size error value.
 #include <animationmodel/animationjsonload.h>
 #include <animationmodel/clipbuilder.h>
+#include <animationmodel/files/readtext.h>
 
 #include "documentreader.h"
 

@@ -1,6 +1,7 @@
 // Reading: documents parsed with RapidJSON into the library's values, every
 // refusal located by line, column and JSON Pointer.
 #include <animationmodel/animationjson.h>
+#include <animationmodel/files/valuetext.h>
 
 #include "documentbuilder.h"
 #include "documentreader.h"

@@ -1,8 +1,10 @@
 // Writing: the canonical layout of animations and timelines.
 #include <animationmodel/animationjson.h>
 
+#include <animationmodel/files/utf8.h>
+#include <animationmodel/files/valuetext.h>
+
 #include "formatnames.h"
-#include "utf8.h"
 
 #include <charconv>
 #include <cmath>
@@ -193,14 +195,6 @@ std::size_t estimatedSize(const LayerMap& phase)
 
 } // namespace
 
-std::string effectText(AnimationKeyCommandEffect effect)
-{
-    if (const char* name = effectName(effect)) {
-        return name;
-    }
-    return std::to_string(static_cast<std::int32_t>(effect));
-}
-
 std::string jsonString(std::string_view text)
 {
     std::string out;
@@ -209,19 +203,6 @@ std::string jsonString(std::string_view text)
         throw std::invalid_argument("Could not write \"" + std::string(text) + "\" as JSON: it is not valid UTF-8");
     }
     return out;
-}
-
-std::string floatText(float value)
-{
-    if (std::isnan(value)) {
-        return "NaN";
-    }
-    if (std::isinf(value)) {
-        return value > 0 ? "Infinity" : "-Infinity";
-    }
-    char digits[32];
-    const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
-    return std::string(digits, written.ptr);
 }
 
 std::string animationToJson(const Animation& animation)

@@ -3,6 +3,8 @@
 #include "playerassets.h"
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/files/utf8.h>
+#include <animationmodel/files/valuetext.h>
 #include <animationmodel/animationsvg.h>
 
 #include <algorithm>

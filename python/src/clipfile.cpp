@@ -9,6 +9,8 @@
 
 #include <animationmodel/animationjson.h>
 #include <animationmodel/clipfile.h>
+#include <animationmodel/files/readtext.h>
+#include <animationmodel/files/savetext.h>
 
 #include <string>
 #include <utility>

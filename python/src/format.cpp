@@ -6,6 +6,8 @@
 #include "bindings.h"
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/files/readtext.h>
+#include <animationmodel/files/savetext.h>
 
 #include <string>
 #include <utility>

@@ -1,6 +1,6 @@
 #include "reprs.h"
 
-#include <animationmodel/animationjson.h>
+#include <animationmodel/files/valuetext.h>
 
 #include <cmath>
 #include <cstdint>

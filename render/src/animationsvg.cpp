@@ -1,6 +1,7 @@
 #include <animationmodel/animationsvg.h>
 
-#include <animationmodel/animationjson.h>
+#include <animationmodel/files/utf8.h>
+#include <animationmodel/files/valuetext.h>
 
 #include "svgheader.h"
 #include "svgparts.h"

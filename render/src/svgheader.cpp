@@ -2,7 +2,7 @@
 
 #include "svgparts.h"
 
-#include <animationmodel/animationjson.h>
+#include <animationmodel/files/valuetext.h>
 
 #include <iterator>
 #include <utility>

@@ -81,9 +81,10 @@ find_program(PKG_CONFIG NAMES pkg-config pkgconf REQUIRED)
 set(strict -Wall -Wextra -Wpedantic -Wconversion -Wshadow -Wfloat-equal -Werror)
 separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
 get_filename_component(libdir ${pc_dir} DIRECTORY)
-foreach(program "animationmodel-json main.cpp" "animationmodel-player page.cpp -fvisibility=hidden")
+foreach(program "animationmodel-json main.cpp" "animationmodel-player,animationmodel-json page.cpp -fvisibility=hidden")
     separate_arguments(program)
     list(POP_FRONT program package source)
+    string(REPLACE "," ";" package "${package}")
     execute_process(COMMAND ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pc_dir}
             ${PKG_CONFIG} --cflags --libs ${package}
         OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE result)

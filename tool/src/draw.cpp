@@ -4,6 +4,7 @@
 
 #include <animationmodel/animationalgorithms.h>
 #include <animationmodel/animationjson.h>
+#include <animationmodel/files/valuetext.h>
 #include <animationmodel/animationplayer.h>
 #include <animationmodel/animationsampler.h>
 #include <animationmodel/animationsvg.h>

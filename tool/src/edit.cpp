@@ -3,6 +3,7 @@
 
 #include <animationmodel/animationalgorithms.h>
 #include <animationmodel/animationjson.h>
+#include <animationmodel/files/valuetext.h>
 
 #include <CLI/CLI.hpp>
 

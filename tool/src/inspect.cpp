@@ -2,6 +2,7 @@
 #include "commandline.h"
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/files/valuetext.h>
 #include <animationmodel/clipfile.h>
 
 #include <CLI/CLI.hpp>

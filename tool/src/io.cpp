@@ -1,6 +1,7 @@
 #include "io.h"
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/files/utf8.h>
 #include <animationmodel/clipfile.h>
 
 #include <cerrno>
@@ -27,53 +28,17 @@ std::string inputName(const std::string& file)
 
 namespace {
 
-// Where the byte after `lead` may lie in a valid UTF-8 sequence: past the
-// overlong forms, the surrogates and U+10FFFF, and past U+0080 to U+009F,
-// the C1 controls.
-std::pair<unsigned int, unsigned int> secondByteRange(unsigned int lead)
-{
-    switch (lead) {
-    case 0xC2:
-    case 0xE0: return {0xA0, 0xBF};
-    case 0xED: return {0x80, 0x9F};
-    case 0xF0: return {0x90, 0xBF};
-    case 0xF4: return {0x80, 0x8F};
-    default: return {0x80, 0xBF};
-    }
-}
-
-// The length of a UTF-8 sequence that starts with `lead` (not ASCII), 0 if none does.
-std::size_t sequenceLength(unsigned int lead)
-{
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        return 2;
-    }
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        return 3;
-    }
-    return lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
-}
-
 // The length of the UTF-8 sequence at `i` of `text` if it is a valid one
-// and not a control character (U+0000 to U+001F, U+007F to U+009F); else 0.
+// and not a control character (U+0000 to U+001F, U+007F, and the C1
+// controls U+0080 to U+009F, written C2 80 to C2 9F); else 0.
 std::size_t printableSequence(const std::string& text, std::size_t i)
 {
-    const auto byte = [&](std::size_t k) { return k < text.size() ? static_cast<unsigned char>(text[k]) : 0u; };
-    const unsigned int lead = byte(i);
+    const auto lead = static_cast<unsigned char>(text[i]);
     if (lead < 0x80) {
         return lead >= 0x20 && lead != 0x7F ? 1 : 0;
     }
-    const std::size_t length = sequenceLength(lead);
-    const auto [low, high] = secondByteRange(lead);
-    if (length == 0 || byte(i + 1) < low || byte(i + 1) > high) {
-        return 0;
-    }
-    for (std::size_t k = 2; k < length; ++k) {
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
+    const std::size_t length = utf8SequenceLength(text, i);
+    return lead == 0xC2 && length == 2 && static_cast<unsigned char>(text[i + 1]) < 0xA0 ? 0 : length;
 }
 
 std::string escapedByte(unsigned char byte)

@@ -4,7 +4,7 @@
 // The tool's input and output: bounded reading, checked writing, and the
 // errors that decide the exit status.
 
-#include <animationmodel/animationjson.h>
+#include <animationmodel/files/savetext.h>
 
 #include <cstdint>
 #include <stdexcept>

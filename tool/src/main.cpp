@@ -6,6 +6,7 @@
 // usage line). Each subcommand lives with its kin (inspect.cpp, format.cpp,
 // edit.cpp, draw.cpp); this file holds their table and the parsing.
 #include "commandline.h"
+#include "signals.h"
 
 #include <CLI/CLI.hpp>
 
@@ -179,6 +180,7 @@ std::optional<int> parseCommandLine(CLI::App& app, int argc, char** argv, std::s
 
 int main(int argc, char** argv)
 {
+    removeTemporariesOnSignals();
     CLI::App app(
         "Inspects, checks, formats, cuts, fits, splits, samples, draws, plays and compiles animationmodel files.\n"
         "FILE may be - for standard input, and a JSON document or a binary clip file; JSON goes to\n"

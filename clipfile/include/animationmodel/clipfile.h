@@ -29,10 +29,12 @@ inline constexpr std::string_view clipFileMagic{"\x89"
 /// True when `bytes` start with `clipFileMagic` (the file may still be refused).
 ANIMATIONMODEL_CLIPFILE_EXPORT bool isClipFile(std::string_view bytes) noexcept;
 
-/// The `ReadLimit` (see `readText`) of a binary clip file or a JSON text:
-/// bytes that start with `clipFileMagic` up to the size their header gives
-/// (at least the header's 72 bytes), and no further, so that a pipe whose
-/// writer stays open ends the read; any others as `jsonReadLimit`.
+/// How much of a binary clip file or a JSON text a reader needs, given the
+/// bytes read so far (new from `chunkStart` on; SIZE_MAX: all): bytes that
+/// start with `clipFileMagic` up to the size their header gives (at least
+/// the header's 72 bytes), and no further, so that a pipe whose writer stays
+/// open ends the read; any others up to their first NUL byte, as
+/// `jsonReadLimit`.
 ANIMATIONMODEL_CLIPFILE_EXPORT std::size_t clipReadLimit(std::string_view bytes, std::size_t chunkStart) noexcept;
 
 /// The bytes of the binary clip file of `arrays`, which must satisfy the
@@ -74,7 +76,7 @@ private:
 ANIMATIONMODEL_CLIPFILE_EXPORT std::string clipFileOf(const AnimationDocument& document);
 /// The document of the binary clip file `bytes` (any alignment); throws ClipFileError.
 ANIMATIONMODEL_CLIPFILE_EXPORT AnimationDocument documentFromClipFile(std::string_view bytes);
-/// Writes the binary clip file of `document` to `path` with the rules of `saveText`.
+/// Writes the binary clip file of `document` to `path` as `saveAnimation` writes JSON.
 ANIMATIONMODEL_CLIPFILE_EXPORT void saveClipFile(const AnimationDocument& document, const std::string& path);
 
 } // namespace Korva

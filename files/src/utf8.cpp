@@ -1,8 +1,6 @@
-#include "utf8.h"
+#include <animationmodel/files/utf8.h>
 
-#include <animationmodel/animationjson.h>
-
-namespace Korva::jsonformat {
+namespace Korva {
 
 std::size_t utf8SequenceLength(std::string_view text, std::size_t i) noexcept
 {
@@ -50,21 +48,12 @@ bool isValidUtf8(std::string_view text) noexcept
     return true;
 }
 
-} // namespace Korva::jsonformat
-
-namespace Korva {
-
-bool isValidUtf8(std::string_view text) noexcept
-{
-    return jsonformat::isValidUtf8(text);
-}
-
 std::string utf8Repaired(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = jsonformat::utf8SequenceLength(text, i);
+        const std::size_t length = utf8SequenceLength(text, i);
         if (length == 0) {
             out += "\xEF\xBF\xBD";
             ++i;

@@ -103,6 +103,13 @@ AnimationClip AnimationClip::borrowing(const ClipArrays& arrays) noexcept
     return clip;
 }
 
+AnimationClip AnimationClip::copying(const ClipArrays& arrays)
+{
+    AnimationClip clip;
+    clip._storage = copyOf(arrays, clip._arrays);
+    return clip;
+}
+
 std::optional<AnimationClip> AnimationClip::tryCompile(const Animation& animation, bool fromTimeline) noexcept
 {
     try {

@@ -52,6 +52,9 @@ public:
     /// `checkClipArrays`) and keeps them alive and unchanged while the clip or
     /// a copy of it (which borrows too) is used.
     ANIMATIONMODEL_EXPORT static AnimationClip borrowing(const ClipArrays& arrays) noexcept;
+    /// A clip that owns a copy of `arrays` (one allocation, the arrays copied as they are), which must satisfy every
+    /// invariant of `ClipArrays` and need not outlive the call: e.g. a binary clip file's, checked.
+    ANIMATIONMODEL_EXPORT static AnimationClip copying(const ClipArrays& arrays);
     /// Like the constructor, but returns nothing instead of throwing.
     ANIMATIONMODEL_EXPORT static std::optional<AnimationClip> tryCompile(const Animation& animation,
                                                                          bool fromTimeline = false) noexcept;

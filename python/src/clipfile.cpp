@@ -9,6 +9,7 @@
 
 #include <animationmodel/animationjson.h>
 #include <animationmodel/clipfile.h>
+#include <animationmodel/clipload.h>
 
 #include <string>
 #include <utility>
@@ -91,7 +92,9 @@ AnimationDocument loadDocument(const py::object& source, Expect expect)
     {
         GilReleased release;
         const std::string bytes = from.path ? readText(from.input, clipReadLimit) : from.input;
-        document = isClipFile(bytes) ? documentFromClipFile(bytes) : documentFromJsonOf(bytes, expect);
+        document = expect == Expect::Any ? documentFromBytes(bytes)
+                   : isClipFile(bytes)    ? documentFromClipFile(bytes)
+                                          : documentFromJsonOf(bytes, expect);
     }
     const bool animation = std::holds_alternative<Animation>(document);
     if (expect == Expect::Animation && !animation) {

@@ -11,13 +11,8 @@ namespace {
 
 int compile(const Options& o)
 {
-    std::string bytes;
-    try {
-        bytes = clipFileOf(loadDocument(o, o.file));
-    } catch (const std::invalid_argument& refusal) {
-        throw InputError(shownName(o.file) + ": " + refusal.what());
-    }
-    writeOutput(bytes, o.out);
+    // A binary clip file is written again from its own arrays, never rebuilt and compiled.
+    writeOutput(clipFileBytes(loadClip(o, o.file).clip().arrays()), o.out);
     return 0;
 }
 

@@ -16,6 +16,8 @@
 
 namespace Korva {
 
+static_assert(clipfile::fpsAt == clipFileFpsOffset, "the frame rate lies where clipfile.h says");
+
 using namespace clipfile;
 
 namespace {
@@ -196,16 +198,21 @@ Rule ruleOf(int invariant) noexcept
     static constexpr Rule rules[] = {
         {sectionCount, fpsAt, "the frame rate is not a finite number greater than 0"},
         {sectionCount, phaseLengthsAt, "the phase lengths add up to more than 2^64 - 1 frames"},
-        {sectionOf(&ClipArrays::nameOffsets), 0, "the name offsets do not run in order from 0 to the size of the names"},
+        {sectionOf(&ClipArrays::nameOffsets), 0,
+         "the name offsets do not run in order from 0 to the size of the names"},
         {sectionOf(&ClipArrays::names), 0, "the channel names are not in strictly increasing byte-wise order"},
-        {sectionOf(&ClipArrays::entries), 0, "an entry flag is neither 0 nor 1, or a channel has no entry in any phase"},
+        {sectionOf(&ClipArrays::entries), 0,
+         "an entry flag is neither 0 nor 1, or a channel has no entry in any phase"},
         {sectionOf(&ClipArrays::trackKeys), 0,
          "the track key offsets do not run in order to the number of keys, or a track with "
          "keys has no entry"},
         {sectionOf(&ClipArrays::durations), 0, "a key lasts 0 frames"},
-        {sectionOf(&ClipArrays::linearArgs), 0, "the number of linear arguments is not twice the number of Linear keys"},
-        {sectionOf(&ClipArrays::trackFrames), 0, "a track's frames or a phase length disagree with the keys' durations"},
-        {sectionOf(&ClipArrays::trackBlocks), 0, "the track block offsets disagree with the keys (one block per 64 keys)"},
+        {sectionOf(&ClipArrays::linearArgs), 0,
+         "the number of linear arguments is not twice the number of Linear keys"},
+        {sectionOf(&ClipArrays::trackFrames), 0,
+         "a track's frames or a phase length disagree with the keys' durations"},
+        {sectionOf(&ClipArrays::trackBlocks), 0,
+         "the track block offsets disagree with the keys (one block per 64 keys)"},
         {sectionOf(&ClipArrays::blockFrames), 0, "a block's start frame disagrees with the keys' durations"},
         {sectionOf(&ClipArrays::blockLinears), 0, "a block's count of Linear keys disagrees with the keys' effects"},
         {sectionOf(&ClipArrays::blockHeld), 0, "a block's held value disagrees with the keys' Linear end values"},
@@ -235,8 +242,8 @@ ClipFileCheck checkArrays(const unsigned char* bytes, const ClipArrays& arrays) 
         const std::string_view name(arrays.names.data + from,
                                     static_cast<std::size_t>(arrays.nameOffsets[c + 1] - from));
         if (!isValidUtf8(name)) {
-            return refused(elementAt(bytes, sectionOf(&ClipArrays::names), from), "the name of channel %" PRIu64 " is not valid UTF-8",
-                           c);
+            return refused(elementAt(bytes, sectionOf(&ClipArrays::names), from),
+                           "the name of channel %" PRIu64 " is not valid UTF-8", c);
         }
     }
     return {};

@@ -5,6 +5,8 @@
 
 #include "documentreader.h"
 
+#include <animationmodel/loadrefusal.h>
+
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -94,6 +96,8 @@ JsonLoadStatus recordCurrentException(JsonLoadError& error) noexcept
         return recordAt(error, JsonLoadStatus::Refused, refusal);
     } catch (const AnimationJsonError& fault) {
         return recordAt(error, JsonLoadStatus::Invalid, fault);
+    } catch (const LoadRefusal& refusal) {
+        return recordLoadFailure(error, JsonLoadStatus::Refused, refusal.what());
     } catch (const std::bad_alloc&) {
         return recordLoadFailure(error, JsonLoadStatus::OutOfMemory, "out of memory");
     } catch (const std::length_error& tooLong) {

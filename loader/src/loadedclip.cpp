@@ -4,6 +4,9 @@
 
 #include <animationmodel/animationjson.h>
 #include <animationmodel/clipfile.h>
+#include <animationmodel/loadrefusal.h>
+
+#include <cmath>
 
 #include <cstring>
 #include <stdexcept>
@@ -31,6 +34,29 @@ AnimationClip viewChecked(const void* data, std::size_t size)
     return AnimationClip::borrowing(arrays);
 }
 
+// Throws a LoadRefusal when `options` refuse the binary clip `clip`, read from the file that starts at `file`: the
+// place of the refused value is its byte in the file.
+void checkOptions(const AnimationClip& clip, const void* file, const JsonLoadOptions& options)
+{
+    const ClipArrays& arrays = clip.arrays();
+    const auto byteOf = [&](const void* at) {
+        return std::to_string(static_cast<const char*>(at) - static_cast<const char*>(file));
+    };
+    if (options.refuseNonFiniteArguments) {
+        for (std::uint64_t a = 0; a < arrays.linearArgs.size; ++a) {
+            if (!std::isfinite(arrays.linearArgs[a])) {
+                throw LoadRefusal("byte " + byteOf(arrays.linearArgs.data + a) + ": "
+                                  + LoadRefusal::nonFiniteArgumentText());
+            }
+        }
+    }
+    // A timeline has no frame rate of its own: as for a JSON timeline, the minimum is not asked.
+    if (!arrays.fromTimeline && options.minimumFps > 0.0f && arrays.fps < options.minimumFps) {
+        throw LoadRefusal("byte " + std::to_string(clipFileFpsOffset) + ": "
+                          + LoadRefusal::lowFpsText(arrays.fps, options.minimumFps));
+    }
+}
+
 } // namespace
 
 LoadedClip::LoadedClip() noexcept = default;
@@ -48,11 +74,12 @@ LoadedClip LoadedClip::fromBytes(std::string bytes, const JsonLoadOptions& optio
         return LoadedClip(AnimationClip(documentFromJson(bytes, options)));
     }
     if (!isAligned(bytes.data())) {
-        return copyingBinary(bytes.data(), bytes.size());
+        return copyingBinary(bytes.data(), bytes.size(), options);
     }
     LoadedClip loaded;
     loaded._file = std::move(bytes); // a file's bytes are more than a short string's: the buffer stays
     loaded._clip = viewChecked(loaded._file.data(), loaded._file.size());
+    checkOptions(loaded._clip, loaded._file.data(), options);
     loaded._binary = true;
     return loaded;
 }
@@ -62,7 +89,7 @@ LoadedClip LoadedClip::fromFile(const std::string& path, const JsonLoadOptions& 
     return fromBytes(readText(path, clipReadLimit), options);
 }
 
-LoadedClip LoadedClip::copyingBinary(const void* data, std::size_t size)
+LoadedClip LoadedClip::copyingBinary(const void* data, std::size_t size, const JsonLoadOptions& options)
 {
     if (const ClipFileCheck sized = checkClipFileSize(data, size); !sized) {
         throw ClipFileError(sized);
@@ -74,14 +101,16 @@ LoadedClip LoadedClip::copyingBinary(const void* data, std::size_t size)
         throw ClipFileError(check);
     }
     loaded._clip = AnimationClip::borrowing(arrays);
+    checkOptions(loaded._clip, loaded._words.get(), options);
     loaded._binary = true;
     return loaded;
 }
 
-LoadedClip LoadedClip::viewingBinary(const void* data, std::size_t size)
+LoadedClip LoadedClip::viewingBinary(const void* data, std::size_t size, const JsonLoadOptions& options)
 {
     LoadedClip loaded;
     loaded._clip = viewChecked(data, size);
+    checkOptions(loaded._clip, data, options);
     loaded._binary = true;
     return loaded;
 }

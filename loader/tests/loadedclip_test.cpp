@@ -3,6 +3,7 @@
 #include <animationmodel/clipfile.h>
 #include <animationmodel/clipload.h>
 #include <animationmodel/loadedclip.h>
+#include <animationmodel/loadrefusal.h>
 
 #include <gtest/gtest.h>
 
@@ -94,8 +95,8 @@ TEST(LoadedClip, ABinaryClipAndItsJsonGiveTheSameClipThroughEveryFunction)
         EXPECT_TRUE(owned.ownsArrays());
         const AnimationClip ownedCopy = fromFile.ownedClip();
         EXPECT_TRUE(ownedCopy.ownsArrays());
-        for (const AnimationClip* clip :
-             {&loaded.clip(), static_cast<const AnimationClip*>(&owned), &fromFile.clip(), &copied.clip(), &fromBytes.clip(), &ownedCopy}) {
+        for (const AnimationClip* clip : {&loaded.clip(), static_cast<const AnimationClip*>(&owned), &fromFile.clip(),
+                                          &copied.clip(), &fromBytes.clip(), &ownedCopy}) {
             EXPECT_EQ(clipFileBytes(clip->arrays()), binary);
             EXPECT_EQ(samplesOf(*clip), expected);
         }
@@ -171,4 +172,41 @@ TEST(LoadedClip, TheTextOfAFailureShowsNoEmptyPointer)
     options.minimumFps = 30.0f;
     EXPECT_EQ(tryClipFromBytes(R"({"format": "animationmodel", "version": 1, "fps": 25})", options, clip, error),
               JsonLoadStatus::Refused);
+}
+
+TEST(LoadedClip, TheLoadOptionsRefuseABinaryClipAsTheyRefuseItsJson)
+{
+    JsonLoadOptions options;
+    options.refuseNonFiniteArguments = true;
+    options.minimumFps = 1.0f;
+    const std::string data = ANIMATIONMODEL_RUNTIME_DATA "/";
+    const struct {
+        const char* file;
+        const char* binaryMessage;
+        const char* jsonMessage;
+    } cases[] = {
+        {"nan_argument.json", "byte %llu: an argument that is not finite is refused",
+         "an argument that is not finite is refused"},
+        {"low_fps.json", "byte 32: fps 1e-30 is below the minimum of 1", "fps 1e-30 is below the minimum of 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string json = contentOf(data + c.file);
+        const std::string binary = binaryOf(json);
+        LoadedClip clip;
+        JsonLoadError error;
+        EXPECT_EQ(tryClipFromBytes(json, options, clip, error), JsonLoadStatus::Refused);
+        EXPECT_STREQ(error.message, c.jsonMessage);
+        EXPECT_EQ(tryClipFromBytes(binary, options, clip, error), JsonLoadStatus::Refused);
+        // The NaN is the second of the linear arguments, the section of id 10, whose offset the table gives.
+        std::uint64_t arguments = 0;
+        std::memcpy(&arguments, binary.data() + 72 + 9 * 24 + 8, sizeof arguments);
+        char expected[128];
+        std::snprintf(expected, sizeof expected, c.binaryMessage, static_cast<unsigned long long>(arguments + 4));
+        EXPECT_STREQ(error.message, expected);
+        EXPECT_EQ(clip.clip().channelCount(), 0u);
+        EXPECT_THROW(LoadedClip::copyingBinary(binary.data(), binary.size(), options), LoadRefusal);
+        EXPECT_EQ(tryClipFromBytes(binary, {}, clip, error), JsonLoadStatus::Ok);
+        EXPECT_EQ(clip.clip().channelCount(), 1u);
+    }
 }

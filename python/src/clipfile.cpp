@@ -92,9 +92,11 @@ AnimationDocument loadDocument(const py::object& source, Expect expect)
     {
         GilReleased release;
         const std::string bytes = from.path ? readText(from.input, clipReadLimit) : from.input;
-        document = expect == Expect::Any ? documentFromBytes(bytes)
-                   : isClipFile(bytes)    ? documentFromClipFile(bytes)
-                                          : documentFromJsonOf(bytes, expect);
+        if (expect == Expect::Any) {
+            document = documentFromBytes(bytes);
+        } else { // a JSON document of the other kind is refused at its place
+            document = isClipFile(bytes) ? documentFromClipFile(bytes) : documentFromJsonOf(bytes, expect);
+        }
     }
     const bool animation = std::holds_alternative<Animation>(document);
     if (expect == Expect::Animation && !animation) {

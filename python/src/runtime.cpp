@@ -376,8 +376,9 @@ void bindClipLoading(py::module_& m)
         },
         py::arg("source"), py::kw_only(), py::arg("refuse_non_finite_arguments") = false, py::arg("minimum_fps") = 0.0f,
         "The clip of a file (a path or an object with read()), a binary clip file or a JSON document told apart by "
-        "the content: an animation, or a timeline as its body. ValueError for a refused binary clip file, "
-        "AnimationJsonError for an invalid document, or one the options refuse: a key argument NaN or "
+        "the content: an animation, or a timeline as its body. ValueError for a refused binary clip file (or one "
+        "the options refuse, naming its byte), AnimationJsonError for an invalid document, or one the options refuse: "
+        "a key argument NaN or "
         "infinite with refuse_non_finite_arguments, an fps below minimum_fps.");
     m.def(
         "clip_from_json",

@@ -30,17 +30,20 @@ public:
     /// A compiled clip, kept as it is.
     explicit LoadedClip(AnimationClip compiled) noexcept;
     /// The clip of `bytes`: a binary clip file when they start with its magic number (kept, aligned, checked; throws
-    /// `ClipFileError`), else a JSON document read with `options` and compiled (throws `AnimationJsonError`).
+    /// `ClipFileError`), else a JSON document read and compiled (throws `AnimationJsonError`). The `options` refuse
+    /// either alike: a JSON document with `AnimationJsonError` at the refused value, a binary clip file with
+    /// `LoadRefusal` naming its byte (both recorded as `JsonLoadStatus::Refused`).
     static LoadedClip fromBytes(std::string bytes, const JsonLoadOptions& options = {});
     /// The clip of the file `path`, of either format, as `fromBytes`; `std::system_error` for the file.
     static LoadedClip fromFile(const std::string& path, const JsonLoadOptions& options = {});
     /// The clip of the binary clip file `data[0..size)` (any alignment), copied to aligned memory and checked;
-    /// throws `ClipFileError`. The size is checked against the header before any room is made.
-    static LoadedClip copyingBinary(const void* data, std::size_t size);
+    /// throws `ClipFileError` (`LoadRefusal` when `options` refuse it). The size is checked against the header before
+    /// any room is made.
+    static LoadedClip copyingBinary(const void* data, std::size_t size, const JsonLoadOptions& options = {});
     /// The clip of the binary clip file `data[0..size)` used in place: `data` must start at a multiple of 8 in
     /// memory (else `std::invalid_argument`) and stay valid and unchanged while the clip is used; throws
-    /// `ClipFileError` when it is refused.
-    static LoadedClip viewingBinary(const void* data, std::size_t size);
+    /// `ClipFileError` when it is refused (`LoadRefusal` when `options` refuse it).
+    static LoadedClip viewingBinary(const void* data, std::size_t size, const JsonLoadOptions& options = {});
 
     LoadedClip(LoadedClip&& other) noexcept;
     LoadedClip& operator=(LoadedClip&& other) noexcept;

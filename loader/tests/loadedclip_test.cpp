@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <stdexcept>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -209,4 +211,29 @@ TEST(LoadedClip, TheLoadOptionsRefuseABinaryClipAsTheyRefuseItsJson)
         EXPECT_EQ(tryClipFromBytes(binary, {}, clip, error), JsonLoadStatus::Ok);
         EXPECT_EQ(clip.clip().channelCount(), 1u);
     }
+}
+
+TEST(LoadedClip, EveryExceptionIsRecordedByOneMapping)
+{
+    const auto recorded = [](auto thrown) {
+        JsonLoadError error;
+        guardedLoad(error, [&] { throw thrown; });
+        return error;
+    };
+    JsonLoadError error = recorded(std::length_error("vector::reserve"));
+    EXPECT_EQ(error.status, JsonLoadStatus::OutOfMemory);
+    EXPECT_STREQ(error.message, "vector::reserve");
+    error = recorded(std::system_error(ENOENT, std::generic_category(), "bad \xff name"));
+    EXPECT_EQ(error.status, JsonLoadStatus::FileError);
+    EXPECT_STREQ(error.message, "bad \xef\xbf\xbd name: No such file or directory");
+    error = recorded(LoadRefusal("byte 32: refused"));
+    EXPECT_EQ(error.status, JsonLoadStatus::Refused);
+    EXPECT_STREQ(error.message, "byte 32: refused");
+    error = recorded(7);
+    EXPECT_EQ(error.status, JsonLoadStatus::Invalid);
+    EXPECT_STREQ(error.message, "unknown error");
+    EXPECT_EQ(loadErrorText(error), "unknown error");
+    // A message longer than its field is cut before a whole character and ends with "...".
+    recordLoadFailure(error, JsonLoadStatus::Invalid, std::string(507, 'x') + "\xc3\xa9\xc3\xa9\xc3\xa9");
+    EXPECT_EQ(std::string(error.message), std::string(507, 'x') + "...");
 }

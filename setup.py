@@ -2,7 +2,7 @@
 
 The version is the CMake project's, read from CMakeLists.txt; the sources are
 every C++ source of the folders of the CMake targets animationmodel,
-animationmodel_files, animationmodel_json, animationmodel_clipfile, animationmodel_render,
+animationmodel_files, animationmodel_json, animationmodel_clipfile, animationmodel_loader, animationmodel_render,
 animationmodel_player and the
 bindings (each folder holds its target's sources and nothing else), compiled
 a folder at a time (a unity build) into the one module, static, so the package depends on no
@@ -45,6 +45,7 @@ export_header("ANIMATIONMODEL_JSON")
 export_header("ANIMATIONMODEL_RENDER")
 export_header("ANIMATIONMODEL_PLAYER")
 export_header("ANIMATIONMODEL_CLIPFILE")
+export_header("ANIMATIONMODEL_LOADER")
 
 
 def player_assets():
@@ -69,14 +70,14 @@ def unity(folder):
     return str(path.relative_to(ROOT))
 
 
-SOURCES = [unity(folder) for folder in ("src", "files/src", "json/src", "clipfile/src", "render/src", "player/src", "python/src")] + [
+SOURCES = [unity(folder) for folder in ("src", "files/src", "json/src", "clipfile/src", "loader/src", "render/src", "player/src", "python/src")] + [
     player_assets()
 ]
 
 extension = Pybind11Extension(
     "animationmodel._animationmodel",
     SOURCES,
-    include_dirs=["include", "files/include", "json/include", "clipfile/include", "render/include", "player/include", "player/src", str(GENERATED)],
+    include_dirs=["include", "files/include", "json/include", "clipfile/include", "loader/include", "render/include", "player/include", "player/src", str(GENERATED)],
     define_macros=[("ANIMATIONMODEL_VERSION", f'"{VERSION}"')]
     + ([("RAPIDJSON_SSE2", None)] if platform.machine() in ("x86_64", "AMD64") else []),
     # The key arithmetic must not depend on the compiler fusing a multiply and an add.

@@ -7,11 +7,13 @@
 #include <animationmodel/clipfile.h>
 #include <animationmodel/files/readtext.h>
 #include <animationmodel/files/savetext.h>
+#include <animationmodel/loadedclip.h>
 
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <stdexcept>
 #include <utility>
 #include <variant>
 
@@ -27,65 +29,11 @@ am_status nullArgument(am_error* error, const char* name) noexcept
     return report(error, AM_INVALID_ARGUMENT, std::string_view(name));
 }
 
-// Hands `made` over to *clip.
-am_status handOver(std::unique_ptr<am_clip> made, am_clip** clip, am_error* error) noexcept
+// Hands a new handle of `made` over to *clip.
+am_status handOver(LoadedClip made, am_clip** clip, am_error* error)
 {
-    *clip = made.release();
+    *clip = new am_clip(std::move(made));
     return succeeded(error);
-}
-
-// The throwing reader gives the whole pointer and message, which the error
-// report cuts to its fields at character boundaries.
-am_status fromJson(std::string_view text, am_clip** clip, am_error* error)
-{
-    auto made = std::make_unique<am_clip>();
-    made->clip = compileClip(documentFromJson(text));
-    return handOver(std::move(made), clip, error);
-}
-
-// Hands `made` over with its clip borrowing `arrays` when `check` accepted them.
-am_status adopt(std::unique_ptr<am_clip> made, const ClipFileCheck& check, const ClipArrays& arrays, am_clip** clip,
-                am_error* error)
-{
-    if (check.fault() == ClipFileCheck::Fault::Misaligned) {
-        return report(error, AM_INVALID_ARGUMENT, check.message());
-    }
-    if (!check) {
-        return report(error, AM_FORMAT_ERROR, "byte " + std::to_string(check.offset()) + ": " + check.message());
-    }
-    made->clip = AnimationClip::borrowing(arrays);
-    return handOver(std::move(made), clip, error);
-}
-
-// Views `made`'s clip over data[0..size), which `made` keeps or the caller does.
-am_status viewInto(std::unique_ptr<am_clip> made, const void* data, std::size_t size, am_clip** clip, am_error* error)
-{
-    ClipArrays arrays;
-    const ClipFileCheck check = viewClipFile(data, size, arrays);
-    return adopt(std::move(made), check, arrays, clip, error);
-}
-
-// Copies data[0..size) into `made`, checking the copy; a size that disagrees
-// with the file's header is refused before room is made for it.
-am_status copyInto(std::unique_ptr<am_clip> made, const void* data, std::size_t size, am_clip** clip, am_error* error)
-{
-    if (const ClipFileCheck sized = checkClipFileSize(data, size); !sized) {
-        return adopt(std::move(made), sized, ClipArrays(), clip, error);
-    }
-    made->copiedBytes.reset(new std::uint64_t[size / 8 + 1]);
-    ClipArrays arrays;
-    const ClipFileCheck check = copyClipFile(data, size, made->copiedBytes.get(), arrays);
-    return adopt(std::move(made), check, arrays, clip, error);
-}
-
-// The canonical JSON text of the clip's document.
-std::string canonicalJson(const AnimationClip& clip)
-{
-    const AnimationDocument document = toDocument(clip);
-    if (const auto* animation = std::get_if<Animation>(&document)) {
-        return animationToJson(*animation);
-    }
-    return timelineToJson(std::get<LayerMap>(document));
 }
 
 } // namespace
@@ -107,7 +55,7 @@ am_status am_clip_load_json(const char* text, size_t length, am_clip** clip, am_
         return report(error, AM_FORMAT_ERROR, "a binary clip file, not a JSON text (am_clip_load_binary reads it)", 1,
                       1);
     }
-    return guarded(error, [&] { return fromJson(json, clip, error); });
+    return guarded(error, [&] { return handOver(LoadedClip(compileClip(documentFromJson(json))), clip, error); });
 }
 
 am_status am_clip_load_file(const char* path, am_clip** clip, am_error* error)
@@ -115,19 +63,7 @@ am_status am_clip_load_file(const char* path, am_clip** clip, am_error* error)
     if (path == nullptr || clip == nullptr) {
         return nullArgument(error, path == nullptr ? "path is NULL" : "clip is NULL");
     }
-    return guarded(error, [&] {
-        std::string bytes = readText(path, clipReadLimit);
-        if (!isClipFile(bytes)) {
-            return fromJson(bytes, clip, error);
-        }
-        auto made = std::make_unique<am_clip>();
-        if (reinterpret_cast<std::uintptr_t>(bytes.data()) % 8 != 0) {
-            return copyInto(std::move(made), bytes.data(), bytes.size(), clip, error);
-        }
-        made->fileBytes = std::move(bytes);
-        const std::string& kept = made->fileBytes;
-        return viewInto(std::move(made), kept.data(), kept.size(), clip, error);
-    });
+    return guarded(error, [&] { return handOver(LoadedClip::fromFile(path), clip, error); });
 }
 
 am_status am_clip_load_binary(const void* data, size_t size, am_clip** clip, am_error* error)
@@ -135,7 +71,7 @@ am_status am_clip_load_binary(const void* data, size_t size, am_clip** clip, am_
     if (data == nullptr || clip == nullptr) {
         return nullArgument(error, data == nullptr ? "data is NULL" : "clip is NULL");
     }
-    return guarded(error, [&] { return copyInto(std::make_unique<am_clip>(), data, size, clip, error); });
+    return guarded(error, [&] { return handOver(LoadedClip::copyingBinary(data, size), clip, error); });
 }
 
 am_status am_clip_view_binary(const void* data, size_t size, am_clip** clip, am_error* error)
@@ -143,7 +79,15 @@ am_status am_clip_view_binary(const void* data, size_t size, am_clip** clip, am_
     if (data == nullptr || clip == nullptr) {
         return nullArgument(error, data == nullptr ? "data is NULL" : "clip is NULL");
     }
-    return guarded(error, [&] { return viewInto(std::make_unique<am_clip>(), data, size, clip, error); });
+    return guarded(error, [&] {
+        try {
+            return handOver(LoadedClip::viewingBinary(data, size), clip, error);
+        } catch (const ClipFileError&) {
+            throw;
+        } catch (const std::invalid_argument& misaligned) { // the data's place, not the file, is at fault
+            return report(error, AM_INVALID_ARGUMENT, misaligned.what());
+        }
+    });
 }
 
 void am_clip_free(am_clip* clip)
@@ -157,7 +101,7 @@ am_status am_clip_save_json(const am_clip* clip, const char* path, am_error* err
         return nullArgument(error, clip == nullptr ? "clip is NULL" : "path is NULL");
     }
     return guarded(error, [&] {
-        saveText(canonicalJson(clip->clip), path);
+        saveText(documentToJson(toDocument(clip->clip)), path);
         return succeeded(error);
     });
 }

@@ -1,21 +1,17 @@
 #ifndef ANIMATIONMODEL_CAPI_ERRORREPORT_H
 #define ANIMATIONMODEL_CAPI_ERRORREPORT_H
 
-// How the C interface fills an am_error: texts cut to their fields at UTF-8
-// boundaries, and every C++ exception turned into a status.
+// How the C interface fills an am_error: from the one record of a failed
+// load (JsonLoadError, <animationmodel/animationjsonload.h>), whose texts are
+// cut at UTF-8 boundaries and whose status every C++ exception maps to.
 
+#include <animationmodel/animationjsonload.h>
 #include <animationmodel/animationmodel.h>
 
-#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 namespace Korva::capi {
-
-/// Copies `text` into `field` of `capacity` bytes, NUL-terminated; a text
-/// that does not fit is cut before a whole UTF-8 character and ends with
-/// "..." (the cut never splits a character of a valid text).
-void copyCut(char* field, std::size_t capacity, std::string_view text) noexcept;
 
 /// Fills `error` (when not null) with `status`, `message`, and the position
 /// and pointer of a JSON text (0, 0 and "" when not located); returns `status`.
@@ -28,9 +24,10 @@ inline am_status succeeded(am_error* error) noexcept
     return report(error, AM_OK, {});
 }
 
-/// Reports the exception being handled: a refused document or clip as
-/// AM_FORMAT_ERROR (with its position), a file as AM_IO_ERROR, a lack of
-/// memory as AM_NO_MEMORY. Call only inside a catch block.
+/// Reports the exception being handled as `recordCurrentException` records it:
+/// an invalid or refused document or clip as AM_FORMAT_ERROR (with its
+/// position), a file as AM_IO_ERROR, a lack of memory as AM_NO_MEMORY. Call
+/// only inside a catch block.
 am_status reportCurrentException(am_error* error) noexcept;
 
 /// Runs `body` (which returns an am_status and fills `error` itself on its

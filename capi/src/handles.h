@@ -7,21 +7,22 @@
 #include <animationmodel/animationmodel.h>
 #include <animationmodel/clipcursor.h>
 #include <animationmodel/clipplayback.h>
+#include <animationmodel/loadedclip.h>
 
-#include <cstdint>
-#include <memory>
-#include <string>
+#include <utility>
 
-/// A clip and, when it was read from bytes it must keep, those bytes:
-/// a file's content or an aligned copy of the caller's data. A clip viewed
-/// in place keeps nothing: it borrows the caller's data.
+/// A loaded clip, as C++ holds it: the bytes it reads (a file's, an aligned
+/// copy, or the caller's for a view) and the clip over them.
 struct am_clip {
-    /// The compiled clip, owning its arrays or borrowing them.
-    Korva::AnimationClip clip;
-    /// A binary clip file read from disk, viewed in place when aligned.
-    std::string fileBytes;
-    /// An aligned copy of binary data, viewed in place.
-    std::unique_ptr<std::uint64_t[]> copiedBytes;
+    /// Holds `loaded`, never moved again (the handle lives on the heap).
+    explicit am_clip(Korva::LoadedClip made) noexcept : loaded(std::move(made)), clip(loaded.clip()) { }
+    am_clip(const am_clip&) = delete;
+    am_clip& operator=(const am_clip&) = delete;
+
+    /// The clip and its bytes.
+    Korva::LoadedClip loaded;
+    /// `loaded.clip()`.
+    const Korva::AnimationClip& clip;
 };
 
 /// A cursor over the clip of an am_clip.

@@ -401,6 +401,15 @@ static void checkFiles(const char* animationJson, const char* timelineJson)
     CHECK(strcmp(error.message, expected) == 0);
     CHECK(am_clip_load_binary(bytes, (size_t)1 << 40, &back, &error) == AM_FORMAT_ERROR && back == NULL);
     am_clip_free(viewed);
+    /* A damaged file: the message of C++'s tryLoadClip and Python's load_clip. */
+    bytes[size - 1] ^= 1;
+    {
+        FILE* damaged = fopen(inWork("damaged.clip"), "wb");
+        CHECK(damaged != NULL && fwrite(bytes, 1, size, damaged) == size && fclose(damaged) == 0);
+    }
+    CHECK(am_clip_load_file(inWork("damaged.clip"), &back, &error) == AM_FORMAT_ERROR && back == NULL);
+    CHECK(strcmp(error.message, "byte 8: the checksum does not match the content (the file is damaged)") == 0
+          && error.line == 0 && error.column == 0 && error.pointer[0] == '\0');
     free(bytes);
     /* Saving refuses a folder and a missing one, and NULL. */
     CHECK(am_clip_save_binary(clip, work, &error) == AM_IO_ERROR);

@@ -1,5 +1,7 @@
 #include "cliplayout.h"
 
+#include <type_traits>
+
 // The library's dispatcher picks the widest vector unit of the machine
 // (AVX2, AVX-512) at run time: the checksum then costs about a memcpy.
 #include <xxh_x86dispatch.h>
@@ -10,70 +12,58 @@
 
 namespace Korva::clipfile {
 
-std::array<SectionData, sectionCount> sectionsOf(const ClipArrays& a) noexcept
+std::array<SectionData, sectionCount> sectionsOf(const ClipArrays& arrays) noexcept
 {
-    return {{{a.nameOffsets.data, a.nameOffsets.size},
-             {a.names.data, a.names.size},
-             {a.entries.data, a.entries.size},
-             {a.trackKeys.data, a.trackKeys.size},
-             {a.trackBlocks.data, a.trackBlocks.size},
-             {a.trackFrames.data, a.trackFrames.size},
-             {a.trackHeld.data, a.trackHeld.size},
-             {a.durations.data, a.durations.size},
-             {a.effects.data, a.effects.size},
-             {a.linearArgs.data, a.linearArgs.size},
-             {a.blockFrames.data, a.blockFrames.size},
-             {a.blockLinears.data, a.blockLinears.size},
-             {a.blockHeld.data, a.blockHeld.size}}};
+    std::array<SectionData, sectionCount> sections{};
+    forEachClipArrayField([&](std::uint32_t index, const auto& field) {
+        const auto& array = arrays.*field.member;
+        sections[index] = {array.data, array.size};
+    });
+    return sections;
 }
 
-namespace {
-
-template <class T>
-void point(ClipArray<T>& array, const unsigned char* data, std::uint64_t count) noexcept
+const char* sectionName(std::uint32_t section) noexcept
 {
-    // The file's bytes are the array's elements: the reader checked the
-    // alignment and the bounds.
-    array.data = reinterpret_cast<const T*>(data);
-    array.size = count;
+    const char* name = "";
+    forEachClipArrayField([&](std::uint32_t index, const auto& field) {
+        if (index == section) {
+            name = field.name;
+        }
+    });
+    return name;
 }
 
-} // namespace
-
-void setSection(ClipArrays& a, std::uint32_t section, const unsigned char* data, std::uint64_t count) noexcept
+void setSection(ClipArrays& arrays, std::uint32_t section, const unsigned char* data, std::uint64_t count) noexcept
 {
-    switch (section) {
-    case nameOffsetsSection: point(a.nameOffsets, data, count); break;
-    case namesSection: point(a.names, data, count); break;
-    case entriesSection: point(a.entries, data, count); break;
-    case trackKeysSection: point(a.trackKeys, data, count); break;
-    case trackBlocksSection: point(a.trackBlocks, data, count); break;
-    case trackFramesSection: point(a.trackFrames, data, count); break;
-    case trackHeldSection: point(a.trackHeld, data, count); break;
-    case durationsSection: point(a.durations, data, count); break;
-    case effectsSection: point(a.effects, data, count); break;
-    case linearArgsSection: point(a.linearArgs, data, count); break;
-    case blockFramesSection: point(a.blockFrames, data, count); break;
-    case blockLinearsSection: point(a.blockLinears, data, count); break;
-    default: point(a.blockHeld, data, count); break;
-    }
+    forEachClipArrayField([&](std::uint32_t index, const auto& field) {
+        if (index == section) {
+            using Element = typename std::decay_t<decltype(field)>::Element;
+            // The file's bytes are the array's elements: the reader checked the
+            // alignment and the bounds.
+            (arrays.*field.member).data = reinterpret_cast<const Element*>(data);
+            (arrays.*field.member).size = count;
+        }
+    });
 }
 
 std::optional<std::uint64_t> expectedCount(std::uint32_t section, std::uint64_t n,
                                            const std::array<std::uint64_t, sectionCount>& counts) noexcept
 {
-    switch (section) {
-    case nameOffsetsSection: return n + 1;
-    case entriesSection:
-    case trackFramesSection:
-    case trackHeldSection: return 3 * n;
-    case trackKeysSection:
-    case trackBlocksSection: return 3 * n + 1;
-    case effectsSection: return counts[durationsSection];
-    case blockLinearsSection:
-    case blockHeldSection: return counts[blockFramesSection];
-    default: return std::nullopt;
+    std::array<ClipArrayCount, sectionCount> rules{};
+    forEachClipArrayField([&](std::uint32_t index, const auto& field) { rules[index] = field.count; });
+    switch (rules[section]) {
+    case ClipArrayCount::ChannelsPlusOne: return n + 1;
+    case ClipArrayCount::Tracks: return 3 * n;
+    case ClipArrayCount::TracksPlusOne: return 3 * n + 1;
+    default: break;
     }
+    // The first section of a count is free; the others have its count.
+    for (std::uint32_t earlier = 0; earlier < section; ++earlier) {
+        if (rules[earlier] == rules[section]) {
+            return counts[earlier];
+        }
+    }
+    return std::nullopt;
 }
 
 namespace {

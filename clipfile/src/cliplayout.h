@@ -4,6 +4,7 @@
 // Where everything lies in a binary clip file: the header's fields, the
 // section table, and which array of ClipArrays each section holds.
 
+#include <animationmodel/cliparrayfields.h>
 #include <animationmodel/cliparrays.h>
 
 #include <array>
@@ -36,36 +37,25 @@ inline constexpr std::uint32_t timelineFlag = 1;
 /// The checksum covers the bytes from here to the end of the file.
 inline constexpr std::uint64_t checksummedFrom = versionAt;
 
-/// The number of sections, one per array of ClipArrays.
-inline constexpr std::uint32_t sectionCount = 13;
+/// The number of sections, one per array of ClipArrays, in the order of `clipArrayFields` (ids 1 to 13).
+inline constexpr std::uint32_t sectionCount = clipArrayCount;
 /// The size of one entry of the section table: id, element size, offset, count.
 inline constexpr std::uint64_t tableEntrySize = 24;
 /// Where the first section starts.
 inline constexpr std::uint64_t sectionsStart = headerSize + sectionCount * tableEntrySize;
 
-/// The element size of each section, in the order of the ids (1 to 13).
-inline constexpr std::array<std::uint32_t, sectionCount> elementSizes = {8, 1, 1, 8, 8, 8, 4, 4, 4, 4, 8, 8, 4};
-/// The name of each section in messages.
-inline constexpr std::array<const char*, sectionCount> sectionNames = {
-    "name offsets", "names",   "entries",          "track keys",   "track blocks",  "track frames", "track held",
-    "durations",    "effects", "linear arguments", "block frames", "block linears", "block held"};
+/// The element size of each section, in the order of the ids.
+inline constexpr const std::array<std::uint32_t, sectionCount>& elementSizes = clipArrayElementSizes;
 
-/// Index (id - 1) of each section.
-enum Section : std::uint32_t {
-    nameOffsetsSection,
-    namesSection,
-    entriesSection,
-    trackKeysSection,
-    trackBlocksSection,
-    trackFramesSection,
-    trackHeldSection,
-    durationsSection,
-    effectsSection,
-    linearArgsSection,
-    blockFramesSection,
-    blockLinearsSection,
-    blockHeldSection,
-};
+/// The name of section `section` (an index, id - 1) in messages.
+const char* sectionName(std::uint32_t section) noexcept;
+
+/// The index (id - 1) of the section of the array `member`.
+template <class T>
+constexpr std::uint32_t sectionOf(ClipArray<T> ClipArrays::*member) noexcept
+{
+    return clipArrayIndex(member);
+}
 
 /// One array of a clip as bytes: where it starts and how many elements it has.
 struct SectionData {

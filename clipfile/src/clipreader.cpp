@@ -17,6 +17,8 @@
 
 namespace Korva {
 
+static_assert(clipfile::fpsAt == clipFileFpsOffset, "the frame rate lies where clipfile.h says");
+
 using namespace clipfile;
 
 namespace {
@@ -110,22 +112,22 @@ ClipFileCheck checkSection(const unsigned char* bytes, std::uint64_t size, std::
     const auto elementSize = readAt<std::uint32_t>(bytes, entry + 4);
     if (elementSize != elementSizes[s]) {
         return refused(entry + 4, "section %" PRIu32 " (%s) has elements of %" PRIu32 " bytes; they have %" PRIu32,
-                       s + 1, sectionNames[s], elementSize, elementSizes[s]);
+                       s + 1, sectionName(s), elementSize, elementSizes[s]);
     }
     const auto offset = readAt<std::uint64_t>(bytes, entry + 8);
     if (offset != aligned(end)) {
         return refused(entry + 8, "section %" PRIu32 " (%s) starts at byte %" PRIu64 "; it must start at %" PRIu64,
-                       s + 1, sectionNames[s], offset, aligned(end));
+                       s + 1, sectionName(s), offset, aligned(end));
     }
     const std::optional<std::uint64_t> expected =
         expectedCount(s, readAt<std::uint64_t>(bytes, channelCountAt), counts);
     if (expected && counts[s] != *expected) {
         return refused(entry + 16, "section %" PRIu32 " (%s) has %" PRIu64 " elements; it must have %" PRIu64, s + 1,
-                       sectionNames[s], counts[s], *expected);
+                       sectionName(s), counts[s], *expected);
     }
     if (offset > size || counts[s] > (size - offset) / elementSize) {
         return refused(entry + 16, "section %" PRIu32 " (%s) of %" PRIu64 " elements runs past the end of the file",
-                       s + 1, sectionNames[s], counts[s]);
+                       s + 1, sectionName(s), counts[s]);
     }
     for (std::uint64_t pad = end; pad < offset; ++pad) {
         if (bytes[pad] != 0) {
@@ -197,21 +199,26 @@ Rule ruleOf(int invariant) noexcept
     static constexpr Rule rules[] = {
         {sectionCount, fpsAt, "the frame rate is not a finite number greater than 0"},
         {sectionCount, phaseLengthsAt, "the phase lengths add up to more than 2^64 - 1 frames"},
-        {nameOffsetsSection, 0, "the name offsets do not run in order from 0 to the size of the names"},
-        {namesSection, 0, "the channel names are not in strictly increasing byte-wise order"},
-        {entriesSection, 0, "an entry flag is neither 0 nor 1, or a channel has no entry in any phase"},
-        {trackKeysSection, 0,
+        {sectionOf(&ClipArrays::nameOffsets), 0,
+         "the name offsets do not run in order from 0 to the size of the names"},
+        {sectionOf(&ClipArrays::names), 0, "the channel names are not in strictly increasing byte-wise order"},
+        {sectionOf(&ClipArrays::entries), 0,
+         "an entry flag is neither 0 nor 1, or a channel has no entry in any phase"},
+        {sectionOf(&ClipArrays::trackKeys), 0,
          "the track key offsets do not run in order to the number of keys, or a track with "
          "keys has no entry"},
-        {durationsSection, 0, "a key lasts 0 frames"},
-        {linearArgsSection, 0, "the number of linear arguments is not twice the number of Linear keys"},
-        {trackFramesSection, 0, "a track's frames or a phase length disagree with the keys' durations"},
-        {trackBlocksSection, 0, "the track block offsets disagree with the keys (one block per 64 keys)"},
-        {blockFramesSection, 0, "a block's start frame disagrees with the keys' durations"},
-        {blockLinearsSection, 0, "a block's count of Linear keys disagrees with the keys' effects"},
-        {blockHeldSection, 0, "a block's held value disagrees with the keys' Linear end values"},
-        {trackHeldSection, 0, "a track's held value disagrees with the keys' Linear end values"},
-        {entriesSection, 0, "a timeline has an entry in the intro or the outro"},
+        {sectionOf(&ClipArrays::durations), 0, "a key lasts 0 frames"},
+        {sectionOf(&ClipArrays::linearArgs), 0,
+         "the number of linear arguments is not twice the number of Linear keys"},
+        {sectionOf(&ClipArrays::trackFrames), 0,
+         "a track's frames or a phase length disagree with the keys' durations"},
+        {sectionOf(&ClipArrays::trackBlocks), 0,
+         "the track block offsets disagree with the keys (one block per 64 keys)"},
+        {sectionOf(&ClipArrays::blockFrames), 0, "a block's start frame disagrees with the keys' durations"},
+        {sectionOf(&ClipArrays::blockLinears), 0, "a block's count of Linear keys disagrees with the keys' effects"},
+        {sectionOf(&ClipArrays::blockHeld), 0, "a block's held value disagrees with the keys' Linear end values"},
+        {sectionOf(&ClipArrays::trackHeld), 0, "a track's held value disagrees with the keys' Linear end values"},
+        {sectionOf(&ClipArrays::entries), 0, "a timeline has an entry in the intro or the outro"},
     };
     return rules[invariant - 1];
 }
@@ -227,7 +234,7 @@ ClipFileCheck checkArrays(const unsigned char* bytes, const ClipArrays& arrays) 
             while (key < arrays.durations.size && arrays.durations[key] != 0) {
                 ++key;
             }
-            at = elementAt(bytes, durationsSection, key);
+            at = elementAt(bytes, sectionOf(&ClipArrays::durations), key);
         }
         return refused(at, "%s", rule.text);
     }
@@ -236,8 +243,8 @@ ClipFileCheck checkArrays(const unsigned char* bytes, const ClipArrays& arrays) 
         const std::string_view name(arrays.names.data + from,
                                     static_cast<std::size_t>(arrays.nameOffsets[c + 1] - from));
         if (!isValidUtf8(name)) {
-            return refused(elementAt(bytes, namesSection, from), "the name of channel %" PRIu64 " is not valid UTF-8",
-                           c);
+            return refused(elementAt(bytes, sectionOf(&ClipArrays::names), from),
+                           "the name of channel %" PRIu64 " is not valid UTF-8", c);
         }
     }
     return {};

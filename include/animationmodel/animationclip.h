@@ -48,6 +48,9 @@ public:
     /// `checkClipArrays`) and keeps them alive and unchanged while the clip or
     /// a copy of it (which borrows too) is used.
     ANIMATIONMODEL_EXPORT static AnimationClip borrowing(const ClipArrays& arrays) noexcept;
+    /// A clip that owns a copy of `arrays` (one allocation, the arrays copied as they are), which must satisfy every
+    /// invariant of `ClipArrays` and need not outlive the call: e.g. a binary clip file's, checked.
+    ANIMATIONMODEL_EXPORT static AnimationClip copying(const ClipArrays& arrays);
 
     /// A copy: an owning clip copies its arrays (one allocation), a borrowing one borrows the same.
     ANIMATIONMODEL_EXPORT AnimationClip(const AnimationClip& other);

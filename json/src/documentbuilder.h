@@ -5,6 +5,7 @@
 
 #include <animationmodel/animationjson.h>
 #include <animationmodel/files/utf8.h>
+#include <animationmodel/loadrefusal.h>
 
 #include "formatnames.h"
 #include "jsonnumbers.h"
@@ -189,7 +190,7 @@ private:
     {
         if (read) {
             if (!std::isfinite(_value) && !_nonFinite) {
-                _nonFinite = Failure{_tokenAt, pointerAt(InArgs), "an argument that is not finite is refused"};
+                _nonFinite = Failure{_tokenAt, pointerAt(InArgs), LoadRefusal::nonFiniteArgumentText()};
             }
             _args.push_back(_value);
         }

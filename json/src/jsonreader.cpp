@@ -2,6 +2,7 @@
 // refusal located by line, column and JSON Pointer.
 #include <animationmodel/animationjson.h>
 #include <animationmodel/files/valuetext.h>
+#include <animationmodel/loadrefusal.h>
 
 #include "documentbuilder.h"
 #include "documentreader.h"
@@ -22,6 +23,19 @@ std::string locationText(std::size_t line, std::size_t column, const std::string
 }
 
 } // namespace
+
+LoadRefusal::LoadRefusal(const std::string& message) : std::invalid_argument(message)
+{ }
+
+std::string LoadRefusal::lowFpsText(float fps, float minimum)
+{
+    return "fps " + floatText(fps) + " is below the minimum of " + floatText(minimum);
+}
+
+const char* LoadRefusal::nonFiniteArgumentText() noexcept
+{
+    return "an argument that is not finite is refused";
+}
 
 AnimationJsonError::AnimationJsonError(std::size_t line, std::size_t column, const std::string& pointer,
                                        const std::string& message)
@@ -110,7 +124,7 @@ void checkOptions(std::string_view text, const DocumentBuilder& builder, const J
     if (builder.kind() == Kind::Animation && options.minimumFps > 0.0f && fps < options.minimumFps) {
         const auto [line, column] = lineAndColumn(text, builder.hasFps() ? tokenStart(text, builder.fpsAt()) : 0);
         throw JsonRefusal(line, column, builder.hasFps() ? "/fps" : "",
-                          "fps " + floatText(fps) + " is below the minimum of " + floatText(options.minimumFps));
+                          LoadRefusal::lowFpsText(fps, options.minimumFps));
     }
 }
 

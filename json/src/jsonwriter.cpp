@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <variant>
 #include <utility>
 
 namespace Korva {
@@ -218,6 +219,14 @@ std::string timelineToJson(const LayerMap& timeline)
     DocumentWriter writer(estimatedSize(timeline) + 96);
     writer.timeline(timeline);
     return writer.take();
+}
+
+std::string documentToJson(const AnimationDocument& document)
+{
+    if (const auto* animation = std::get_if<Animation>(&document)) {
+        return animationToJson(*animation);
+    }
+    return timelineToJson(std::get<LayerMap>(document));
 }
 
 } // namespace Korva

@@ -11,6 +11,7 @@
 #include <animationmodel/clipfile.h>
 #include <animationmodel/files/readtext.h>
 #include <animationmodel/files/savetext.h>
+#include <animationmodel/clipload.h>
 
 #include <string>
 #include <utility>
@@ -93,7 +94,11 @@ AnimationDocument loadDocument(const py::object& source, Expect expect)
     {
         GilReleased release;
         const std::string bytes = from.path ? readText(from.input, clipReadLimit) : from.input;
-        document = isClipFile(bytes) ? documentFromClipFile(bytes) : documentFromJsonOf(bytes, expect);
+        if (expect == Expect::Any) {
+            document = documentFromBytes(bytes);
+        } else { // a JSON document of the other kind is refused at its place
+            document = isClipFile(bytes) ? documentFromClipFile(bytes) : documentFromJsonOf(bytes, expect);
+        }
     }
     const bool animation = std::holds_alternative<Animation>(document);
     if (expect == Expect::Animation && !animation) {

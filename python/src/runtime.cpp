@@ -9,6 +9,8 @@
 
 #include <animationmodel/animationjson.h>
 #include <animationmodel/animationjsonload.h>
+#include <animationmodel/clipfile.h>
+#include <animationmodel/loadedclip.h>
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
@@ -238,19 +240,14 @@ void bindClip(py::module_& m)
             },
             py::arg("other"));
     defineCopies(cls);
+    // A clip pickles as its binary clip file, and comes back through the loader (which reads a JSON state too).
     definePickle(
-        cls,
-        [](const AnimationClip& clip) {
-            const AnimationDocument document = toDocument(clip);
-            const auto* timeline = std::get_if<LayerMap>(&document);
-            return py::make_tuple(
-                py::bytes(timeline ? timelineToJson(*timeline) : animationToJson(std::get<Animation>(document))));
-        },
+        cls, [](const AnimationClip& clip) { return py::make_tuple(py::bytes(clipFileBytes(clip.arrays()))); },
         [](const py::tuple& state) {
             if (!PyBytes_Check(state[0].ptr())) {
                 throw py::type_error("AnimationClip state must be bytes");
             }
-            return compileClip(documentFromJson(state[0].cast<std::string>()));
+            return LoadedClip::fromBytes(state[0].cast<std::string>()).ownedClip();
         });
     cls.attr("__hash__") = py::none();
 }
@@ -344,8 +341,8 @@ void bindCursor(py::module_& m)
     refusePickle(cls, "pickle its clip and make a new cursor");
 }
 
-// The clip of a document's text, loaded with the runtime's options, without the GIL.
-AnimationClip clipFromText(const std::string& text, bool refuseNonFinite, float minimumFps)
+// The load options of Python's keywords.
+JsonLoadOptions loadOptions(bool refuseNonFinite, float minimumFps)
 {
     if (std::isnan(minimumFps)) {
         throw py::value_error("minimum_fps must be a number, not nan");
@@ -353,6 +350,13 @@ AnimationClip clipFromText(const std::string& text, bool refuseNonFinite, float 
     JsonLoadOptions options;
     options.refuseNonFiniteArguments = refuseNonFinite;
     options.minimumFps = minimumFps;
+    return options;
+}
+
+// The clip of a document's text, loaded with the runtime's options, without the GIL.
+AnimationClip clipFromText(const std::string& text, bool refuseNonFinite, float minimumFps)
+{
+    const JsonLoadOptions options = loadOptions(refuseNonFinite, minimumFps);
     AnimationClip clip;
     JsonLoadError error;
     JsonLoadStatus status = JsonLoadStatus::Ok;
@@ -369,16 +373,29 @@ AnimationClip clipFromText(const std::string& text, bool refuseNonFinite, float 
     return clip;
 }
 
+// The clip of `source`, a binary clip file or a JSON document told apart by the loader, without the GIL: a binary
+// file's arrays are copied out of it, never rebuilt and compiled.
+AnimationClip loadClip(const py::object& source, bool refuseNonFinite, float minimumFps)
+{
+    const JsonLoadOptions options = loadOptions(refuseNonFinite, minimumFps);
+    Source from = sourceOf(source);
+    GilReleased release;
+    std::string bytes = from.path ? readText(from.input, clipReadLimit) : std::move(from.input);
+    return LoadedClip::fromBytes(std::move(bytes), options).ownedClip();
+}
+
 void bindClipLoading(py::module_& m)
 {
     m.def(
         "load_clip",
         [](const py::object& source, bool refuseNonFinite, float minimumFps) {
-            return clipFromText(sourceText(source), refuseNonFinite, minimumFps);
+            return loadClip(source, refuseNonFinite, minimumFps);
         },
         py::arg("source"), py::kw_only(), py::arg("refuse_non_finite_arguments") = false, py::arg("minimum_fps") = 0.0f,
-        "The clip of a file (a path or an object with read()): an animation, or a timeline as its body. "
-        "AnimationJsonError for an invalid document, or one the options refuse: a key argument NaN or "
+        "The clip of a file (a path or an object with read()), a binary clip file or a JSON document told apart by "
+        "the content: an animation, or a timeline as its body. ValueError for a refused binary clip file (or one "
+        "the options refuse, naming its byte), AnimationJsonError for an invalid document, or one the options refuse: "
+        "a key argument NaN or "
         "infinite with refuse_non_finite_arguments, an fps below minimum_fps.");
     m.def(
         "clip_from_json",

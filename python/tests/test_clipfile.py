@@ -1,6 +1,7 @@
 """Binary clip files from Python: load and the typed loaders read them, dump_clip writes them."""
 import io
 import os
+import pickle
 
 import pytest
 
@@ -92,3 +93,39 @@ def test_typed_loaders_read_binary_clips_of_their_kind(tmp_path):
         assert am.load_animation(file) == animation
     with pytest.raises(TypeError, match="^source must be a path or a file object with read\\(\\), not int$"):
         am.load_timeline(3)
+
+
+@pytest.mark.parametrize("name", ["show.animation.json", "show.timeline.json"])
+def test_load_clip_gives_the_same_clip_of_a_binary_file_and_its_json(name, tmp_path):
+    from_json = am.load_clip(example(name))
+    path = tmp_path / "show.clip"
+    am.dump_clip(am.load(example(name)), path)
+    for source in (path, str(path), io.BytesIO(path.read_bytes())):
+        clip = am.load_clip(source)
+        assert clip == from_json and clip.from_timeline == from_json.from_timeline
+        frames = [f + 0.25 for f in range(clip.frame_count() + 1)]
+        for got, expected in zip(clip.sample(frames), from_json.sample(frames)):
+            assert got.tobytes() == expected.tobytes()
+
+
+def test_a_clip_pickles_as_its_binary_clip_file():
+    clip = am.load_clip(example("show.animation.json"))
+    data = am.dumps_clip(am.load(example("show.animation.json")))
+    for protocol in range(pickle.HIGHEST_PROTOCOL + 1):
+        assert clip.__reduce_ex__(protocol)[2] == (data,)
+        again = pickle.loads(pickle.dumps(clip, protocol))
+        assert again == clip and again.__reduce_ex__(protocol)[2] == (data,)
+    damaged = bytearray(data)
+    damaged[-1] ^= 1
+    with pytest.raises(ValueError, match=r"^byte 8: the checksum does not match the content \(the file is damaged\)$"):
+        am.AnimationClip.__new__(am.AnimationClip).__setstate__((bytes(damaged),))
+
+
+def test_load_clip_refuses_a_damaged_binary_file_as_every_door_does(tmp_path):
+    data = bytearray(am.dumps_clip(am.load(example("show.animation.json"))))
+    data[-1] ^= 1
+    path = tmp_path / "damaged.clip"
+    path.write_bytes(bytes(data))
+    # The message of C++'s tryLoadClip and of the C interface's am_error.
+    with pytest.raises(ValueError, match=r"^byte 8: the checksum does not match the content \(the file is damaged\)$"):
+        am.load_clip(path)

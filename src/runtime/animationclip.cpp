@@ -57,6 +57,13 @@ AnimationClip AnimationClip::borrowing(const ClipArrays& arrays) noexcept
     return clip;
 }
 
+AnimationClip AnimationClip::copying(const ClipArrays& arrays)
+{
+    AnimationClip clip;
+    clip._block = copyOf(arrays, clip._arrays).release();
+    return clip;
+}
+
 AnimationClip::AnimationClip(const AnimationClip& other) : _arrays(other._arrays)
 {
     if (other._block != nullptr) {

@@ -5,10 +5,12 @@
 // 8-byte arrays first, then the 4-byte ones, then the bytes, each starting on
 // an 8-byte boundary.
 
+#include <animationmodel/cliparrayfields.h>
 #include <animationmodel/cliparrays.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace Korva {
 
@@ -28,25 +30,44 @@ inline ClipSizes sizesOf(const ClipArrays& arrays) noexcept
             arrays.blockFrames.size};
 }
 
-// Calls `place(array, count)` for every array of `arrays`, in layout order,
-// with the number of elements it has for `sizes`.
+static_assert(
+    [] {
+        for (const std::uint32_t size : clipArrayElementSizes) {
+            if (size != 8 && size != 4 && size != 1) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "the layout places arrays of 8-, 4- and 1-byte elements");
+
+// The number of elements that an array counted by `count` has for `sizes`.
+inline std::uint64_t elementCountOf(ClipArrayCount count, const ClipSizes& sizes) noexcept
+{
+    switch (count) {
+    case ClipArrayCount::ChannelsPlusOne: return sizes.channels + 1;
+    case ClipArrayCount::NameBytes: return sizes.nameBytes;
+    case ClipArrayCount::Tracks: return 3 * sizes.channels;
+    case ClipArrayCount::TracksPlusOne: return 3 * sizes.channels + 1;
+    case ClipArrayCount::Keys: return sizes.keys;
+    case ClipArrayCount::LinearArguments: return 2 * sizes.linearKeys;
+    default: return sizes.blocks;
+    }
+}
+
+// Calls `place(array, count)` for every array of `arrays`, in layout order
+// (the arrays of `clipArrayFields` by decreasing element size, in the table's
+// order within a size), with the number of elements it has for `sizes`.
 template <class Place>
 void forEachArray(ClipArrays& arrays, const ClipSizes& sizes, Place&& place)
 {
-    const std::uint64_t tracks = 3 * sizes.channels;
-    place(arrays.nameOffsets, sizes.channels + 1);
-    place(arrays.trackKeys, tracks + 1);
-    place(arrays.trackBlocks, tracks + 1);
-    place(arrays.trackFrames, tracks);
-    place(arrays.blockFrames, sizes.blocks);
-    place(arrays.blockLinears, sizes.blocks);
-    place(arrays.trackHeld, tracks);
-    place(arrays.durations, sizes.keys);
-    place(arrays.effects, sizes.keys);
-    place(arrays.linearArgs, 2 * sizes.linearKeys);
-    place(arrays.blockHeld, sizes.blocks);
-    place(arrays.entries, tracks);
-    place(arrays.names, sizes.nameBytes);
+    for (const std::size_t size : {8, 4, 1}) {
+        forEachClipArrayField([&](std::uint32_t, const auto& field) {
+            if (sizeof(typename std::decay_t<decltype(field)>::Element) == size) {
+                place(arrays.*field.member, elementCountOf(field.count, sizes));
+            }
+        });
+    }
 }
 
 // Number of 8-byte words that `count` elements of `size` bytes take, rounded up.

@@ -2,6 +2,7 @@
 
 #include <animationmodel/animationjson.h>
 #include <animationmodel/clipfile.h>
+#include <animationmodel/clipload.h>
 
 #include <CLI/CLI.hpp>
 
@@ -48,15 +49,22 @@ std::string readDocumentText(const Options& o, const std::string& file)
 
 AnimationDocument parseDocument(const std::string& file, const std::string& text)
 {
-    if (isClipFile(text)) {
-        try {
-            return documentFromClipFile(text);
-        } catch (const ClipFileError& error) {
-            throw InputError(shownName(file) + ": " + error.what());
-        }
-    }
     try {
-        return documentFromJson(text);
+        return documentFromBytes(text);
+    } catch (const ClipFileError& error) {
+        throw InputError(shownName(file) + ": " + error.what());
+    } catch (const AnimationJsonError& error) {
+        throw InputError(shownName(file) + ":" + error.what());
+    }
+}
+
+LoadedClip loadClip(const Options& o, const std::string& file)
+{
+    std::string text = readDocumentText(o, file);
+    try {
+        return LoadedClip::fromBytes(std::move(text));
+    } catch (const ClipFileError& error) {
+        throw InputError(shownName(file) + ": " + error.what());
     } catch (const AnimationJsonError& error) {
         throw InputError(shownName(file) + ":" + error.what());
     }
@@ -78,10 +86,7 @@ Animation loadAnimationDocument(const Options& o, const std::string& file)
 
 std::string canonicalText(const AnimationDocument& document)
 {
-    if (const auto* animation = std::get_if<Animation>(&document)) {
-        return animationToJson(*animation);
-    }
-    return timelineToJson(std::get<LayerMap>(document));
+    return documentToJson(document);
 }
 
 } // namespace Korva::tool

@@ -5,6 +5,7 @@
 // reading, and the loading and saving of documents.
 
 #include <animationmodel/animationdocument.h>
+#include <animationmodel/loadedclip.h>
 
 #include "io.h"
 
@@ -85,6 +86,8 @@ float parseSeconds(const std::string& text);
 std::string readDocumentText(const Options& o, const std::string& file);
 /// The document of `text`, read from `file`; a bad one throws "FILE:LINE:COLUMN: ...".
 AnimationDocument parseDocument(const std::string& file, const std::string& text);
+/// The clip of the input `file`, a binary clip file (kept as it is) or a JSON document (compiled).
+LoadedClip loadClip(const Options& o, const std::string& file);
 /// The document of the input `file`.
 AnimationDocument loadDocument(const Options& o, const std::string& file);
 /// The animation of the input `file`; a timeline is refused with "cut it first".

@@ -18,13 +18,8 @@ int compile(const Options& o)
     if ((o.out.empty() || o.out == "-") && isatty(STDOUT_FILENO) != 0) {
         throw UsageError("compile: standard output is a terminal: name the clip file with -o OUT, or redirect it");
     }
-    std::string bytes;
-    try {
-        bytes = clipFileOf(loadDocument(o, o.file));
-    } catch (const std::invalid_argument& refusal) {
-        throw InputError(shownName(o.file) + ": " + refusal.what());
-    }
-    writeOutput(bytes, o.out);
+    // A binary clip file is written again from its own arrays, never rebuilt and compiled.
+    writeOutput(clipFileBytes(loadClip(o, o.file).clip().arrays()), o.out);
     return 0;
 }
 

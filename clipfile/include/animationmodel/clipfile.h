@@ -26,6 +26,9 @@ inline constexpr std::string_view clipFileMagic{"\x89"
                                                 "AMCLIP\n",
                                                 8};
 
+/// The byte of a binary clip file where its frame rate lies (a little-endian float), for messages that name it.
+inline constexpr std::uint64_t clipFileFpsOffset = 32;
+
 /// True when `bytes` start with `clipFileMagic` (the file may still be refused).
 ANIMATIONMODEL_CLIPFILE_EXPORT bool isClipFile(std::string_view bytes) noexcept;
 

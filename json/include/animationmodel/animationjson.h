@@ -55,6 +55,8 @@ constexpr int animationJsonVersion = 1;
 ANIMATIONMODEL_JSON_EXPORT std::string animationToJson(const Animation& animation);
 /// The canonical text of the timeline `timeline`; layer names as for animationToJson.
 ANIMATIONMODEL_JSON_EXPORT std::string timelineToJson(const LayerMap& timeline);
+/// The canonical text of `document`, an animation or a timeline.
+ANIMATIONMODEL_JSON_EXPORT std::string documentToJson(const AnimationDocument& document);
 
 /// The animation of the document `text`; throws AnimationJsonError on any fault, a timeline included.
 ANIMATIONMODEL_JSON_EXPORT Animation animationFromJson(std::string_view text);

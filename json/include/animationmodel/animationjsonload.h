@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include <animationmodel/animationclip.h>
@@ -51,6 +52,35 @@ struct JsonLoadError {
     char message[512] = {};
 };
 
+/// Fills `error` with `status`, the position and pointer (0, 0 and "" when the fault has no place) and `message`,
+/// the texts cut as `JsonLoadError` says; returns `status`. The one place where a load's failure is recorded: the
+/// C interface's am_error is filled from it.
+ANIMATIONMODEL_JSON_EXPORT JsonLoadStatus recordLoadFailure(JsonLoadError& error, JsonLoadStatus status,
+                                                            std::string_view message, std::uint64_t line = 0,
+                                                            std::uint64_t column = 0,
+                                                            std::string_view pointer = {}) noexcept;
+/// Records the exception being handled (call only inside a catch block): an `AnimationJsonError` as `Invalid` with
+/// its place (`Refused` when the load options refused the document), a lack of memory or a length past what can be
+/// allocated as `OutOfMemory`, a `std::system_error` as `FileError` (its text made UTF-8), any other exception, a
+/// refused binary clip file included, as `Invalid` with its text.
+ANIMATIONMODEL_JSON_EXPORT JsonLoadStatus recordCurrentException(JsonLoadError& error) noexcept;
+/// The one-line text of a failure: "LINE:COLUMN: POINTER: MESSAGE", without the pointer when it is the whole
+/// document's (""), without the place when there is none.
+ANIMATIONMODEL_JSON_EXPORT std::string loadErrorText(const JsonLoadError& error);
+
+/// Runs `load`, which throws on failure, and reports how it ended in `error` (reset first).
+template <class Load>
+JsonLoadStatus guardedLoad(JsonLoadError& error, Load&& load) noexcept
+{
+    error = JsonLoadError{};
+    try {
+        load();
+        return JsonLoadStatus::Ok;
+    } catch (...) {
+        return recordCurrentException(error);
+    }
+}
+
 /// Loads an animation or timeline document from `text` into `document`.
 /// Returns the status, also stored in `error`, filled on failure;
 /// `document` is changed only on success.
@@ -61,12 +91,15 @@ ANIMATIONMODEL_JSON_EXPORT JsonLoadStatus tryDocumentFromJson(std::string_view t
 ANIMATIONMODEL_JSON_EXPORT JsonLoadStatus tryLoadDocument(const char* path, const JsonLoadOptions& options,
                                                           AnimationDocument& document, JsonLoadError& error) noexcept;
 /// Loads a document from `text` and compiles it into `clip` (a timeline as
-/// the body of an animation); `clip` is changed only on success.
+/// the body of an animation); `clip` is changed only on success. A file of
+/// either format, a binary clip file included, is read by `tryLoadClip`
+/// (<animationmodel/clipload.h>).
 ANIMATIONMODEL_JSON_EXPORT JsonLoadStatus tryClipFromJson(std::string_view text, const JsonLoadOptions& options,
                                                           AnimationClip& clip, JsonLoadError& error) noexcept;
-/// Same as `tryClipFromJson`, reading the file at `path`.
-ANIMATIONMODEL_JSON_EXPORT JsonLoadStatus tryLoadClip(const char* path, const JsonLoadOptions& options,
-                                                      AnimationClip& clip, JsonLoadError& error) noexcept;
+
+/// The document of the JSON `text` with `options`; throws `AnimationJsonError` (a refusal by the options included:
+/// `recordCurrentException` tells it as `Refused`).
+ANIMATIONMODEL_JSON_EXPORT AnimationDocument documentFromJson(std::string_view text, const JsonLoadOptions& options);
 
 } // namespace Korva
 

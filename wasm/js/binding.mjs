@@ -289,10 +289,11 @@ export class Cursor {
     }
 
     #sampleAll(sampler, position, into) {
+        const cursor = this.#live();
         const count = this.#clip.channelCount;
         const out = into ?? new Sample(count);
         const values = this.#reserve(count);
-        sampler(this.#live(), position, values, values + 4 * this.#room, values + 8 * this.#room, count);
+        sampler(cursor, position, values, values + 4 * this.#room, values + 8 * this.#room, count);
         return this.#collect(count, out);
     }
 
@@ -309,13 +310,14 @@ export class Cursor {
     /** The channels `channels` (indices) at `frame`: entry i is channels[i]. */
     sampleChannels(frame, channels, into) {
         const native = this.#clip.native();
+        const cursor = this.#live();
         const count = channels.length;
         const out = into ?? new Sample(count);
         const values = this.#reserve(count);
         const indices = native.malloc(4 * count);
         try {
             native.wasm.HEAPU32.set(channels, indices >> 2);
-            native.wasm._am_cursor_sample_channels(this.#live(), frame, indices, count, values,
+            native.wasm._am_cursor_sample_channels(cursor, frame, indices, count, values,
                 values + 4 * this.#room, values + 8 * this.#room);
         } finally {
             native.free(indices);

@@ -235,12 +235,15 @@ export class Cursor {
     #handle;
     #room = 0;
     #buffers = 0;
+    #views = null;
+    #count;
 
     constructor(clip, owners) {
         const native = clip.native();
         this.#clip = clip;
         this.#owners = owners;
         this.#handle = native.made((error, out) => native.wasm._am_cursor_create(clip.handle(), out, error));
+        this.#count = clip.channelCount;
         const handle = this.#handle;
         leftovers.register(this, () => native.wasm._am_cursor_free(handle), this);
     }
@@ -276,21 +279,37 @@ export class Cursor {
         return this.#buffers;
     }
 
-    // Copies `count` entries out of the module into `into`.
+    // Copies `count` entries out of the module into `into`, through views
+    // of the buffers made again only when the memory grew or the room did.
     #collect(count, into) {
-        const heap = this.#clip.native().wasm;
-        const values = this.#buffers;
-        const effects = values + 4 * this.#room;
-        const keyed = effects + 4 * this.#room;
-        into.values.set(heap.HEAPF32.subarray(values >> 2, (values >> 2) + count));
-        into.effects.set(heap.HEAP32.subarray(effects >> 2, (effects >> 2) + count));
-        into.keyed.set(heap.HEAPU8.subarray(keyed, keyed + count));
+        const memory = this.#clip.native().wasm.HEAPU8.buffer;
+        if (this.#views?.memory !== memory || this.#views.room !== this.#room) {
+            const values = this.#buffers;
+            const room = this.#room;
+            this.#views = {
+                memory,
+                room,
+                values: new Float32Array(memory, values, room),
+                effects: new Int32Array(memory, values + 4 * room, room),
+                keyed: new Uint8Array(memory, values + 8 * room, room),
+            };
+        }
+        const views = this.#views;
+        if (count === views.room && into.values.length === count) {
+            into.values.set(views.values);
+            into.effects.set(views.effects);
+            into.keyed.set(views.keyed);
+        } else {
+            into.values.set(views.values.subarray(0, count));
+            into.effects.set(views.effects.subarray(0, count));
+            into.keyed.set(views.keyed.subarray(0, count));
+        }
         return into;
     }
 
     #sampleAll(sampler, position, into) {
         const cursor = this.#live();
-        const count = this.#clip.channelCount;
+        const count = this.#count;
         const out = into ?? new Sample(count);
         const values = this.#reserve(count);
         sampler(cursor, position, values, values + 4 * this.#room, values + 8 * this.#room, count);

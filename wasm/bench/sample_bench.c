@@ -79,8 +79,8 @@ int main(int argc, char** argv)
         const double took = now() - start;
         best = took < best ? took : best;
     }
-    printf("load-ms %.3f\nns-per-channel-sample %.3f\n(checksum %g)\n", load * 1e3, best * 1e9 / (double)(count * channels),
-           (double)sum);
+    printf("load-ms %.3f\nns-per-channel-sample %.3f\n(checksum %g)\n", load * 1e3,
+           best * 1e9 / (double)(count * channels), (double)sum);
     am_cursor_free(cursor);
     am_clip_free(clip);
     return 0;

@@ -36,8 +36,42 @@ export class AnimationModelError extends Error {
     }
 }
 
-// Frees what the program forgot to free, once its object is collected.
-const leftovers = new FinalizationRegistry(release => release());
+// Frees what the program forgot to free, once its object is collected:
+// register(object, release, ...args) calls release(...args). The arguments
+// are held apart from any closure, which could keep the object alive.
+const registry = new FinalizationRegistry(([release, args]) => release(...args));
+const leftovers = {
+    register: (object, release, ...args) => registry.register(object, [release, args], object),
+    unregister: object => registry.unregister(object),
+};
+
+// What a clip's memory waits for: the clip given up, and its cursors freed
+// (a cursor must not outlive its clip, even when both are collected at once).
+class ClipLife {
+    constructor(native, handle) {
+        this.native = native;
+        this.handle = handle;
+        this.cursors = 0;
+        this.dropped = false;
+    }
+
+    static drop(life) {
+        life.dropped = true;
+        life.#freeWhenDone();
+    }
+
+    cursorFreed() {
+        this.cursors -= 1;
+        this.#freeWhenDone();
+    }
+
+    #freeWhenDone() {
+        if (this.dropped && this.cursors === 0 && this.handle !== 0) {
+            this.native.wasm._am_clip_free(this.handle);
+            this.handle = 0;
+        }
+    }
+}
 
 // The module's memory and functions, with the layout of the C structs.
 class Native {
@@ -116,12 +150,20 @@ function asBytes(data) {
 export class Clip {
     #native;
     #handle;
+    #life;
     #cursors = new Set();
 
     constructor(native, handle) {
         this.#native = native;
         this.#handle = handle;
-        leftovers.register(this, () => native.wasm._am_clip_free(handle), this);
+        const life = new ClipLife(native, handle);
+        this.#life = life;
+        leftovers.register(this, ClipLife.drop, life);
+    }
+
+    /** @internal What the clip's memory waits for. */
+    life() {
+        return this.#life;
     }
 
     /** @internal The am_clip* of a live clip. */
@@ -144,7 +186,7 @@ export class Clip {
                 cursor.free();
             }
             leftovers.unregister(this);
-            this.#native.wasm._am_clip_free(this.#handle);
+            ClipLife.drop(this.#life);
             this.#handle = 0;
         }
     }
@@ -233,6 +275,7 @@ export class Cursor {
     #clip;
     #owners;
     #handle;
+    #memory; // the cursor and its buffers in the module, freed together
     #room = 0;
     #buffers = 0;
     #views = null;
@@ -244,18 +287,27 @@ export class Cursor {
         this.#owners = owners;
         this.#handle = native.made((error, out) => native.wasm._am_cursor_create(clip.handle(), out, error));
         this.#count = clip.channelCount;
-        const handle = this.#handle;
-        leftovers.register(this, () => native.wasm._am_cursor_free(handle), this);
+        const life = clip.life();
+        const memory = { handle: this.#handle, buffers: 0 };
+        this.#memory = memory;
+        life.cursors += 1;
+        leftovers.register(this, Cursor.#release, native, memory, life);
+    }
+
+    static #release(native, memory, life) {
+        native.wasm._am_cursor_free(memory.handle);
+        native.free(memory.buffers);
+        life.cursorFreed();
     }
 
     /** Frees the cursor; using it later throws. */
     free() {
         if (this.#handle !== 0) {
-            const native = this.#clip.native();
             leftovers.unregister(this);
-            native.wasm._am_cursor_free(this.#handle);
-            native.free(this.#buffers);
+            Cursor.#release(this.#clip.native(), this.#memory, this.#clip.life());
             this.#handle = 0;
+            this.#buffers = 0;
+            this.#room = 0;
             this.#owners.delete(this);
         }
     }
@@ -273,7 +325,9 @@ export class Cursor {
             const native = this.#clip.native();
             native.free(this.#buffers);
             this.#buffers = 0;
+            this.#memory.buffers = 0;
             this.#buffers = native.malloc(count * 9 + 4);
+            this.#memory.buffers = this.#buffers;
             this.#room = count;
         }
         return this.#buffers;
@@ -360,7 +414,11 @@ export class Playback {
         this.#state = native.malloc(native.playbackSize);
         native.wasm._am_playback_start(this.#state);
         const state = this.#state;
-        leftovers.register(this, () => native.free(state), this);
+        leftovers.register(this, Playback.#release, native, state);
+    }
+
+    static #release(native, state) {
+        native.free(state);
     }
 
     /** Frees the playback's state; using it later throws. */

@@ -4,11 +4,15 @@ import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { test } from 'node:test';
+import { setFlagsFromString } from 'node:v8';
+import { runInNewContext } from 'node:vm';
 
 import { loadModule, root, wasmDir } from './helpers.mjs';
 
 const am = await loadModule();
 const { AnimationModelError, Phase, Sample, Status, Step } = await import(join(wasmDir, 'animationmodel.mjs'));
+setFlagsFromString('--expose-gc');
+const collect = runInNewContext('gc');
 const show = readFileSync(join(root, 'examples/data/show.animation.json'), 'utf8');
 
 function refusal(load) {
@@ -130,4 +134,48 @@ test('the one-file module gives the same module', async () => {
 test('the version is the package\'s', () => {
     const pkg = JSON.parse(readFileSync(join(wasmDir, 'package.json'), 'utf8'));
     assert.equal(am.version, pkg.version);
+});
+
+test('clips and cursors left to the collector give their memory back, cursors first', async () => {
+    const { AnimationModel } = await import(join(wasmDir, 'binding.mjs'));
+    // A module whose frees are watched: a clip freed while a cursor of it
+    // lives is a fault.
+    const { default: factory } = await import(join(wasmDir, 'animationmodel-wasm.mjs'));
+    const wasm = await factory({ wasmBinary: readFileSync(join(wasmDir, 'animationmodel-wasm.wasm')) });
+    const live = new Map();
+    const faults = [];
+    const freed = { clips: 0 };
+    // The exports themselves: Emscripten's stubs on the module replace themselves when first called.
+    const [createCursor, freeCursor, freeClip] = [wasm.asm.am_cursor_create, wasm.asm.am_cursor_free, wasm.asm.am_clip_free];
+    wasm._am_cursor_create = (clip, out, error) => {
+        const status = createCursor(clip, out, error);
+        live.set(wasm.HEAPU32[out >> 2], clip);
+        return status;
+    };
+    wasm._am_cursor_free = cursor => {
+        live.delete(cursor);
+        freeCursor(cursor);
+    };
+    wasm._am_clip_free = clip => {
+        if ([...live.values()].includes(clip)) {
+            faults.push('a clip freed before its cursor');
+        }
+        freeClip(clip);
+        freed.clips += 1;
+    };
+    const model = new AnimationModel(wasm);
+    (() => {
+        for (let i = 0; i < 50; ++i) {
+            const clip = model.loadClip(show);
+            clip.cursor().sampleFrame(3);
+            clip.cursor();
+        }
+    })();
+    for (let round = 0; round < 20 && freed.clips < 50; ++round) {
+        collect();
+        await new Promise(resolve => setTimeout(resolve, 10));
+    }
+    assert.equal(live.size, 0, 'cursors left');
+    assert.deepEqual(faults, []);
+    assert.equal(freed.clips, 50);
 });

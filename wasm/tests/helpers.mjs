@@ -1,7 +1,7 @@
 // What the module's tests share: where the builds are, the native tool and
 // reference program, and random documents.
 import { spawnSync } from 'node:child_process';
-import { mkdtempSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -17,6 +17,7 @@ export async function loadModule() {
 }
 
 export const scratch = mkdtempSync(join(tmpdir(), 'animationmodel-wasm-'));
+process.on('exit', () => rmSync(scratch, { recursive: true, force: true }));
 
 export function run(program, args) {
     const done = spawnSync(program, args, { encoding: 'latin1', maxBuffer: 1 << 28 });

@@ -1,0 +1,1 @@
+// The module has no main function; its entry points are the C interface.

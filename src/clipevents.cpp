@@ -1,0 +1,252 @@
+#include <animationmodel/clipevents.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <limits>
+
+namespace Korva {
+
+namespace {
+
+constexpr std::uint64_t noFrame = std::numeric_limits<std::uint64_t>::max();
+
+std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) noexcept
+{
+    return b > noFrame - a ? noFrame : a + b;
+}
+
+std::size_t saturatingAddCount(std::size_t a, std::uint64_t b) noexcept
+{
+    constexpr std::size_t most = std::numeric_limits<std::size_t>::max();
+    return b >= most - a ? most : a + static_cast<std::size_t>(b);
+}
+
+// `frames` rounded down (up with `up`) to a whole frame: below 0 and NaN give
+// 0, 2^64 and more the largest frame.
+std::uint64_t wholeFrames(double frames, bool up) noexcept
+{
+    constexpr double limit = 18446744073709551616.0; // 2^64
+    if (!(frames > 0.0)) {
+        return 0;
+    }
+    const double whole = up ? std::ceil(frames) : std::floor(frames);
+    return whole >= limit ? noFrame : static_cast<std::uint64_t>(whole);
+}
+
+// The events found, kept in the caller's buffer: while it has room, in the
+// order found; once full, as a heap of the earliest ones.
+class EventSink {
+public:
+    EventSink(ClipKeyEvent* out, std::size_t capacity) noexcept : _out(out), _capacity(capacity) { }
+
+    // Keeps `event` if it is among the earliest so far; false when it is not
+    // (then no later event of its channel is either).
+    bool offer(const ClipKeyEvent& event) noexcept
+    {
+        if (_written < _capacity) {
+            _out[_written++] = event;
+            return true;
+        }
+        if (_capacity == 0) {
+            return false;
+        }
+        if (!_heap) {
+            std::make_heap(_out, _out + _capacity, keyEventBefore);
+            _heap = true;
+        }
+        if (!keyEventBefore(event, _out[0])) {
+            return false;
+        }
+        std::pop_heap(_out, _out + _capacity, keyEventBefore);
+        _out[_capacity - 1] = event;
+        std::push_heap(_out, _out + _capacity, keyEventBefore);
+        return true;
+    }
+
+    // Puts what was kept in time order.
+    void finish() noexcept
+    {
+        if (_heap) {
+            std::sort_heap(_out, _out + _capacity, keyEventBefore);
+        } else if (!std::is_sorted(_out, _out + _written, keyEventBefore)) {
+            std::sort(_out, _out + _written, keyEventBefore);
+        }
+    }
+
+private:
+    ClipKeyEvent* _out;
+    std::size_t _capacity;
+    std::size_t _written = 0;
+    bool _heap = false;
+};
+
+// Walks one channel's keys over the stretches of a span, counting them and
+// offering them to the sink until it refuses one.
+class ChannelWalk {
+public:
+    ChannelWalk(const ClipArrays& arrays, const std::array<std::uint64_t, 4>& phaseStarts, EventSink& sink,
+                std::uint32_t channel) noexcept
+        : _a(arrays), _phaseStarts(phaseStarts), _sink(sink), _channel(channel)
+    { }
+
+    // The keys that begin at frames first..last (from the intro's first frame) in loop `loop`.
+    void stretch(std::uint64_t first, std::uint64_t last, std::uint64_t loop) noexcept
+    {
+        for (std::size_t p = 0; p < 3 && first <= last; ++p) {
+            const std::uint64_t start = _phaseStarts[p];
+            const std::uint64_t end = _phaseStarts[p + 1];
+            if (first >= end || last < start || end == start) {
+                continue;
+            }
+            const std::uint64_t low = std::max(first, start) - start;
+            const std::uint64_t high = std::min(last, end - 1) - start;
+            track(p, low, high, loop);
+        }
+    }
+
+    // `loops` whole body loops, the first numbered `firstLoop`.
+    void bodyLoops(std::uint64_t firstLoop, std::uint64_t loops) noexcept
+    {
+        const std::uint64_t t = 3 * std::uint64_t{_channel} + 1;
+        const std::uint64_t keys = _a.trackKeys[t + 1] - _a.trackKeys[t];
+        const std::uint64_t all = keys != 0 && loops > noFrame / keys ? noFrame : keys * loops;
+        _count = saturatingAddCount(_count, all);
+        for (std::uint64_t i = 0; i < loops && _open && keys != 0; ++i) {
+            offerFrom(t, 1, _a.trackKeys[t], 0, noFrame, firstLoop + i, false);
+        }
+    }
+
+    // The number of events of the channel.
+    std::size_t count() const noexcept { return _count; }
+
+private:
+    // The keys of phase `phase` of the channel that begin at frames low..high of the phase.
+    void track(std::size_t phase, std::uint64_t low, std::uint64_t high, std::uint64_t loop) noexcept
+    {
+        const std::uint64_t t = 3 * std::uint64_t{_channel} + phase;
+        if (_a.trackKeys[t] == _a.trackKeys[t + 1] || low >= _a.trackFrames[t]) {
+            return;
+        }
+        // The last block that starts at or before `low`, then the first key starting at or after it.
+        std::uint64_t lowBlock = _a.trackBlocks[t];
+        std::uint64_t highBlock = _a.trackBlocks[t + 1];
+        while (highBlock - lowBlock > 1) {
+            const std::uint64_t middle = lowBlock + (highBlock - lowBlock) / 2;
+            (_a.blockFrames[middle] <= low ? lowBlock : highBlock) = middle;
+        }
+        std::uint64_t key = _a.trackKeys[t] + (lowBlock - _a.trackBlocks[t]) * clipBlockKeys;
+        std::uint64_t frame = _a.blockFrames[lowBlock];
+        while (frame < low) {
+            frame += _a.durations[key];
+            ++key;
+        }
+        offerFrom(t, phase, key, frame, high, loop, true);
+    }
+
+    // Offers (and, with `counting`, counts) the keys of track `t` from `key`,
+    // which begins at `frame` of the phase, while they begin at or before `high`.
+    void offerFrom(std::uint64_t t, std::size_t phase, std::uint64_t key, std::uint64_t frame, std::uint64_t high,
+                   std::uint64_t loop, bool counting) noexcept
+    {
+        const std::uint64_t end = _a.trackKeys[t + 1];
+        ClipKeyEvent event;
+        event.channel = _channel;
+        event.phase = static_cast<AnimationPhase>(phase);
+        event.loop = loop;
+        for (; key < end && frame <= high; frame += _a.durations[key], ++key) {
+            _count = saturatingAddCount(_count, counting ? 1 : 0);
+            if (_open) {
+                event.frame = _phaseStarts[phase] + frame;
+                event.key = key - _a.trackKeys[t];
+                event.effect = _a.effects[key];
+                _open = _sink.offer(event);
+            } else if (!counting) {
+                return;
+            }
+        }
+    }
+
+    const ClipArrays& _a;
+    const std::array<std::uint64_t, 4>& _phaseStarts;
+    EventSink& _sink;
+    std::uint32_t _channel;
+    std::size_t _count = 0;
+    bool _open = true;
+};
+
+// The whole frames a span takes in, and its loops.
+struct SpanFrames {
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    std::uint64_t wraps = 0;
+};
+
+SpanFrames framesOf(const ClipSpan& span, const std::array<std::uint64_t, 4>& phaseStarts) noexcept
+{
+    const auto startOf = [&](AnimationPhase phase) {
+        return phaseStarts[std::min<std::size_t>(static_cast<std::size_t>(phase), 3)];
+    };
+    SpanFrames frames;
+    // From excluded: the first whole frame after it; included: the first at or after it.
+    const std::uint64_t from = span.includeFrom ? wholeFrames(span.from.frame, true)
+                                                : saturatingAdd(wholeFrames(span.from.frame, false), 1);
+    frames.first = saturatingAdd(startOf(span.from.phase), from);
+    frames.last = saturatingAdd(startOf(span.to.phase), wholeFrames(span.to.frame, false));
+    frames.wraps = phaseStarts[2] > phaseStarts[1] ? span.wraps : 0;
+    return frames;
+}
+
+// All the events of one channel within the span.
+std::size_t walkChannel(ChannelWalk& walk, const SpanFrames& frames,
+                        const std::array<std::uint64_t, 4>& phaseStarts) noexcept
+{
+    if (frames.wraps == 0) {
+        walk.stretch(frames.first, frames.last, 0);
+        return walk.count();
+    }
+    walk.stretch(frames.first, phaseStarts[2] - 1, 0);
+    walk.bodyLoops(1, frames.wraps - 1);
+    walk.stretch(phaseStarts[1], frames.last, frames.wraps);
+    return walk.count();
+}
+
+} // namespace
+
+bool keyEventBefore(const ClipKeyEvent& first, const ClipKeyEvent& second) noexcept
+{
+    if (first.loop != second.loop) {
+        return first.loop < second.loop;
+    }
+    if (first.frame != second.frame) {
+        return first.frame < second.frame;
+    }
+    if (first.channel != second.channel) {
+        return first.channel < second.channel;
+    }
+    return first.key < second.key;
+}
+
+std::size_t collectKeyEvents(const AnimationClip& clip, const ClipSpan& span, const std::uint32_t* channels,
+                             std::size_t channelCount, ClipKeyEvent* out, std::size_t capacity) noexcept
+{
+    const ClipArrays& arrays = clip.arrays();
+    std::array<std::uint64_t, 4> phaseStarts{};
+    for (std::size_t p = 0; p < 3; ++p) {
+        phaseStarts[p + 1] = phaseStarts[p] + arrays.phaseLengths[p];
+    }
+    const SpanFrames frames = framesOf(span, phaseStarts);
+    EventSink sink(out, capacity);
+    std::size_t total = 0;
+    const std::size_t count = channels != nullptr ? channelCount : clip.channelCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t channel = channels != nullptr ? channels[i] : static_cast<std::uint32_t>(i);
+        assert(channel < clip.channelCount());
+        ChannelWalk walk(arrays, phaseStarts, sink, channel);
+        total = saturatingAddCount(total, walkChannel(walk, frames, phaseStarts));
+    }
+    sink.finish();
+    return total;
+}
+
+} // namespace Korva

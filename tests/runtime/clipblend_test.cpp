@@ -95,6 +95,28 @@ TEST(ClipBlend, EveryStepIsRoundedOnceAsExactArithmeticGives)
     }
 }
 
+TEST(ClipBlend, BuffersGiveWhatEachValueGivesWithOrWithoutSpecialValues)
+{
+    std::mt19937_64 random(8);
+    const std::vector<float> special = {noValue, inf, -inf};
+    for (int trial = 0; trial < 2000; ++trial) {
+        const std::size_t count = random() % 300;
+        std::vector<float> a(count);
+        std::vector<float> b(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            a[i] = randomFinite(random);
+            b[i] = trial % 2 == 0 && random() % 50 == 0 ? special[random() % 3] : randomFinite(random);
+        }
+        const float w = trial % 7 == 0 ? static_cast<float>(trial % 3) / 2.0f : randomWeight(random);
+        std::vector<float> out(count);
+        ASSERT_TRUE(ClipBlend::samples(ClipSampleBuffers{a.data()}, ClipSampleBuffers{b.data()}, w, count,
+                                       ClipSampleBuffers{out.data()}));
+        for (std::size_t i = 0; i < count; ++i) {
+            ASSERT_EQ(bitsOf(out[i]), bitsOf(ClipBlend::value(a[i], b[i], w))) << a[i] << " " << b[i] << " " << w;
+        }
+    }
+}
+
 TEST(ClipBlend, WeightsZeroAndOneGiveEachSideBitForBit)
 {
     std::mt19937_64 random(4);

@@ -33,6 +33,7 @@ from ._animationmodel import (
     AnimationPhase,
     AnimationSampler,
     AnimationClip,
+    ClipChannelMap,
     ClipCursor,
     ClipPlayback,
     PlaybackStep,
@@ -50,6 +51,7 @@ from ._animationmodel import (
     _load_cut_save,
     animation_from_json,
     animation_to_json,
+    blend_samples,
     dump,
     dump_clip,
     dumps,
@@ -115,6 +117,7 @@ __all__ = [
     "AnimationPhase",
     "AnimationSampler",
     "AnimationClip",
+    "ClipChannelMap",
     "ClipCursor",
     "ClipPlayback",
     "ClipSamples",
@@ -128,6 +131,7 @@ __all__ = [
     "Linear",
     "animation_from_json",
     "animation_to_json",
+    "blend_samples",
     "dump",
     "dump_clip",
     "dumps",
@@ -203,6 +207,6 @@ def _refuse_second_initialisation(cls: type) -> None:
 
 
 for _class in (AnimationKeyCommand, AnimationKey, KeyList, LayerMap, Animation, AnimationSampler, LayerSample,
-               CutOverrun, AnimationClip, ClipCursor, ClipPlayback, PlaybackStep):
+               CutOverrun, AnimationClip, ClipChannelMap, ClipCursor, ClipPlayback, PlaybackStep):
     _refuse_second_initialisation(_class)
 del _class

@@ -6,6 +6,7 @@
 #include <animationmodel/cliparrays.h>
 #include <animationmodel/clipcursor.h>
 #include <animationmodel/clipevents.h>
+#include <animationmodel/clipeventtracker.h>
 #include "show_timeline.h"
 #include "runtime_bench.h"
 
@@ -216,18 +217,22 @@ void tickSample(benchmark::State& state)
     countSamples(state, positions.size(), clip.channelCount());
 }
 
-// The keys that began during every tick at 60 Hz of the show, for all channels.
-void tickEvents(benchmark::State& state)
+// The keys that began during every tick at 60 Hz of the show, for all
+// channels: through a tracker (as a playing instance keeps one), or searched
+// afresh every tick.
+void tickEvents(benchmark::State& state, bool tracked)
 {
     const AnimationClip clip(animationOf(false));
     const std::vector<double> positions = sixtyHertz(clip.frameCount());
     std::vector<ClipKeyEvent> events(256);
+    ClipEventTracker tracker(clip);
     for (auto _ : state) {
         std::size_t sum = 0;
         double previous = 0.0;
         for (const double position : positions) {
             const ClipSpan span = ClipSpan::frames(previous, position, position == 0.0);
-            sum += collectKeyEvents(clip, span, nullptr, 0, events.data(), events.size());
+            sum += tracked ? tracker.collect(span, nullptr, 0, events.data(), events.size())
+                           : collectKeyEvents(clip, span, nullptr, 0, events.data(), events.size());
             previous = position;
         }
         benchmark::DoNotOptimize(sum);
@@ -409,7 +414,8 @@ BENCHMARK_CAPTURE(copyClipBytes, show, false)->Unit(benchmark::kMicrosecond)->Co
 BENCHMARK_CAPTURE(checkArrays, real, true)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
 BENCHMARK_CAPTURE(copyClipBytes, real, true)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
 BENCHMARK(tickSample)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
-BENCHMARK(tickEvents)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(tickEvents, tracked, true)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(tickEvents, searched, false)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
 BENCHMARK(blendByHand)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
 BENCHMARK(blendClip)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
 

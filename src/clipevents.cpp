@@ -1,5 +1,7 @@
 #include <animationmodel/clipevents.h>
 
+#include "clipeventhint.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -8,8 +10,6 @@
 namespace Korva {
 
 namespace {
-
-constexpr std::uint64_t noFrame = std::numeric_limits<std::uint64_t>::max();
 
 std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) noexcept
 {
@@ -90,18 +90,21 @@ public:
         : _a(arrays), _phaseStarts(phaseStarts), _sink(sink), _channel(channel)
     { }
 
-    // The keys that begin at frames first..last (from the intro's first frame) in loop `loop`.
-    void stretch(std::uint64_t first, std::uint64_t last, std::uint64_t loop) noexcept
+    // The keys that begin at frames first..last (from the intro's first frame)
+    // in loop `loop`; `hint`, when not null, says where the next key at or
+    // after some frame is, and is told where the walk stopped.
+    void stretch(std::uint64_t first, std::uint64_t last, std::uint64_t loop, ClipEventHint* hint) noexcept
     {
-        for (std::size_t p = 0; p < 3 && first <= last; ++p) {
-            const std::uint64_t start = _phaseStarts[p];
-            const std::uint64_t end = _phaseStarts[p + 1];
-            if (first >= end || last < start || end == start) {
-                continue;
+        ClipNextKey next = hint != nullptr && hint->from == first ? hint->next : seekFrom(first);
+        for (; next.frame != noFrame && next.frame <= last; advance(next)) {
+            _count = saturatingAddCount(_count, 1);
+            if (_open) {
+                offer(next.frame, next.key, next.phase, loop);
             }
-            const std::uint64_t low = std::max(first, start) - start;
-            const std::uint64_t high = std::min(last, end - 1) - start;
-            track(p, low, high, loop);
+        }
+        if (hint != nullptr) {
+            hint->from = std::max(first, saturatingAdd(last, 1));
+            hint->next = next;
         }
     }
 
@@ -113,7 +116,11 @@ public:
         const std::uint64_t all = keys != 0 && loops > noFrame / keys ? noFrame : keys * loops;
         _count = saturatingAddCount(_count, all);
         for (std::uint64_t i = 0; i < loops && _open && keys != 0; ++i) {
-            offerFrom(t, 1, _a.trackKeys[t], 0, noFrame, firstLoop + i, false);
+            std::uint64_t frame = _phaseStarts[1];
+            for (std::uint64_t key = _a.trackKeys[t]; key < _a.trackKeys[t + 1] && _open; ++key) {
+                offer(frame, key, 1, firstLoop + i);
+                frame += _a.durations[key];
+            }
         }
     }
 
@@ -121,50 +128,66 @@ public:
     std::size_t count() const noexcept { return _count; }
 
 private:
-    // The keys of phase `phase` of the channel that begin at frames low..high of the phase.
-    void track(std::size_t phase, std::uint64_t low, std::uint64_t high, std::uint64_t loop) noexcept
+    void offer(std::uint64_t frame, std::uint64_t key, std::uint64_t phase, std::uint64_t loop) noexcept
     {
-        const std::uint64_t t = 3 * std::uint64_t{_channel} + phase;
-        if (_a.trackKeys[t] == _a.trackKeys[t + 1] || low >= _a.trackFrames[t]) {
-            return;
-        }
-        // The last block that starts at or before `low`, then the first key starting at or after it.
-        std::uint64_t lowBlock = _a.trackBlocks[t];
-        std::uint64_t highBlock = _a.trackBlocks[t + 1];
-        while (highBlock - lowBlock > 1) {
-            const std::uint64_t middle = lowBlock + (highBlock - lowBlock) / 2;
-            (_a.blockFrames[middle] <= low ? lowBlock : highBlock) = middle;
-        }
-        std::uint64_t key = _a.trackKeys[t] + (lowBlock - _a.trackBlocks[t]) * clipBlockKeys;
-        std::uint64_t frame = _a.blockFrames[lowBlock];
-        while (frame < low) {
-            frame += _a.durations[key];
-            ++key;
-        }
-        offerFrom(t, phase, key, frame, high, loop, true);
+        ClipKeyEvent event;
+        event.frame = frame;
+        event.key = key - _a.trackKeys[3 * std::uint64_t{_channel} + phase];
+        event.loop = loop;
+        event.channel = _channel;
+        event.effect = _a.effects[key];
+        event.phase = static_cast<AnimationPhase>(phase);
+        _open = _sink.offer(event);
     }
 
-    // Offers (and, with `counting`, counts) the keys of track `t` from `key`,
-    // which begins at `frame` of the phase, while they begin at or before `high`.
-    void offerFrom(std::uint64_t t, std::size_t phase, std::uint64_t key, std::uint64_t frame, std::uint64_t high,
-                   std::uint64_t loop, bool counting) noexcept
+    // The channel's first key that begins at or after `first`.
+    ClipNextKey seekFrom(std::uint64_t first) const noexcept
     {
-        const std::uint64_t end = _a.trackKeys[t + 1];
-        ClipKeyEvent event;
-        event.channel = _channel;
-        event.phase = static_cast<AnimationPhase>(phase);
-        event.loop = loop;
-        for (; key < end && frame <= high; frame += _a.durations[key], ++key) {
-            _count = saturatingAddCount(_count, counting ? 1 : 0);
-            if (_open) {
-                event.frame = _phaseStarts[phase] + frame;
-                event.key = key - _a.trackKeys[t];
-                event.effect = _a.effects[key];
-                _open = _sink.offer(event);
-            } else if (!counting) {
+        for (std::uint64_t p = 0; p < 3; ++p) {
+            const std::uint64_t t = 3 * std::uint64_t{_channel} + p;
+            const std::uint64_t start = _phaseStarts[p];
+            const std::uint64_t low = first > start ? first - start : 0;
+            if (_phaseStarts[p + 1] <= first || _a.trackKeys[t] == _a.trackKeys[t + 1] || low >= _a.trackFrames[t]) {
+                continue;
+            }
+            // The last block that starts at or before `low`, then the first key starting at or after it.
+            std::uint64_t lowBlock = _a.trackBlocks[t];
+            std::uint64_t highBlock = _a.trackBlocks[t + 1];
+            while (highBlock - lowBlock > 1) {
+                const std::uint64_t middle = lowBlock + (highBlock - lowBlock) / 2;
+                (_a.blockFrames[middle] <= low ? lowBlock : highBlock) = middle;
+            }
+            std::uint64_t key = _a.trackKeys[t] + (lowBlock - _a.trackBlocks[t]) * clipBlockKeys;
+            std::uint64_t frame = _a.blockFrames[lowBlock];
+            while (frame < low) {
+                frame += _a.durations[key];
+                ++key;
+            }
+            // Past the track's last key: the next one is in a later phase.
+            if (key < _a.trackKeys[t + 1]) {
+                return {start + frame, key, p};
+            }
+        }
+        return {};
+    }
+
+    // `next` moved to the channel's key after it, in this phase or a later one.
+    void advance(ClipNextKey& next) const noexcept
+    {
+        const std::uint64_t t = 3 * std::uint64_t{_channel} + next.phase;
+        next.frame += _a.durations[next.key];
+        ++next.key;
+        if (next.key < _a.trackKeys[t + 1]) {
+            return;
+        }
+        for (std::uint64_t p = next.phase + 1; p < 3; ++p) {
+            const std::uint64_t later = 3 * std::uint64_t{_channel} + p;
+            if (_a.trackKeys[later] < _a.trackKeys[later + 1]) {
+                next = ClipNextKey{_phaseStarts[p], _a.trackKeys[later], p};
                 return;
             }
         }
+        next = ClipNextKey{};
     }
 
     const ClipArrays& _a;
@@ -198,16 +221,16 @@ SpanFrames framesOf(const ClipSpan& span, const std::array<std::uint64_t, 4>& ph
 }
 
 // All the events of one channel within the span.
-std::size_t walkChannel(ChannelWalk& walk, const SpanFrames& frames,
-                        const std::array<std::uint64_t, 4>& phaseStarts) noexcept
+std::size_t walkChannel(ChannelWalk& walk, const SpanFrames& frames, const std::array<std::uint64_t, 4>& phaseStarts,
+                        ClipEventHint* hint) noexcept
 {
     if (frames.wraps == 0) {
-        walk.stretch(frames.first, frames.last, 0);
+        walk.stretch(frames.first, frames.last, 0, hint);
         return walk.count();
     }
-    walk.stretch(frames.first, phaseStarts[2] - 1, 0);
+    walk.stretch(frames.first, phaseStarts[2] - 1, 0, hint);
     walk.bodyLoops(1, frames.wraps - 1);
-    walk.stretch(phaseStarts[1], frames.last, frames.wraps);
+    walk.stretch(phaseStarts[1], frames.last, frames.wraps, hint);
     return walk.count();
 }
 
@@ -230,6 +253,13 @@ bool keyEventBefore(const ClipKeyEvent& first, const ClipKeyEvent& second) noexc
 std::size_t collectKeyEvents(const AnimationClip& clip, const ClipSpan& span, const std::uint32_t* channels,
                              std::size_t channelCount, ClipKeyEvent* out, std::size_t capacity) noexcept
 {
+    return collectEvents(clip, span, channels, channelCount, out, capacity, nullptr);
+}
+
+std::size_t collectEvents(const AnimationClip& clip, const ClipSpan& span, const std::uint32_t* channels,
+                          std::size_t channelCount, ClipKeyEvent* out, std::size_t capacity,
+                          ClipEventHint* hints) noexcept
+{
     const ClipArrays& arrays = clip.arrays();
     std::array<std::uint64_t, 4> phaseStarts{};
     for (std::size_t p = 0; p < 3; ++p) {
@@ -239,11 +269,19 @@ std::size_t collectKeyEvents(const AnimationClip& clip, const ClipSpan& span, co
     EventSink sink(out, capacity);
     std::size_t total = 0;
     const std::size_t count = channels != nullptr ? channelCount : clip.channelCount();
+    // A channel whose hint is for this span's first frame and whose next key
+    // lies past its last has nothing to report: the common case of a tick.
+    const std::uint64_t nextFirst = std::max(frames.first, saturatingAdd(frames.last, 1));
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint32_t channel = channels != nullptr ? channels[i] : static_cast<std::uint32_t>(i);
         assert(channel < clip.channelCount());
+        ClipEventHint* hint = hints != nullptr ? &hints[channel] : nullptr;
+        if (hint != nullptr && frames.wraps == 0 && hint->from == frames.first && hint->next.frame > frames.last) {
+            hint->from = nextFirst;
+            continue;
+        }
         ChannelWalk walk(arrays, phaseStarts, sink, channel);
-        total = saturatingAddCount(total, walkChannel(walk, frames, phaseStarts));
+        total = saturatingAddCount(total, walkChannel(walk, frames, phaseStarts, hint));
     }
     sink.finish();
     return total;

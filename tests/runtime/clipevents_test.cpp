@@ -1,4 +1,5 @@
 #include <animationmodel/clipevents.h>
+#include <animationmodel/clipeventtracker.h>
 #include <animationmodel/clipplayback.h>
 #include <animationmodel/clipplaybackspan.h>
 
@@ -70,7 +71,8 @@ std::vector<EventTuple> naiveEvents(const Animation& animation, const AnimationC
 
 // Collects with a random capacity and checks the count and the first events against the reference.
 void expectEvents(const Animation& animation, const AnimationClip& clip, const ClipSpan& span,
-                  const std::vector<std::uint32_t>* channels, std::mt19937_64& random)
+                  const std::vector<std::uint32_t>* channels, std::mt19937_64& random,
+                  ClipEventTracker* tracker = nullptr)
 {
     const std::vector<EventTuple> expected = naiveEvents(animation, clip, span, channels);
     const std::size_t capacity = random() % 3 == 0 ? random() % (expected.size() + 2) : expected.size() + 1;
@@ -85,6 +87,14 @@ void expectEvents(const Animation& animation, const AnimationClip& clip, const C
     EXPECT_EQ(out[capacity].frame, 12345u) << "written past the capacity";
     for (std::size_t i = 0; i < std::min(total, capacity); ++i) {
         ASSERT_EQ(tupleOf(out[i]), expected[i]) << "event " << i << " of " << total;
+    }
+    if (tracker != nullptr) {
+        std::vector<ClipKeyEvent> tracked(capacity + 1);
+        ASSERT_EQ(tracker->collect(span, list, channels != nullptr ? channels->size() : 0, tracked.data(), capacity),
+                  total);
+        for (std::size_t i = 0; i < std::min(total, capacity); ++i) {
+            ASSERT_EQ(tupleOf(tracked[i]), expected[i]) << "tracked event " << i << " of " << total;
+        }
     }
 }
 
@@ -144,13 +154,18 @@ TEST(ClipEvents, RandomMovesOfCursorsAgreeWithEveryKeyWalked)
         const Animation animation = randomAnimation(random, 5, 10, 4);
         const AnimationClip clip(animation);
         const double end = static_cast<double>(clip.frameCount());
+        ClipEventTracker tracker(clip);
+        double previous = 0.0;
         for (int move = 0; move < 20; ++move) {
-            const double from = static_cast<double>(random() % 400) / 400.0 * (end + 2.0) - 1.0;
+            // Half the moves go on from where the last one ended, as playing forward does.
+            const double from = random() % 2 == 0 ? previous
+                                                  : static_cast<double>(random() % 400) / 400.0 * (end + 2.0) - 1.0;
             const double to = random() % 4 == 0 ? from + static_cast<double>(random() % 4) / 4.0
                                                 : static_cast<double>(random() % 400) / 400.0 * (end + 2.0);
             const ClipSpan span = ClipSpan::frames(from, to, random() % 5 == 0);
+            previous = to;
             const std::vector<std::uint32_t> channels = randomChannels(clip, random);
-            expectEvents(animation, clip, span, random() % 3 == 0 ? &channels : nullptr, random);
+            expectEvents(animation, clip, span, random() % 3 == 0 ? &channels : nullptr, random, &tracker);
         }
     }
 }
@@ -162,6 +177,7 @@ TEST(ClipEvents, RandomPlaybackStepsAgreeWithEveryKeyWalked)
         const Animation animation = randomAnimation(random, 5, 10, 4);
         const AnimationClip clip(animation);
         ClipPlayback playback(clip);
+        ClipEventTracker tracker(clip);
         const double fps = clip.fps();
         const double body = static_cast<double>(clip.phaseLength(AnimationPhase::Body));
         bool first = true;
@@ -177,7 +193,7 @@ TEST(ClipEvents, RandomPlaybackStepsAgreeWithEveryKeyWalked)
             const ClipSpan span = playbackSpan(before, playback, taken, first);
             first = false;
             const std::vector<std::uint32_t> channels = randomChannels(clip, random);
-            expectEvents(animation, clip, span, random() % 3 == 0 ? &channels : nullptr, random);
+            expectEvents(animation, clip, span, random() % 3 == 0 ? &channels : nullptr, random, &tracker);
         }
     }
 }

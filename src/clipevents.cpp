@@ -212,8 +212,8 @@ SpanFrames framesOf(const ClipSpan& span, const std::array<std::uint64_t, 4>& ph
     };
     SpanFrames frames;
     // From excluded: the first whole frame after it; included: the first at or after it.
-    const std::uint64_t from = span.includeFrom ? wholeFrames(span.from.frame, true)
-                                                : saturatingAdd(wholeFrames(span.from.frame, false), 1);
+    const std::uint64_t from =
+        span.includeFrom ? wholeFrames(span.from.frame, true) : saturatingAdd(wholeFrames(span.from.frame, false), 1);
     frames.first = saturatingAdd(startOf(span.from.phase), from);
     frames.last = saturatingAdd(startOf(span.to.phase), wholeFrames(span.to.frame, false));
     frames.wraps = phaseStarts[2] > phaseStarts[1] ? span.wraps : 0;

@@ -5,6 +5,7 @@
 #include <animationmodel/clipblend.h>
 #include <animationmodel/clipchannelmap.h>
 #include <animationmodel/clipevents.h>
+#include <animationmodel/clipeventtracker.h>
 
 #include <algorithm>
 #include <cstring>
@@ -12,6 +13,12 @@
 #include <optional>
 
 using namespace Korva;
+
+/// A tracker of a clip's key events.
+struct am_event_tracker {
+    /// The runtime's tracker.
+    ClipEventTracker tracker;
+};
 
 /// The channel map of two clips.
 struct am_channel_map {
@@ -35,31 +42,28 @@ am_key_event eventOf(const ClipKeyEvent& event) noexcept
     return am_key_event{event.frame, event.key, event.loop, event.channel, event.effect, static_cast<int>(event.phase)};
 }
 
-} // namespace
-
-extern "C" {
-
-am_status am_clip_key_events(const am_clip* clip, const am_span* span, const uint32_t* channels, size_t channel_count,
-                             am_key_event* events, size_t capacity, size_t* total)
+// Checks the arguments, has `collect` write the runtime's events into the
+// caller's buffer, then turns them into C events one by one in place: the
+// same size, no allocation.
+template <class Collect>
+am_status collectInto(const AnimationClip& clip, const am_span* span, const uint32_t* channels, size_t channelCount,
+                      am_key_event* events, size_t capacity, size_t* total, Collect collect) noexcept
 {
-    if (clip == nullptr || span == nullptr || total == nullptr || (events == nullptr && capacity != 0)) {
+    if (span == nullptr || total == nullptr || (events == nullptr && capacity != 0)) {
         return AM_INVALID_ARGUMENT;
     }
     const std::optional<AnimationPhase> from = phaseOf(span->from_phase);
     const std::optional<AnimationPhase> to = phaseOf(span->to_phase);
-    const std::uint32_t count = clip->clip.channelCount();
-    if (!from || !to
-        || (channels != nullptr
-            && std::any_of(channels, channels + channel_count, [&](std::uint32_t c) { return c >= count; }))) {
+    const std::uint32_t count = clip.channelCount();
+    if (!from || !to || (channels != nullptr && std::any_of(channels, channels + channelCount, [&](std::uint32_t c) {
+                             return c >= count;
+                         }))) {
         return AM_INVALID_ARGUMENT;
     }
-    const ClipSpan runtimeSpan{{*from, span->from_frame}, {*to, span->to_frame}, span->wraps, span->include_from != 0};
-    // The runtime's events are written into the caller's buffer, then turned
-    // into C events one by one in place: the same size, no allocation.
     static_assert(sizeof(am_key_event) == sizeof(ClipKeyEvent) && alignof(am_key_event) >= alignof(ClipKeyEvent),
                   "a runtime event takes the place of a C event");
-    *total = collectKeyEvents(clip->clip, runtimeSpan, channels, channel_count,
-                              reinterpret_cast<ClipKeyEvent*>(events), capacity);
+    *total = collect(ClipSpan{{*from, span->from_frame}, {*to, span->to_frame}, span->wraps, span->include_from != 0},
+                     reinterpret_cast<ClipKeyEvent*>(events));
     for (std::size_t i = 0; i < std::min(*total, capacity); ++i) {
         ClipKeyEvent event;
         std::memcpy(static_cast<void*>(&event), &events[i], sizeof(event));
@@ -69,11 +73,61 @@ am_status am_clip_key_events(const am_clip* clip, const am_span* span, const uin
     return AM_OK;
 }
 
+} // namespace
+
+extern "C" {
+
+am_status am_clip_key_events(const am_clip* clip, const am_span* span, const uint32_t* channels, size_t channel_count,
+                             am_key_event* events, size_t capacity, size_t* total)
+{
+    if (clip == nullptr) {
+        return AM_INVALID_ARGUMENT;
+    }
+    return collectInto(clip->clip, span, channels, channel_count, events, capacity, total,
+                       [&](const ClipSpan& s, ClipKeyEvent* out) {
+                           return collectKeyEvents(clip->clip, s, channels, channel_count, out, capacity);
+                       });
+}
+
+am_status am_event_tracker_create(const am_clip* clip, am_event_tracker** tracker, am_error* error)
+{
+    if (clip == nullptr || tracker == nullptr) {
+        return capi::report(error, AM_INVALID_ARGUMENT, clip == nullptr ? "clip is NULL" : "tracker is NULL");
+    }
+    std::optional<ClipEventTracker> made = ClipEventTracker::tryCreate(clip->clip);
+    auto* handle = made ? new (std::nothrow) am_event_tracker{std::move(*made)} : nullptr;
+    if (handle == nullptr) {
+        return capi::report(error, AM_NO_MEMORY, "out of memory");
+    }
+    *tracker = handle;
+    return capi::succeeded(error);
+}
+
+void am_event_tracker_free(am_event_tracker* tracker)
+{
+    delete tracker;
+}
+
+am_status am_event_tracker_collect(am_event_tracker* tracker, const am_span* span, const uint32_t* channels,
+                                   size_t channel_count, am_key_event* events, size_t capacity, size_t* total)
+{
+    if (tracker == nullptr) {
+        return AM_INVALID_ARGUMENT;
+    }
+    ClipEventTracker& runtime = tracker->tracker;
+    return collectInto(runtime.clip(), span, channels, channel_count, events, capacity, total,
+                       [&](const ClipSpan& s, ClipKeyEvent* out) {
+                           return runtime.collect(s, channels, channel_count, out, capacity);
+                       });
+}
+
 am_status am_channel_map_create(const am_clip* first, const am_clip* second, am_channel_map** map, am_error* error)
 {
     if (first == nullptr || second == nullptr || map == nullptr) {
         return capi::report(error, AM_INVALID_ARGUMENT,
-                            first == nullptr ? "first is NULL" : second == nullptr ? "second is NULL" : "map is NULL");
+                            first == nullptr        ? "first is NULL"
+                                : second == nullptr ? "second is NULL"
+                                                    : "map is NULL");
     }
     std::optional<ClipChannelMap> made = ClipChannelMap::tryCreate(first->clip, second->clip);
     auto* handle = made ? new (std::nothrow) am_channel_map{std::move(*made)} : nullptr;

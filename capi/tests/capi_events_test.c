@@ -55,6 +55,31 @@ static void events(const am_clip* clip)
     CHECK(am_clip_key_events(clip, &span, NULL, 0, NULL, 1, &total) == AM_INVALID_ARGUMENT);
 }
 
+/* A tracker gives what am_clip_key_events gives, tick after tick of a cursor playing on. */
+static void tracked(const am_clip* clip)
+{
+    am_event_tracker* tracker = NULL;
+    am_key_event out[8];
+    am_key_event expected[8];
+    size_t total = 0;
+    size_t expected_total = 0;
+    int tick;
+    CHECK(am_event_tracker_create(clip, &tracker, NULL) == AM_OK);
+    for (tick = 0; tick < 14; ++tick) {
+        const am_span span = {0, tick * 0.5, 0, tick * 0.5 + 0.5, 0, tick == 0};
+        CHECK(am_event_tracker_collect(tracker, &span, NULL, 0, out, 8, &total) == AM_OK);
+        CHECK(am_clip_key_events(clip, &span, NULL, 0, expected, 8, &expected_total) == AM_OK);
+        CHECK(total == expected_total);
+        for (size_t i = 0; i < total && i < 8; ++i) {
+            CHECK(out[i].frame == expected[i].frame && out[i].key == expected[i].key && out[i].loop == expected[i].loop
+                  && out[i].channel == expected[i].channel && out[i].effect == expected[i].effect
+                  && out[i].phase == expected[i].phase);
+        }
+    }
+    CHECK(am_event_tracker_collect(NULL, NULL, NULL, 0, out, 8, &total) == AM_INVALID_ARGUMENT);
+    am_event_tracker_free(tracker);
+}
+
 static void crossfade(const am_clip* first, const am_clip* second)
 {
     am_channel_map* map = NULL;
@@ -79,7 +104,8 @@ static void crossfade(const am_clip* first, const am_clip* second)
         uint8_t keyed[3] = {0};
         CHECK(am_blend_samples(a, a_effects, a_keyed, b, b_effects, b_keyed, 0.5f, 3, values, effects, keyed) == AM_OK);
         CHECK(values[0] == 2.0f && values[1] == 5.0f && values[2] == 4.0f && effects[0] == 1 && keyed[1] == 0);
-        CHECK(am_blend_samples(a, a_effects, a_keyed, b, b_effects, b_keyed, 0.75f, 3, values, effects, keyed) == AM_OK);
+        CHECK(am_blend_samples(a, a_effects, a_keyed, b, b_effects, b_keyed, 0.75f, 3, values, effects, keyed)
+              == AM_OK);
         CHECK(values[0] == 2.5f && effects[2] == 9 && keyed[1] == 1);
         CHECK(am_blend_samples(a, NULL, NULL, b, NULL, NULL, 1.5f, 3, values, NULL, NULL) == AM_INVALID_ARGUMENT);
         CHECK(am_blend_samples(a, NULL, NULL, b, NULL, NULL, 0.75f, 3, values, effects, NULL) == AM_INVALID_ARGUMENT);
@@ -93,10 +119,12 @@ int main(void)
                           "{\"effect\": \"Held1\", \"duration\": 2}, {\"effect\": \"Held2\", \"duration\": 3}]},"
                           " \"outro\": {\"a\": [{\"effect\": 7, \"duration\": 1}],"
                           " \"b\": [{\"effect\": \"Linear\", \"args\": [0, 1], \"duration\": 1}]}}");
-    am_clip* second = load("{\"format\": \"animationmodel\", \"version\": 1, \"fps\": 25, \"body\": {\"b\": ["
-                           "{\"effect\": \"Held1\", \"duration\": 2}], \"c\": [{\"effect\": \"Held1\", \"duration\": 1}]}}");
+    am_clip* second =
+        load("{\"format\": \"animationmodel\", \"version\": 1, \"fps\": 25, \"body\": {\"b\": ["
+             "{\"effect\": \"Held1\", \"duration\": 2}], \"c\": [{\"effect\": \"Held1\", \"duration\": 1}]}}");
     if (first != NULL && second != NULL) {
         events(first);
+        tracked(first);
         crossfade(first, second);
     }
     am_clip_free(first);

@@ -35,6 +35,7 @@ from ._animationmodel import (
     AnimationClip,
     ClipChannelMap,
     ClipCursor,
+    ClipEventTracker,
     ClipPlayback,
     PlaybackStep,
     Held1,
@@ -119,6 +120,7 @@ __all__ = [
     "AnimationClip",
     "ClipChannelMap",
     "ClipCursor",
+    "ClipEventTracker",
     "ClipPlayback",
     "ClipSamples",
     "PlaybackStep",
@@ -207,6 +209,7 @@ def _refuse_second_initialisation(cls: type) -> None:
 
 
 for _class in (AnimationKeyCommand, AnimationKey, KeyList, LayerMap, Animation, AnimationSampler, LayerSample,
-               CutOverrun, AnimationClip, ClipChannelMap, ClipCursor, ClipPlayback, PlaybackStep):
+               CutOverrun, AnimationClip, ClipChannelMap, ClipCursor, ClipEventTracker, ClipPlayback,
+               PlaybackStep):
     _refuse_second_initialisation(_class)
 del _class

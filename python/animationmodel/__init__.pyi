@@ -383,6 +383,24 @@ class ClipPlayback:
     def __copy__(self) -> ClipPlayback: ...
     def __deepcopy__(self, memo: object) -> ClipPlayback: ...
 
+class ClipEventTracker:
+    """AnimationClip.key_events for one cursor or playback, remembering each channel's next key."""
+
+    def __init__(self, clip: AnimationClip) -> None: ...
+    @property
+    def clip(self) -> AnimationClip: ...
+    def collect(
+        self,
+        from_frame: float,
+        to_frame: float,
+        *,
+        from_phase: AnimationPhase = ...,
+        to_phase: AnimationPhase = ...,
+        wraps: int = ...,
+        include_from: bool = ...,
+        channels: Optional[ArrayLike] = ...,
+    ) -> NDArray[numpy.void]: ...
+
 class ClipChannelMap:
     """The channels two clips share by name, in name order, and those only one has."""
 

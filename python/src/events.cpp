@@ -5,6 +5,7 @@
 #include <animationmodel/clipblend.h>
 #include <animationmodel/clipchannelmap.h>
 #include <animationmodel/clipevents.h>
+#include <animationmodel/clipeventtracker.h>
 
 #include <pybind11/numpy.h>
 
@@ -14,9 +15,21 @@
 #include <tuple>
 #include <vector>
 
-// A ClipChannelMap made by __new__ is refused like every other class's.
+namespace Korva::python {
+
+// A tracker and the Python clip it reads, which it keeps alive.
+struct PyEventTracker {
+    py::object clip;
+    ClipEventTracker tracker;
+};
+
+} // namespace Korva::python
+
+// A ClipChannelMap or a ClipEventTracker made by __new__ is refused like every other class's.
 template <>
 struct pybind11::detail::type_caster<Korva::ClipChannelMap> : checked_caster<Korva::ClipChannelMap> { };
+template <>
+struct pybind11::detail::type_caster<Korva::python::PyEventTracker> : checked_caster<Korva::python::PyEventTracker> { };
 
 namespace Korva::python {
 
@@ -31,8 +44,9 @@ using Keyed = py::array_t<bool, py::array::c_style | py::array::forcecast>;
 py::dtype eventType()
 {
     py::list fields;
-    for (const auto& [name, format] : {std::pair{"frame", "<u8"}, std::pair{"key", "<u8"}, std::pair{"loop", "<u8"},
-                                       std::pair{"channel", "<u4"}, std::pair{"effect", "<i4"}, std::pair{"phase", "u1"}}) {
+    for (const auto& [name, format] :
+         {std::pair{"frame", "<u8"}, std::pair{"key", "<u8"}, std::pair{"loop", "<u8"}, std::pair{"channel", "<u4"},
+          std::pair{"effect", "<i4"}, std::pair{"phase", "u1"}}) {
         fields.append(py::make_tuple(name, format));
     }
     return py::module_::import("numpy").attr("dtype")(fields, py::arg("align") = true);
@@ -63,8 +77,11 @@ std::vector<std::uint32_t> chosenChannels(const AnimationClip& clip, const py::o
     return chosen;
 }
 
-py::array keyEvents(const AnimationClip& clip, double fromFrame, double toFrame, AnimationPhase fromPhase,
-                    AnimationPhase toPhase, std::uint64_t wraps, bool includeFrom, const py::object& channels)
+// The events `collect(span, list, count, out, capacity)` gives for a span, as a structured array.
+template <class Collect>
+py::array eventsOf(const AnimationClip& clip, double fromFrame, double toFrame, AnimationPhase fromPhase,
+                   AnimationPhase toPhase, std::uint64_t wraps, bool includeFrom, const py::object& channels,
+                   Collect collect)
 {
     const ClipSpan span{{fromPhase, fromFrame}, {toPhase, toFrame}, wraps, includeFrom};
     std::vector<std::uint32_t> chosen;
@@ -73,9 +90,10 @@ py::array keyEvents(const AnimationClip& clip, double fromFrame, double toFrame,
     }
     static const std::uint32_t none = 0;
     const std::uint32_t* list = channels.is_none() ? nullptr : chosen.empty() ? &none : chosen.data();
-    // A first try with room for a few, then one with room for all.
+    // Room for a few; when there were more, the same span again, searched
+    // afresh (a tracker has already moved on), with room for all.
     std::vector<ClipKeyEvent> events(64);
-    std::size_t total = collectKeyEvents(clip, span, list, chosen.size(), events.data(), events.size());
+    std::size_t total = collect(span, list, chosen.size(), events.data(), events.size());
     if (total > events.size()) {
         events.resize(total); // std::bad_alloc (MemoryError) for more than memory holds
         total = collectKeyEvents(clip, span, list, chosen.size(), events.data(), events.size());
@@ -93,6 +111,22 @@ py::array keyEvents(const AnimationClip& clip, double fromFrame, double toFrame,
         put(record, type, "phase", static_cast<std::uint8_t>(events[i].phase));
     }
     return out;
+}
+
+py::array keyEvents(const AnimationClip& clip, double fromFrame, double toFrame, AnimationPhase fromPhase,
+                    AnimationPhase toPhase, std::uint64_t wraps, bool includeFrom, const py::object& channels)
+{
+    return eventsOf(clip, fromFrame, toFrame, fromPhase, toPhase, wraps, includeFrom, channels,
+                    [&](const ClipSpan& span, const std::uint32_t* list, std::size_t count, ClipKeyEvent* out,
+                        std::size_t capacity) { return collectKeyEvents(clip, span, list, count, out, capacity); });
+}
+
+py::array trackedEvents(PyEventTracker& self, double fromFrame, double toFrame, AnimationPhase fromPhase,
+                        AnimationPhase toPhase, std::uint64_t wraps, bool includeFrom, const py::object& channels)
+{
+    return eventsOf(self.tracker.clip(), fromFrame, toFrame, fromPhase, toPhase, wraps, includeFrom, channels,
+                    [&](const ClipSpan& span, const std::uint32_t* list, std::size_t count, ClipKeyEvent* out,
+                        std::size_t capacity) { return self.tracker.collect(span, list, count, out, capacity); });
 }
 
 py::array_t<std::uint32_t> arrayOf(const std::vector<std::uint32_t>& indices)
@@ -159,6 +193,20 @@ void bindEvents(py::module_& m)
              "of fields frame, key, loop, channel, effect and phase, in time order. Frames count from their "
              "phase's first frame (with the default phases, from the intro's: a cursor's frames). channels: "
              "None for all, or an array of channel indices.");
+    py::class_<PyEventTracker>(m, "ClipEventTracker",
+                               "AnimationClip.key_events for one cursor or playback of a clip: it remembers each "
+                               "channel's next key, so a move that goes on from where the last one ended costs no "
+                               "search. Its calls hold the interpreter lock: give each thread its own.")
+        .def(py::init([](const py::object& clip) {
+                 return PyEventTracker{clip, ClipEventTracker(clip.cast<const AnimationClip&>())};
+             }),
+             py::arg("clip"))
+        .def_property_readonly(
+            "clip", [](const PyEventTracker& self) { return self.clip; }, "The clip it tracks.")
+        .def("collect", &trackedEvents, py::arg("from_frame"), py::arg("to_frame"), py::kw_only(),
+             py::arg("from_phase") = AnimationPhase::Intro, py::arg("to_phase") = AnimationPhase::Intro,
+             py::arg("wraps") = 0, py::arg("include_from") = false, py::arg("channels") = py::none(),
+             "As AnimationClip.key_events on its clip.");
     py::class_<ClipChannelMap>(m, "ClipChannelMap",
                                "The channels two clips share by name, in name order, and those only one has.")
         .def(py::init<const AnimationClip&, const AnimationClip&>(), py::arg("first"), py::arg("second"))

@@ -6,7 +6,8 @@ import pytest
 np = pytest.importorskip("numpy")
 
 from animationmodel import (  # noqa: E402
-    Animation, AnimationClip, AnimationKey, AnimationKeyCommand, AnimationPhase, ClipChannelMap, ClipPlayback,
+    Animation, AnimationClip, AnimationKey, AnimationKeyCommand, AnimationPhase, ClipChannelMap, ClipEventTracker,
+    ClipPlayback,
     blend_samples,
 )
 
@@ -44,13 +45,16 @@ def test_the_steps_of_a_playback_report_each_key_once():
     c = clip()
     playback = ClipPlayback(c)
     playback.looping = False
+    tracker = ClipEventTracker(c)
+    assert tracker.clip is c
     frames = []
     first = True
     while not playback.ended:
         before_phase, before_frame = playback.phase, playback.phase_frame
         step = playback.advance(0.7 / c.fps)
-        events = c.key_events(before_frame, playback.phase_frame, from_phase=before_phase, to_phase=playback.phase,
-                              wraps=step.wraps, include_from=first)
+        span = dict(from_phase=before_phase, to_phase=playback.phase, wraps=step.wraps, include_from=first)
+        events = c.key_events(before_frame, playback.phase_frame, **span)
+        assert tracker.collect(before_frame, playback.phase_frame, **span).tolist() == events.tolist()
         first = False
         frames += events["frame"].tolist()
     assert frames == [0, 2, 5]

@@ -57,8 +57,8 @@ float reference(float a, float b, float w)
 
 float randomFinite(std::mt19937_64& random)
 {
-    const std::vector<float> special = {0.0f,     -0.0f, FLT_MIN, -FLT_MIN, std::numeric_limits<float>::denorm_min(),
-                                        -FLT_MAX, FLT_MAX, 1.0f,  -1.0f,   1e-40f};
+    const std::vector<float> special = {0.0f,     -0.0f,   FLT_MIN, -FLT_MIN, std::numeric_limits<float>::denorm_min(),
+                                        -FLT_MAX, FLT_MAX, 1.0f,    -1.0f,    1e-40f};
     if (random() % 6 == 0) {
         return special[random() % special.size()];
     }
@@ -73,8 +73,12 @@ float randomFinite(std::mt19937_64& random)
 
 float randomWeight(std::mt19937_64& random)
 {
-    const std::vector<float> special = {std::numeric_limits<float>::denorm_min(), FLT_MIN, 0.5f,
-                                        std::nextafter(0.5f, 1.0f), std::nextafter(1.0f, 0.0f), 1e-30f};
+    const std::vector<float> special = {std::numeric_limits<float>::denorm_min(),
+                                        FLT_MIN,
+                                        0.5f,
+                                        std::nextafter(0.5f, 1.0f),
+                                        std::nextafter(1.0f, 0.0f),
+                                        1e-30f};
     if (random() % 3 == 0) {
         return special[random() % special.size()];
     }
@@ -136,10 +140,11 @@ TEST(ClipBlend, InfinitiesAndHeldNaNGiveWhatTheDocumentSays)
 {
     // {a, b, w, expected}, as the table of docs/runtime.md.
     const std::vector<std::vector<float>> table = {
-        {noValue, 2.0f, 0.0f, 2.0f},      {2.0f, noValue, 1.0f, 2.0f},   {noValue, noValue, 0.5f, noValue},     {noValue, inf, 0.25f, inf},
-        {inf, 1.0f, 0.75f, inf},      {1.0f, -inf, 0.25f, -inf}, {inf, inf, 0.5f, inf},     {inf, -inf, 0.5f, noValue},
-        {inf, 1.0f, 1.0f, 1.0f},      {1.0f, inf, 0.0f, 1.0f},   {-FLT_MAX, FLT_MAX, 0.5f, inf},
-        {1.0f, 3.0f, 0.5f, 2.0f},     {-0.0f, 0.0f, 0.5f, 0.0f}};
+        {noValue, 2.0f, 0.0f, 2.0f}, {2.0f, noValue, 1.0f, 2.0f},    {noValue, noValue, 0.5f, noValue},
+        {noValue, inf, 0.25f, inf},  {inf, 1.0f, 0.75f, inf},        {1.0f, -inf, 0.25f, -inf},
+        {inf, inf, 0.5f, inf},       {inf, -inf, 0.5f, noValue},     {inf, 1.0f, 1.0f, 1.0f},
+        {1.0f, inf, 0.0f, 1.0f},     {-FLT_MAX, FLT_MAX, 0.5f, inf}, {1.0f, 3.0f, 0.5f, 2.0f},
+        {-0.0f, 0.0f, 0.5f, 0.0f}};
     for (const std::vector<float>& row : table) {
         const float got = ClipBlend::value(row[0], row[1], row[2]);
         if (std::isnan(row[3])) {

@@ -53,7 +53,8 @@ std::vector<EventTuple> naiveEvents(const Animation& animation, const AnimationC
             std::uint64_t frame = clip.phaseStart(phase);
             for (std::uint64_t k = 0; k < keys.size(); ++k) {
                 for (std::uint64_t loop = 0; loop <= wraps; ++loop) {
-                    const bool inLoop = phase == AnimationPhase::Body || loop == (phase == AnimationPhase::Intro ? 0 : wraps);
+                    const bool inLoop =
+                        phase == AnimationPhase::Body || loop == (phase == AnimationPhase::Intro ? 0 : wraps);
                     const Wide unrolled = static_cast<Wide>(frame) + static_cast<Wide>(loop) * body;
                     const bool after = span.includeFrom ? unrolled >= from : unrolled > from;
                     for (std::uint64_t r = 0; inLoop && after && unrolled <= to && r < selected(channel); ++r) {
@@ -83,7 +84,8 @@ void expectEvents(const Animation& animation, const AnimationClip& clip, const C
     const std::uint32_t* list = channels == nullptr ? nullptr : channels->empty() ? &none : channels->data();
     const std::size_t total =
         collectKeyEvents(clip, span, list, channels != nullptr ? channels->size() : 0, out.data(), capacity);
-    ASSERT_EQ(total, expected.size()) << span.from.frame << " " << span.to.frame << " " << span.wraps << " " << span.includeFrom << " " << (channels ? channels->size() : 999);
+    ASSERT_EQ(total, expected.size()) << span.from.frame << " " << span.to.frame << " " << span.wraps << " "
+                                      << span.includeFrom << " " << (channels ? channels->size() : 999);
     EXPECT_EQ(out[capacity].frame, 12345u) << "written past the capacity";
     for (std::size_t i = 0; i < std::min(total, capacity); ++i) {
         ASSERT_EQ(tupleOf(out[i]), expected[i]) << "event " << i << " of " << total;
@@ -121,8 +123,8 @@ TEST(ClipEvents, AKeyAtTheNewPositionBelongsToThisMoveAndTheFirstMoveTakesFrameZ
     const AnimationClip clip(animation);
     ClipKeyEvent out[8];
     ASSERT_EQ(collectKeyEvents(clip, ClipSpan::frames(0.0, 2.0, true), nullptr, 0, out, 8), 5u);
-    const std::vector<EventTuple> expected = {{0, 0, 0, 0, 1, 1}, {0, 0, 1, 0, 3, 1}, {0, 1, 1, 1, 4, 1},
-                                              {0, 2, 0, 1, 2, 1}, {0, 2, 1, 2, 5, 1}};
+    const std::vector<EventTuple> expected = {
+        {0, 0, 0, 0, 1, 1}, {0, 0, 1, 0, 3, 1}, {0, 1, 1, 1, 4, 1}, {0, 2, 0, 1, 2, 1}, {0, 2, 1, 2, 5, 1}};
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(tupleOf(out[i]), expected[i]) << i;
     }
@@ -158,8 +160,8 @@ TEST(ClipEvents, RandomMovesOfCursorsAgreeWithEveryKeyWalked)
         double previous = 0.0;
         for (int move = 0; move < 20; ++move) {
             // Half the moves go on from where the last one ended, as playing forward does.
-            const double from = random() % 2 == 0 ? previous
-                                                  : static_cast<double>(random() % 400) / 400.0 * (end + 2.0) - 1.0;
+            const double from =
+                random() % 2 == 0 ? previous : static_cast<double>(random() % 400) / 400.0 * (end + 2.0) - 1.0;
             const double to = random() % 4 == 0 ? from + static_cast<double>(random() % 4) / 4.0
                                                 : static_cast<double>(random() % 400) / 400.0 * (end + 2.0);
             const ClipSpan span = ClipSpan::frames(from, to, random() % 5 == 0);

@@ -171,7 +171,7 @@ typedef struct am_key_event {
  * phase 0 it counts from the intro's first frame, as a cursor's does. Set
  * include_from on the first move of a cursor or a playback. */
 typedef struct am_span {
-    int from_phase;   /* 0 intro, 1 body, 2 outro */
+    int from_phase; /* 0 intro, 1 body, 2 outro */
     double from_frame;
     int to_phase;
     double to_frame;
@@ -186,9 +186,25 @@ typedef struct am_span {
  * channels (a repeated one repeats its events); NULL chooses all of them.
  * AM_INVALID_ARGUMENT for a NULL clip, span or total, NULL events with
  * capacity > 0, a phase other than 0 to 2, or a channel out of range. */
-ANIMATIONMODEL_C_EXPORT am_status am_clip_key_events(const am_clip* clip, const am_span* span,
-                                                     const uint32_t* channels, size_t channel_count,
-                                                     am_key_event* events, size_t capacity, size_t* total);
+ANIMATIONMODEL_C_EXPORT am_status am_clip_key_events(const am_clip* clip, const am_span* span, const uint32_t* channels,
+                                                     size_t channel_count, am_key_event* events, size_t capacity,
+                                                     size_t* total);
+
+/** A clip's key events for one cursor or playback: it remembers each
+ * channel's next key, so a move that goes on from where the last one ended
+ * costs no search (see am_event_tracker_collect). */
+typedef struct am_event_tracker am_event_tracker;
+
+/** A tracker of clip's keys (32 bytes a channel); clip must outlive it. */
+ANIMATIONMODEL_C_EXPORT am_status am_event_tracker_create(const am_clip* clip, am_event_tracker** tracker,
+                                                          am_error* error);
+/** Frees tracker; NULL is fine. */
+ANIMATIONMODEL_C_EXPORT void am_event_tracker_free(am_event_tracker* tracker);
+/** As am_clip_key_events on the tracker's clip, with the same results and
+ * refusals (a NULL tracker too). */
+ANIMATIONMODEL_C_EXPORT am_status am_event_tracker_collect(am_event_tracker* tracker, const am_span* span,
+                                                           const uint32_t* channels, size_t channel_count,
+                                                           am_key_event* events, size_t capacity, size_t* total);
 
 /* Crossfades: the channels two clips share by name, and the blend of two samples. */
 

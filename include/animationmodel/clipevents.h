@@ -71,9 +71,10 @@ struct ClipKeyEvent {
 /// f with from < f <= to (from <= f with `includeFrom`), so a fractional
 /// position has passed the key that covers it when it passed its first
 /// frame. A span whose end lies before its start (a cursor jumping back)
-/// passes no key. Costs O(log keys) per selected channel, plus O(1) per key
-/// passed (at most `capacity` of them per channel when there are more, each
-/// kept in O(log capacity)); allocates nothing.
+/// passes no key. Costs a seek per selected channel (O(log keys)), plus O(1)
+/// per key passed (whole body loops counted by multiplication), plus O(log
+/// capacity) per event kept once the buffer is full; allocates nothing. A
+/// `ClipEventTracker` spares the seek when a move goes on from the last one.
 ANIMATIONMODEL_EXPORT std::size_t collectKeyEvents(const AnimationClip& clip, const ClipSpan& span,
                                                    const std::uint32_t* channels, std::size_t channelCount,
                                                    ClipKeyEvent* out, std::size_t capacity) noexcept;

@@ -210,12 +210,14 @@ TEST(ClipEvents, PlayingOnceAtAnySpeedReportsEveryKeyOnce)
         const double speed = static_cast<double>(1 + random() % 64) / 16.0;
         std::vector<EventTuple> seen;
         std::vector<ClipKeyEvent> out(clip.keyCount() + 1);
+        ClipEventTracker tracker(clip);
         bool first = true;
         while (!playback.ended()) {
             const ClipPlayback before = playback;
             const PlaybackStep step = playback.advance(speed / static_cast<double>(clip.fps()));
+            // Through a tracker, as a playing instance would.
             const std::size_t count =
-                collectKeyEvents(clip, playbackSpan(before, playback, step, first), nullptr, 0, out.data(), out.size());
+                tracker.collect(playbackSpan(before, playback, step, first), nullptr, 0, out.data(), out.size());
             first = false;
             ASSERT_LE(count, out.size());
             for (std::size_t i = 0; i < count; ++i) {

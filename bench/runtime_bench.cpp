@@ -2,10 +2,13 @@
 // engine programmer writes by hand over flat arrays, on the cut show timeline
 // and on a timeline of realistic keys: 200 channels either way.
 #include <animationmodel/animationsampler.h>
+#include <animationmodel/clipblend.h>
 #include <animationmodel/cliparrays.h>
 #include <animationmodel/clipbuilder.h>
 #include <animationmodel/clipcursor.h>
 #include <animationmodel/clipplayback.h>
+#include <animationmodel/clipevents.h>
+#include <animationmodel/clipeventtracker.h>
 #include "show_timeline.h"
 #include "runtime_bench.h"
 
@@ -225,6 +228,99 @@ void playByHandFlat(benchmark::State& state, bool realistic, PositionKind kind)
     countSamples(state, positions.size(), channels.size());
 }
 
+// The sample of every tick at 60 Hz of the show, alone: what its key events are measured against.
+void tickSample(benchmark::State& state)
+{
+    const AnimationClip clip = compileClip(animationOf(false));
+    const std::vector<double> positions = sixtyHertz(clip.frameCount());
+    std::vector<float> values(clip.channelCount());
+    ClipCursor cursor(clip);
+    for (auto _ : state) {
+        float sum = 0.0f;
+        for (const double position : positions) {
+            cursor.sampleFrame(position, ClipSampleBuffers{values.data()});
+            sum += values[0];
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    countSamples(state, positions.size(), clip.channelCount());
+}
+
+// The keys that began during every tick at 60 Hz of the show, for all
+// channels: through a tracker (as a playing instance keeps one), or searched
+// afresh every tick.
+void tickEvents(benchmark::State& state, bool tracked)
+{
+    const AnimationClip clip = compileClip(animationOf(false));
+    const std::vector<double> positions = sixtyHertz(clip.frameCount());
+    std::vector<ClipKeyEvent> events(256);
+    ClipEventTracker tracker(clip);
+    for (auto _ : state) {
+        std::size_t sum = 0;
+        double previous = 0.0;
+        for (const double position : positions) {
+            const ClipSpan span = ClipSpan::frames(previous, position, position == 0.0);
+            sum += tracked ? tracker.collect(span, nullptr, 0, events.data(), events.size())
+                           : collectKeyEvents(clip, span, nullptr, 0, events.data(), events.size());
+            previous = position;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    countSamples(state, positions.size(), clip.channelCount());
+}
+
+// Two sample buffers of 200 channels (values of the realistic timeline), and 1000 weights inside (0, 1).
+struct BlendInput {
+    std::vector<float> first;
+    std::vector<float> second;
+    std::vector<float> weights;
+};
+
+BlendInput blendInput()
+{
+    const AnimationClip clip = compileClip(animationOf(true));
+    BlendInput input{std::vector<float>(clip.channelCount()), std::vector<float>(clip.channelCount()), {}};
+    ClipCursor cursor(clip);
+    cursor.sampleFrame(2500.5, ClipSampleBuffers{input.first.data()});
+    cursor.sampleFrame(6100.25, ClipSampleBuffers{input.second.data()});
+    for (int i = 1; i <= 1000; ++i) {
+        input.weights.push_back(static_cast<float>(i) / 1001.0f);
+    }
+    return input;
+}
+
+void blendClip(benchmark::State& state)
+{
+    const BlendInput input = blendInput();
+    std::vector<float> out(input.first.size());
+    for (auto _ : state) {
+        for (const float weight : input.weights) {
+            ClipBlend::samples(ClipSampleBuffers{const_cast<float*>(input.first.data())},
+                               ClipSampleBuffers{const_cast<float*>(input.second.data())}, weight, out.size(),
+                               ClipSampleBuffers{out.data()});
+            benchmark::DoNotOptimize(out.data());
+            benchmark::ClobberMemory();
+        }
+    }
+    countSamples(state, input.weights.size(), out.size());
+}
+
+void blendByHand(benchmark::State& state)
+{
+    const BlendInput input = blendInput();
+    std::vector<float> out(input.first.size());
+    for (auto _ : state) {
+        for (const float weight : input.weights) {
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                out[i] = input.first[i] + weight * (input.second[i] - input.first[i]);
+            }
+            benchmark::DoNotOptimize(out.data());
+            benchmark::ClobberMemory();
+        }
+    }
+    countSamples(state, input.weights.size(), out.size());
+}
+
 void samplerWholeFrames(benchmark::State& state, bool realistic)
 {
     const Animation& animation = animationOf(realistic);
@@ -352,5 +448,10 @@ BENCHMARK_CAPTURE(checkArrays, show, false)->Unit(benchmark::kMicrosecond)->Comp
 BENCHMARK_CAPTURE(copyClipBytes, show, false)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
 BENCHMARK_CAPTURE(checkArrays, real, true)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
 BENCHMARK_CAPTURE(copyClipBytes, real, true)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
+BENCHMARK(tickSample)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(tickEvents, tracked, true)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
+BENCHMARK_CAPTURE(tickEvents, searched, false)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", minimum);
+BENCHMARK(blendByHand)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
+BENCHMARK(blendClip)->Unit(benchmark::kMicrosecond)->ComputeStatistics("min", minimum);
 
 } // namespace Korva

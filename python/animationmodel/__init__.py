@@ -33,7 +33,9 @@ from ._animationmodel import (
     AnimationPhase,
     AnimationSampler,
     AnimationClip,
+    ClipChannelMap,
     ClipCursor,
+    ClipEventTracker,
     ClipPlayback,
     PlaybackStep,
     Held1,
@@ -50,6 +52,7 @@ from ._animationmodel import (
     _load_cut_save,
     animation_from_json,
     animation_to_json,
+    blend_samples,
     dump,
     dump_clip,
     dumps,
@@ -115,7 +118,9 @@ __all__ = [
     "AnimationPhase",
     "AnimationSampler",
     "AnimationClip",
+    "ClipChannelMap",
     "ClipCursor",
+    "ClipEventTracker",
     "ClipPlayback",
     "ClipSamples",
     "PlaybackStep",
@@ -128,6 +133,7 @@ __all__ = [
     "Linear",
     "animation_from_json",
     "animation_to_json",
+    "blend_samples",
     "dump",
     "dump_clip",
     "dumps",
@@ -203,6 +209,7 @@ def _refuse_second_initialisation(cls: type) -> None:
 
 
 for _class in (AnimationKeyCommand, AnimationKey, KeyList, LayerMap, Animation, AnimationSampler, LayerSample,
-               CutOverrun, AnimationClip, ClipCursor, ClipPlayback, PlaybackStep):
+               CutOverrun, AnimationClip, ClipChannelMap, ClipCursor, ClipEventTracker, ClipPlayback,
+               PlaybackStep):
     _refuse_second_initialisation(_class)
 del _class

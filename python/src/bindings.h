@@ -131,6 +131,7 @@ void bindDisplay(py::module_& m);
 void bindClipFile(py::module_& m);
 void bindRuntime(py::module_& m);
 void bindPlaybackOf(py::module_& m);
+void bindEvents(py::module_& m);
 
 } // namespace Korva::python
 

@@ -69,6 +69,7 @@ PYBIND11_MODULE(_animationmodel, m)
     bindDisplay(m);
     bindRuntime(m);
     bindPlaybackOf(m);
+    bindEvents(m);
     guardCommonBase();
     py::delattr(m, "__module__");
 }

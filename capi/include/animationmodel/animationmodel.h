@@ -189,6 +189,94 @@ ANIMATIONMODEL_C_EXPORT int am_playback_ended(const am_playback* playback);
 ANIMATIONMODEL_C_EXPORT void am_cursor_sample_playback(am_cursor* cursor, const am_playback* playback, float* values,
                                                        int32_t* effects, uint8_t* keyed, size_t count);
 
+/* Key events: the keys that began while a cursor or a playback moved. */
+
+/** A key that began within a span. */
+typedef struct am_key_event {
+    uint64_t frame;   /* its first frame, from the intro's first frame */
+    uint64_t key;     /* its index among its channel's keys of its phase */
+    uint64_t loop;    /* the body wraps passed in the span before it began */
+    uint32_t channel; /* its channel */
+    int32_t effect;   /* its effect (0 is Linear) */
+    int phase;        /* its phase: 0 intro, 1 body, 2 outro */
+} am_key_event;
+
+/** A stretch of the timeline that a cursor or a playback moved over: from
+ * from_frame of phase from_phase (excluded, unless include_from) to to_frame
+ * of phase to_phase (included), passing the body's end `wraps` times (from
+ * there to the body's end, wraps - 1 whole loops, then from the body's start).
+ * A frame counts from its phase's first frame and may run past its end: with
+ * phase 0 it counts from the intro's first frame, as a cursor's does. Set
+ * include_from on the first move of a cursor or a playback. */
+typedef struct am_span {
+    int from_phase; /* 0 intro, 1 body, 2 outro */
+    double from_frame;
+    int to_phase;
+    double to_frame;
+    uint64_t wraps;
+    int include_from;
+} am_span;
+
+/** Writes into events[0..capacity) the keys of clip that began within span,
+ * in time order (loop, frame, channel, key), and their number in all into
+ * *total (SIZE_MAX for that many or more): when *total > capacity, the first
+ * capacity of them were written. channels[0..channel_count) chooses the
+ * channels (a repeated one repeats its events); NULL chooses all of them.
+ * AM_INVALID_ARGUMENT for a NULL clip, span or total, NULL events with
+ * capacity > 0, a phase other than 0 to 2, or a channel out of range. */
+ANIMATIONMODEL_C_EXPORT am_status am_clip_key_events(const am_clip* clip, const am_span* span, const uint32_t* channels,
+                                                     size_t channel_count, am_key_event* events, size_t capacity,
+                                                     size_t* total);
+
+/** A clip's key events for one cursor or playback: it remembers each
+ * channel's next key, so a move that goes on from where the last one ended
+ * costs no search (see am_event_tracker_collect). */
+typedef struct am_event_tracker am_event_tracker;
+
+/** A tracker of clip's keys (32 bytes a channel); clip must outlive it. */
+ANIMATIONMODEL_C_EXPORT am_status am_event_tracker_create(const am_clip* clip, am_event_tracker** tracker,
+                                                          am_error* error);
+/** Frees tracker; NULL is fine. */
+ANIMATIONMODEL_C_EXPORT void am_event_tracker_free(am_event_tracker* tracker);
+/** As am_clip_key_events on the tracker's clip, with the same results and
+ * refusals (a NULL tracker too). */
+ANIMATIONMODEL_C_EXPORT am_status am_event_tracker_collect(am_event_tracker* tracker, const am_span* span,
+                                                           const uint32_t* channels, size_t channel_count,
+                                                           am_key_event* events, size_t capacity, size_t* total);
+
+/* Crossfades: the channels two clips share by name, and the blend of two samples. */
+
+/** The channels two clips share by name, built once (see am_channel_map_create). */
+typedef struct am_channel_map am_channel_map;
+
+/** The map between first and second, which it does not keep. */
+ANIMATIONMODEL_C_EXPORT am_status am_channel_map_create(const am_clip* first, const am_clip* second,
+                                                        am_channel_map** map, am_error* error);
+/** Frees map; NULL is fine. */
+ANIMATIONMODEL_C_EXPORT void am_channel_map_free(am_channel_map* map);
+/** The shared channels, in name order: entry i pairs channel from[i] of the
+ * first clip with to[i] of the second (either pointer may be NULL); returns
+ * their number. The arrays live as long as the map. 0 for a NULL map. */
+ANIMATIONMODEL_C_EXPORT size_t am_channel_map_pairs(const am_channel_map* map, const uint32_t** from,
+                                                    const uint32_t** to);
+/** The channels of the first clip (side 0) or the second (side 1) that the
+ * other lacks, in index order, into *channels; returns their number (0 for
+ * a NULL map or another side). */
+ANIMATIONMODEL_C_EXPORT size_t am_channel_map_missing(const am_channel_map* map, int side, const uint32_t** channels);
+
+/** Blends count entries of sample a and sample b by weight in [0, 1] into
+ * values, effects and keyed: each value is fl(a + fl(weight * fl(b - a))) in
+ * float, a exactly at weight 0 and b exactly at weight 1; where one side is
+ * NaN, the other's; infinities as docs/runtime.md says. Effects and keyed
+ * come from b when weight > 0.5, else from a; an output pointer that is NULL
+ * is skipped, one that is given needs that side's. values may be a_values or
+ * b_values; no other overlap. AM_INVALID_ARGUMENT (nothing written) for a
+ * weight outside [0, 1] or NaN, or a missing buffer. */
+ANIMATIONMODEL_C_EXPORT am_status am_blend_samples(const float* a_values, const int32_t* a_effects,
+                                                   const uint8_t* a_keyed, const float* b_values,
+                                                   const int32_t* b_effects, const uint8_t* b_keyed, float weight,
+                                                   size_t count, float* values, int32_t* effects, uint8_t* keyed);
+
 #ifdef __cplusplus
 }
 #endif

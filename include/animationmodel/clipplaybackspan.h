@@ -1,0 +1,25 @@
+#ifndef ANIMATIONMODEL_CLIPPLAYBACKSPAN_H
+#define ANIMATIONMODEL_CLIPPLAYBACKSPAN_H
+
+#include <animationmodel/animationmodel_export.h>
+#include <animationmodel/clipevents.h>
+#include <animationmodel/clipplayback.h>
+
+namespace Korva {
+
+/// The span that a playback moved over in one advance: from `before` (a copy
+/// of it taken before the call) to `after`, passing the body's end as often
+/// as `step` says. `firstMove` is true for the first advance after the
+/// playback was made or restarted, so that the keys at its first frame count.
+///
+/// ```
+/// const ClipPlayback before = playback;
+/// const PlaybackStep step = playback.advance(seconds);
+/// const std::size_t all = collectKeyEvents(clip, playbackSpan(before, playback, step, first), nullptr, 0, out, n);
+/// ```
+ANIMATIONMODEL_EXPORT ClipSpan playbackSpan(const ClipPlayback& before, const ClipPlayback& after,
+                                            const PlaybackStep& step, bool firstMove) noexcept;
+
+} // namespace Korva
+
+#endif

@@ -1,0 +1,79 @@
+"""Key events and crossfades from Python: NumPy arrays in and out."""
+import math
+
+import pytest
+
+np = pytest.importorskip("numpy")
+
+from animationmodel import (  # noqa: E402
+    Animation, AnimationClip, AnimationKey, AnimationKeyCommand, AnimationPhase, ClipChannelMap, ClipEventTracker,
+    ClipPlayback,
+    blend_samples,
+)
+
+
+def keys(*pairs):
+    return [AnimationKey(AnimationKeyCommand(effect), duration) for effect, duration in pairs]
+
+
+def clip():
+    # body: "a" keys at 0 (effect 1) and 2 (effect 2) of 5 frames; outro: "a" at 5 (effect 3).
+    return AnimationClip(Animation({}, {"a": keys((1, 2), (2, 3))}, {"a": keys((3, 1))}))
+
+
+def test_a_playback_step_gives_every_loop_in_order():
+    events = clip().key_events(1.0, 0.0, from_phase=AnimationPhase.Body, to_phase=AnimationPhase.Body, wraps=2)
+    assert events.dtype.names == ("frame", "key", "loop", "channel", "effect", "phase")
+    assert events["frame"].tolist() == [2, 0, 2, 0]
+    assert events["loop"].tolist() == [0, 1, 1, 2]
+    assert events["effect"].tolist() == [2, 1, 2, 1]
+    assert events["phase"].tolist() == [1, 1, 1, 1]
+
+
+def test_a_cursor_move_takes_the_new_position_and_the_first_move_its_start():
+    c = clip()
+    assert c.key_events(0.0, 2.0)["frame"].tolist() == [2]
+    assert c.key_events(0.0, 2.0, include_from=True)["frame"].tolist() == [0, 2]
+    assert c.key_events(2.0, 4.5).size == 0
+    assert c.key_events(4.0, 1.0).size == 0
+    assert c.key_events(0.0, 9.0, channels=np.array([], dtype=np.uint32)).size == 0
+    with pytest.raises(IndexError, match=r"channel 1 out of range \(the clip has 1 channels\)"):
+        c.key_events(0.0, 9.0, channels=[1])
+
+
+def test_the_steps_of_a_playback_report_each_key_once():
+    c = clip()
+    playback = ClipPlayback(c)
+    playback.looping = False
+    tracker = ClipEventTracker(c)
+    assert tracker.clip is c
+    frames = []
+    first = True
+    while not playback.ended:
+        before_phase, before_frame = playback.phase, playback.phase_frame
+        step = playback.advance(0.7 / c.fps)
+        span = dict(from_phase=before_phase, to_phase=playback.phase, wraps=step.wraps, include_from=first)
+        events = c.key_events(before_frame, playback.phase_frame, **span)
+        assert tracker.collect(before_frame, playback.phase_frame, **span).tolist() == events.tolist()
+        first = False
+        frames += events["frame"].tolist()
+    assert frames == [0, 2, 5]
+
+
+def test_a_channel_map_pairs_names_and_a_blend_follows_its_rules():
+    first = AnimationClip(Animation({"a": keys((1, 1)), "b": keys((1, 1))}))
+    second = AnimationClip(Animation({"b": keys((1, 1)), "c": keys((1, 1))}))
+    pairs = ClipChannelMap(first, second)
+    assert len(pairs) == 1 and not pairs.complete
+    assert pairs.first_channels.tolist() == [1] and pairs.second_channels.tolist() == [0]
+    assert pairs.only_in_first.tolist() == [0] and pairs.only_in_second.tolist() == [1]
+    a = (np.array([1.0, math.nan, 4.0], np.float32), np.array([1, 2, 3], np.int32), np.array([1, 0, 1], bool))
+    b = (np.array([3.0, 5.0, math.nan], np.float32), np.array([7, 8, 9], np.int32), np.array([0, 1, 0], bool))
+    values, effects, keyed = blend_samples(a, b, 0.5)
+    assert values.tolist() == [2.0, 5.0, 4.0] and effects.tolist() == [1, 2, 3] and keyed.tolist() == [1, 0, 1]
+    values, effects, keyed = blend_samples(a, b, 0.75)
+    assert values.tolist() == [2.5, 5.0, 4.0] and effects.tolist() == [7, 8, 9]
+    with pytest.raises(ValueError, match=r"weight must be in \[0, 1\], not 1.5"):
+        blend_samples(a, b, 1.5)
+    with pytest.raises(ValueError, match="the samples differ in size: 3 and 2"):
+        blend_samples(a, tuple(x[:2] for x in b), 0.5)

@@ -103,9 +103,13 @@ void checkInitialised(py::handle self, const std::type_info& type)
     if (info == nullptr || self.ptr() == nullptr || !PyObject_TypeCheck(self.ptr(), info->type)) {
         return; // not an instance of the class: the ordinary loading decides
     }
+    // An instance of a subclass (a copy that refuses changes) holds its value as the subclass.
     auto* instance = reinterpret_cast<py::detail::instance*>(self.ptr());
-    const py::detail::value_and_holder holder = instance->get_value_and_holder(info, false);
-    if (!holder || !holder.holder_constructed()) {
+    bool constructed = true;
+    for (const py::detail::value_and_holder& holder : py::detail::values_and_holders(instance)) {
+        constructed = constructed && holder.holder_constructed();
+    }
+    if (!constructed) {
         const std::string name = Py_TYPE(self.ptr())->tp_name;
         throw py::type_error(name.substr(name.rfind('.') + 1)
                              + " instance holds no value: it was made by __new__ (or by a pickle "

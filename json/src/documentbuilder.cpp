@@ -227,6 +227,11 @@ bool DocumentBuilder::documentMember(std::string_view name)
         }
     }
     if (_member == NoMember) {
+        // Before its format, an unknown member says the text is no document
+        // of this format at all: the missing format is what to report.
+        if ((_seenMembers & (1u << Format)) == 0) {
+            return fail("missing member \"format\"", 0, "");
+        }
         return checkEncoding(name)
             && fail("unknown member \"" + std::string(name) + "\"", _tokenAt, "/" + escaped(name));
     }

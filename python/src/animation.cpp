@@ -59,7 +59,7 @@ void bindAnimationQueries(py::class_<Animation>& cls)
     for (const AnimationPhase phase : {AnimationPhase::Intro, AnimationPhase::Body, AnimationPhase::Outro}) {
         const std::string name(animationPhaseName(phase));
         cls.def_property(
-            name.c_str(), [phase](const Animation& a) { return PhaseCopy(a.phase(phase)); },
+            name.c_str(), [phase](const Animation& a) { return PhaseCopy(a.phase(phase), phase); },
             [name](const Animation&, const py::object&) {
                 throw py::type_error("Animation." + name + " cannot be set: " + phaseChangeHint);
             },
@@ -67,7 +67,10 @@ void bindAnimationQueries(py::class_<Animation>& cls)
     }
     cls.def(
            "phase",
-           [](const Animation& a, const py::object& phase) { return PhaseCopy(a.phase(phaseArgument(phase, "phase"))); },
+           [](const Animation& a, const py::object& given) {
+               const AnimationPhase phase = phaseArgument(given, "phase");
+               return PhaseCopy(a.phase(phase), phase);
+           },
            py::arg("phase"), "A copy of one phase (an AnimationPhase or its name: 'intro', 'body', 'outro').")
         .def(
             "intro_layer", [](const Animation& a, const py::object& name) { return KeysCopy(a.introLayer(layerName(name))); },

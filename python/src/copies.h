@@ -26,7 +26,9 @@ struct KeysCopy : KeyList {
 
 /// A copy of one phase of an Animation.
 struct PhaseCopy : LayerMap {
-    explicit PhaseCopy(LayerMap layers) : LayerMap(std::move(layers)) { }
+    PhaseCopy(LayerMap layers, AnimationPhase of) : LayerMap(std::move(layers)), phase(of) { }
+    /// Which phase it is a copy of (for its title).
+    AnimationPhase phase;
 };
 
 /// How to change an Animation's phase: the message of the TypeError every change of a PhaseCopy raises.

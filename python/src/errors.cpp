@@ -168,6 +168,19 @@ void bindErrors(py::module_& m)
     m.attr("AnimationJsonError") = py::reinterpret_borrow<py::object>(locatedErrorType);
     m.def("_holds_value", &holdsValue, py::arg("instance"),
           "True when an instance of the module's classes holds a value (was initialised).");
+    m.def(
+        "_set_native_doc",
+        [](const py::object& function, const std::string& doc) {
+            // Only the module's own functions, which pybind11 makes with a capsule as their self.
+            if (!PyCFunction_Check(function.ptr()) || !PyCapsule_CheckExact(PyCFunction_GET_SELF(function.ptr()))) {
+                throw py::type_error("not a function of the module: " + typeName(function));
+            }
+            // Kept for the life of the process, as the function's definition is.
+            auto* text = new std::string(doc);
+            reinterpret_cast<PyCFunctionObject*>(function.ptr())->m_ml->ml_doc = text->c_str();
+        },
+        py::arg("function"), py::arg("doc"),
+        "Sets the docstring of a compiled function, whose first lines CPython reads as its signature.");
     py::register_exception_translator(translateErrors);
 }
 

@@ -300,6 +300,78 @@ def _signature_of(cls: type, native: _Any) -> _inspect.Signature:
     return signature.replace(parameters=parameters, return_annotation=returns)
 
 
+# What the module converts implicitly to its classes.
+_CONVERTED: _Dict[str, _Tuple[type, ...]] = {"LayerMap": (dict,), "KeyList": (list, tuple),
+                                            "AnimationKeyCommandEffect": (int,)}
+
+
+def _shown(value: object) -> str:
+    text = repr(value)
+    return (text if len(text) <= 60 else text[:57] + "...") + f" ({type(value).__name__})"
+
+
+def _refusal(annotation: str, value: object) -> _Optional[str]:
+    """What a parameter of pybind11's type `annotation` expects, when `value` is not it; None when it is."""
+    from . import _animationmodel
+
+    name = annotation.rsplit(".", 1)[-1]
+    native = getattr(_animationmodel, name, None)
+    if isinstance(native, type) and annotation.startswith("animationmodel."):
+        article = "an" if name[0] in "AEIOU" else "a"
+        return None if isinstance(value, (native,) + _CONVERTED.get(name, ())) else f"{article} {name}"
+    if name == "int":
+        return "an int in range" if hasattr(type(value), "__index__") else "an int"
+    if name == "float":
+        return None if hasattr(type(value), "__float__") or hasattr(type(value), "__index__") else "a real number"
+    expected = {"bool": "True or False", "str": "a str", "bytes": "bytes"}.get(name)
+    return expected if expected and type(value).__name__ != name else None
+
+
+def _mismatch(function: _ast.FunctionDef, args: _Tuple[object, ...], kwargs: _Dict[str, object]) -> _Tuple[int, str]:
+    """Why a call does not fit one form of a function, and how sure that is (0: the
+    count of arguments, 1: nothing found, 2: an int out of range, 3: a value of the wrong type)."""
+    arguments = function.args
+    positional = arguments.posonlyargs + arguments.args
+    method = bool(positional) and positional[0].arg == "self"
+    shift = 1 if method else 0
+    if len(args) > len(positional) and arguments.vararg is None:
+        return 0, f"takes at most {len(positional) - shift} positional arguments, not {len(args) - shift}"
+    bound = {parameter.arg: value for parameter, value in zip(positional, args)}
+    names = {parameter.arg for parameter in positional + arguments.kwonlyargs}
+    for key, value in kwargs.items():
+        if key not in names and arguments.kwarg is None:
+            return 0, f"has no parameter named {key!r}"
+        bound[key] = value
+    required = positional[:len(positional) - len(arguments.defaults)]
+    required += [a for a, d in zip(arguments.kwonlyargs, arguments.kw_defaults) if d is None]
+    for parameter in required:
+        if parameter.arg not in bound:
+            return 0, f"{parameter.arg} is missing"
+    found: _List[_Tuple[int, str]] = [(1, "")]
+    for parameter in positional[shift:] + arguments.kwonlyargs:
+        if parameter.arg in bound and parameter.annotation is not None:
+            expected = _refusal(_ast.unparse(parameter.annotation), bound[parameter.arg])
+            if expected is not None:
+                sure = 2 if expected.endswith(" in range") else 3
+                found.append((sure, f"{parameter.arg} must be {expected}, not {_shown(bound[parameter.arg])}"))
+    return max(found, key=lambda reason: reason[0])
+
+
+def _explain_arguments(name: str, forms: _List[str], args: _Tuple[object, ...], kwargs: _Dict[str, object]) -> str:
+    """The message of a call whose arguments fit none of the forms of a compiled function (called by it)."""
+    found = [_mismatch(function, args, kwargs) if function is not None else (1, "")
+             for function in map(_header, forms)]
+    surest = max(sure for sure, _ in found)
+    reasons = list(dict.fromkeys(reason for sure, reason in found if sure == surest))
+    if surest == 1 or (surest == 0 and len(reasons) > 1):
+        first = _header(forms[0]) if forms else None
+        method = first is not None and bool(first.args.args) and first.args.args[0].arg == "self"
+        given = args[1:] if method else args
+        shown = ", ".join([_shown(a) for a in given] + [f"{k}={_shown(v)}" for k, v in kwargs.items()])
+        return f"{name}(): the arguments ({shown}) fit none of its forms; see help({name.split('.')[0]})"
+    return f"{name}(): " + "; or ".join(reasons)
+
+
 _document_module()
 
 

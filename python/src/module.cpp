@@ -72,5 +72,6 @@ PYBIND11_MODULE(_animationmodel, m)
     bindRuntime(m);
     bindPlaybackOf(m);
     guardCommonBase();
+    explainArgumentErrors(m);
     py::delattr(m, "__module__");
 }

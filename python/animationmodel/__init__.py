@@ -293,9 +293,14 @@ def _signature_of(cls: type, native: _Any) -> _inspect.Signature:
     stub = _stub_functions().get((cls.__name__, native.__name__), [])
     if len(stub) != 1:
         return signature
-    annotations = {a.arg: _ast.unparse(a.annotation) for a in stub[0].args.args + stub[0].args.kwonlyargs
-                   if a.annotation is not None}
-    parameters = [p.replace(annotation=annotations.get(p.name, p.annotation)) for p in signature.parameters.values()]
+    # By name, or by position where pybind11 names a parameter arg0.
+    stubbed = stub[0].args.args + stub[0].args.kwonlyargs
+    annotations = {a.arg: _ast.unparse(a.annotation) for a in stubbed if a.annotation is not None}
+    runtime = list(signature.parameters.values())
+    if len(runtime) == len(stubbed):
+        annotations.update({p.name: _ast.unparse(a.annotation) for p, a in zip(runtime, stubbed)
+                            if a.annotation is not None and p.name not in annotations})
+    parameters = [p.replace(annotation=annotations.get(p.name, p.annotation)) for p in runtime]
     returns = _ast.unparse(stub[0].returns) if stub[0].returns is not None else signature.return_annotation
     return signature.replace(parameters=parameters, return_annotation=returns)
 

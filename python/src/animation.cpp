@@ -34,7 +34,8 @@ void bindAnimationValue(py::class_<Animation>& cls)
     defineInit<Animation, const LayerMap&, const py::object&, const py::object&>(
         cls,
         [](const LayerMap& timeline, const py::object& introEnd, const py::object& outroStart) {
-            return Animation(timeline, framesArgument(introEnd, "intro_end"), framesArgument(outroStart, "outro_start"));
+            return Animation(timeline, framesArgument(introEnd, "intro_end"),
+                             framesArgument(outroStart, "outro_start"));
         },
         py::arg("timeline"), py::arg("intro_end"), py::arg("outro_start"),
         "Cuts every layer of timeline at frames intro_end and outro_start into intro, body and outro; raises "
@@ -73,13 +74,16 @@ void bindAnimationQueries(py::class_<Animation>& cls)
            },
            py::arg("phase"), "A copy of one phase (an AnimationPhase or its name: 'intro', 'body', 'outro').")
         .def(
-            "intro_layer", [](const Animation& a, const py::object& name) { return KeysCopy(a.introLayer(layerName(name))); },
+            "intro_layer",
+            [](const Animation& a, const py::object& name) { return KeysCopy(a.introLayer(layerName(name))); },
             py::arg("name"), "The intro keys of a layer (empty if none).")
         .def(
-            "body_layer", [](const Animation& a, const py::object& name) { return KeysCopy(a.bodyLayer(layerName(name))); },
+            "body_layer",
+            [](const Animation& a, const py::object& name) { return KeysCopy(a.bodyLayer(layerName(name))); },
             py::arg("name"), "The body keys of a layer (empty if none).")
         .def(
-            "outro_layer", [](const Animation& a, const py::object& name) { return KeysCopy(a.outroLayer(layerName(name))); },
+            "outro_layer",
+            [](const Animation& a, const py::object& name) { return KeysCopy(a.outroLayer(layerName(name))); },
             py::arg("name"), "The outro keys of a layer (empty if none).")
         .def(
             "has_layer", [](const Animation& a, const py::object& name) { return a.hasLayer(layerName(name)); },
@@ -90,7 +94,9 @@ void bindAnimationQueries(py::class_<Animation>& cls)
         .def("frame_count", &Animation::frameCount, "The exact sum of the phases' lengths (64-bit).")
         .def(
             "phase_frame_count",
-            [](const Animation& a, const py::object& phase) { return a.phaseFrameCount(phaseArgument(phase, "phase")); },
+            [](const Animation& a, const py::object& phase) {
+                return a.phaseFrameCount(phaseArgument(phase, "phase"));
+            },
             py::arg("phase"), "The length of one phase.")
         .def("duration_in_seconds", &Animation::durationInSeconds, "The length in seconds at the frame rate.")
         .def(
@@ -98,12 +104,11 @@ void bindAnimationQueries(py::class_<Animation>& cls)
             [](const Animation& a, const py::object& fps) {
                 return a.simulatedDurationInSeconds(realArgument(fps, "fps"));
             },
-            py::arg("fps"),
-             "The length in seconds at another rate (not checked).")
+            py::arg("fps"), "The length in seconds at another rate (not checked).")
         .def_property(
             "fps", &Animation::fps, [](Animation& a, const py::object& fps) { a.setFPS(realArgument(fps, "fps")); },
-                      "Frames per second; setting it raises ValueError unless finite and greater than 0 "
-                      "(rounded to float32).")
+            "Frames per second; setting it raises ValueError unless finite and greater than 0 "
+            "(rounded to float32).")
         .def(
             "set_fps", [](Animation& a, const py::object& fps) { a.setFPS(realArgument(fps, "fps")); }, py::arg("fps"),
             "Sets the frame rate (see fps).")
@@ -112,8 +117,7 @@ void bindAnimationQueries(py::class_<Animation>& cls)
             [](Animation& a, const py::object& seconds) {
                 a.setFPSToFitDurationInSeconds(realArgument(seconds, "seconds"));
             },
-            py::arg("seconds"),
-             "Sets the rate so that the animation lasts seconds.");
+            py::arg("seconds"), "Sets the rate so that the animation lasts seconds.");
 }
 
 void bindAlgorithms(py::module_& m)
@@ -121,7 +125,8 @@ void bindAlgorithms(py::module_& m)
     m.def(
         "split_every_key",
         [](const LayerMap& timeline, const py::object& length, bool evenValues) {
-            return splitEveryKey(timeline, framesArgument(length, "length"), evenValues ? KeySplitting::EvenValues : KeySplitting::AtFrames);
+            return splitEveryKey(timeline, framesArgument(length, "length"),
+                                 evenValues ? KeySplitting::EvenValues : KeySplitting::AtFrames);
         },
         py::arg("timeline"), py::arg("length"), py::kw_only(), py::arg("even_values") = false,
         "Every key of a timeline in pieces of at most length frames, cut at every multiple of length with the rule "
@@ -130,7 +135,8 @@ void bindAlgorithms(py::module_& m)
     m.def(
         "split_every_key",
         [](const Animation& animation, const py::object& length, bool evenValues) {
-            return splitEveryKey(animation, framesArgument(length, "length"), evenValues ? KeySplitting::EvenValues : KeySplitting::AtFrames);
+            return splitEveryKey(animation, framesArgument(length, "length"),
+                                 evenValues ? KeySplitting::EvenValues : KeySplitting::AtFrames);
         },
         py::arg("animation"), py::arg("length"), py::kw_only(), py::arg("even_values") = false,
         "Every key of an animation in pieces of at most length frames (see the timeline form).");
@@ -163,11 +169,12 @@ void bindAlgorithms(py::module_& m)
     m.def(
         "cut_overruns",
         [](const LayerMap& timeline, const py::object& introEnd, const py::object& outroStart) {
-            return cutOverruns(timeline, framesArgument(introEnd, "intro_end"), framesArgument(outroStart, "outro_start"));
+            return cutOverruns(timeline, framesArgument(introEnd, "intro_end"),
+                               framesArgument(outroStart, "outro_start"));
         },
         py::arg("timeline"), py::arg("intro_end"), py::arg("outro_start"),
-          "The layers whose body runs past outro_start once Animation(timeline, intro_end, outro_start) cuts them "
-          "(a key cut at the intro end that reaches past the outro start goes whole into the body).");
+        "The layers whose body runs past outro_start once Animation(timeline, intro_end, outro_start) cuts them "
+        "(a key cut at the intro end that reaches past the outro start goes whole into the body).");
 }
 
 } // namespace

@@ -222,7 +222,8 @@ AnimationPhase phaseArgument(py::handle value, const char* name)
                 return phase;
             }
         }
-        throw py::value_error(std::string(name) + " must be named 'intro', 'body' or 'outro', not " + shownValue(value));
+        throw py::value_error(std::string(name) + " must be named 'intro', 'body' or 'outro', not "
+                              + shownValue(value));
     }
     refuse(value, name, "an AnimationPhase or its name ('intro', 'body', 'outro')");
 }

@@ -7,8 +7,9 @@
 namespace Korva::python {
 
 const char* const phaseChangeHint =
-    "an Animation's phases are copies and an Animation does not change them: build a changed animation, e.g. "
-    "intro = LayerMap(anim.intro); intro[name] = keys; anim = Animation(intro, anim.body, anim.outro, anim.fps)";
+    "an Animation's phases are copies and an Animation does not change them: build a changed animation with "
+    "Animation(intro, body, outro, fps), e.g. intro = LayerMap(anim.intro); intro[name] = keys; "
+    "anim = Animation(intro, anim.body, anim.outro, anim.fps)";
 
 namespace {
 
@@ -28,13 +29,13 @@ void refuseChanges(py::class_<T, Base>& cls, std::initializer_list<const char*> 
                    const char* base)
 {
     for (const char* name : names) {
-        cls.def(name, [hint](const py::args&, const py::kwargs&) { throw py::type_error(hint); });
+        cls.def(name, [hint](const py::object&, const py::args&, const py::kwargs&) { throw py::type_error(hint); });
     }
     const std::string baseName = base;
-    cls.def("__init__", [baseName](const py::args&, const py::kwargs&) {
+    cls.def("__init__", [baseName](const py::object&, const py::args&, const py::kwargs&) {
         throw py::type_error("a copy handed out by the module cannot be made; make a " + baseName + " instead");
     });
-    cls.def("__setstate__", [baseName](const py::args&, const py::kwargs&) {
+    cls.def("__setstate__", [baseName](const py::object&, const py::args&, const py::kwargs&) {
         throw py::type_error("a copy handed out by the module cannot be made; make a " + baseName + " instead");
     });
     // Pickled as a copy of the base class's (which pickles as that class does).
@@ -52,9 +53,9 @@ void refuseChanges(py::class_<T, Base>& cls, std::initializer_list<const char*> 
 void bindCopies(py::module_& m)
 {
     py::class_<CommandCopy, AnimationKeyCommand> command(
-        m, "_AnimationKeyCommandCopy", "A copy of a key's command: read it as an AnimationKeyCommand; it refuses changes.");
-    refuseChanges(command, {"set_effect", "set_args", "set_effect_and_args"}, commandChangeHint,
-                  "AnimationKeyCommand");
+        m, "_AnimationKeyCommandCopy",
+        "A copy of a key's command: read it as an AnimationKeyCommand; it refuses changes.");
+    refuseChanges(command, {"set_effect", "set_args", "set_effect_and_args"}, commandChangeHint, "AnimationKeyCommand");
     py::class_<KeysCopy, KeyList> keys(m, "_KeyListCopy",
                                        "A copy of a layer's keys: read it as a KeyList; it refuses changes.");
     refuseChanges(keys,

@@ -67,9 +67,9 @@ std::string playerFrame(const AnimationDocument& document, const std::string& ti
         "post); "
         "new ResizeObserver(post).observe(document.documentElement); })();</script>\n";
     page.insert(page.rfind("</body>"), report);
-    return "<iframe title=\"player of " + xmlEscaped(title) + "\" sandbox=\"allow-scripts\" style=\"width:100%;height:"
-        + std::to_string(frameHeight(document, layers)) + "px;border:0\" srcdoc=\"" + xmlEscaped(page)
-        + "\"></iframe>\n" + frameSizer;
+    return "<iframe title=\"player of " + xmlEscaped(title)
+        + "\" sandbox=\"allow-scripts\" style=\"width:100%;height:" + std::to_string(frameHeight(document, layers))
+        + "px;border:0\" srcdoc=\"" + xmlEscaped(page) + "\"></iframe>\n" + frameSizer;
 }
 
 std::size_t layerCount(const LayerMap& layers)
@@ -183,8 +183,7 @@ void bindDisplayOf(py::class_<T, Options...>& cls, Title title)
             py::arg("width") = defaultWidth, py::arg("title") = py::none(),
             "The self-contained player page of the tool's play, as HTML text.")
         .def(
-            "_repr_svg_",
-            [title](const T& value) { return richSvg(static_cast<const Base&>(value), title(value)); },
+            "_repr_svg_", [title](const T& value) { return richSvg(static_cast<const Base&>(value), title(value)); },
             "The picture, for notebooks; past 20,000 bytes, a line of summary.")
         .def(
             "player",
@@ -201,7 +200,9 @@ void bindDisplay(py::module_& m)
 {
     py::class_<NotebookPlayer> player(m, "NotebookPlayer",
                                       "The player of an animation or a timeline, as a notebook shows it.");
-    player.def("_repr_html_", [](const NotebookPlayer& p) { return p.html; }, "The player in a sandboxed frame.")
+    player
+        .def(
+            "_repr_html_", [](const NotebookPlayer& p) { return p.html; }, "The player in a sandboxed frame.")
         .def("__repr__", [](const NotebookPlayer& p) {
             return "<NotebookPlayer of " + p.title + " (" + std::to_string(p.html.size()) + " bytes of HTML)>";
         });
@@ -211,8 +212,8 @@ void bindDisplay(py::module_& m)
     py::class_<LayerMap> timeline = classOf<LayerMap>(m, "LayerMap");
     bindDisplayOf<LayerMap>(timeline, [](const LayerMap&) { return std::string("timeline"); });
     auto phase = py::reinterpret_borrow<py::class_<PhaseCopy, LayerMap>>(m.attr("_PhaseCopy"));
-    bindDisplayOf<LayerMap>(phase,
-                  [](const PhaseCopy& p) { return std::string(animationPhaseName(p.phase)) + " of an animation"; });
+    bindDisplayOf<LayerMap>(
+        phase, [](const PhaseCopy& p) { return std::string(animationPhaseName(p.phase)) + " of an animation"; });
 }
 
 } // namespace Korva::python

@@ -39,17 +39,17 @@ void explain(PyObject* self, PyObject* args, PyObject* kwargs)
             PyErr_Restore(type, value, trace);
             return;
         }
-        const auto* record = static_cast<const py::detail::function_record*>(
-            PyCapsule_GetPointer(self, PyCapsule_GetName(self)));
+        const auto* record =
+            static_cast<const py::detail::function_record*>(PyCapsule_GetPointer(self, PyCapsule_GetName(self)));
         py::list forms;
         for (const py::detail::function_record* form = record; form != nullptr; form = form->next) {
             forms.append(std::string(form->name) + form->signature);
         }
-        const py::object explained = py::module_::import("animationmodel")
-                                         .attr("_explain_arguments")(
-                                             functionName(*record), forms,
-                                             py::reinterpret_borrow<py::object>(args ? args : PyTuple_New(0)),
-                                             kwargs ? py::reinterpret_borrow<py::object>(kwargs) : py::dict());
+        const py::object explained =
+            py::module_::import("animationmodel")
+                .attr("_explain_arguments")(functionName(*record), forms,
+                                            py::reinterpret_borrow<py::object>(args ? args : PyTuple_New(0)),
+                                            kwargs ? py::reinterpret_borrow<py::object>(kwargs) : py::dict());
         PyErr_SetObject(PyExc_TypeError, explained.ptr());
         Py_XDECREF(type);
         Py_XDECREF(value);
@@ -61,8 +61,8 @@ void explain(PyObject* self, PyObject* args, PyObject* kwargs)
 
 PyObject* explainedDispatcher(PyObject* self, PyObject* args, PyObject* kwargs)
 {
-    PyObject* result = reinterpret_cast<WithKeywords>(reinterpret_cast<void (*)()>(pybindDispatcher))(self, args,
-                                                                                                       kwargs);
+    PyObject* result =
+        reinterpret_cast<WithKeywords>(reinterpret_cast<void (*)()>(pybindDispatcher))(self, args, kwargs);
     if (result == nullptr && PyErr_ExceptionMatches(PyExc_TypeError)) {
         explain(self, args, kwargs);
     }
@@ -72,7 +72,8 @@ PyObject* explainedDispatcher(PyObject* self, PyObject* args, PyObject* kwargs)
 // Makes `function`, when pybind11 made it, explain its refusals.
 void explainRefusals(py::handle function)
 {
-    if (!function || !PyCFunction_Check(function.ptr()) || !PyCapsule_CheckExact(PyCFunction_GET_SELF(function.ptr()))) {
+    if (!function || !PyCFunction_Check(function.ptr())
+        || !PyCapsule_CheckExact(PyCFunction_GET_SELF(function.ptr()))) {
         return;
     }
     PyMethodDef* definition = reinterpret_cast<PyCFunctionObject*>(function.ptr())->m_ml;
@@ -90,7 +91,8 @@ void explainArgumentErrors(py::module_& m)
 {
     for (const auto item : m.attr("__dict__").cast<py::dict>()) {
         explainRefusals(item.second);
-        if (!PyType_Check(item.second.ptr()) || !py::detail::get_type_info(reinterpret_cast<PyTypeObject*>(item.second.ptr()))) {
+        if (!PyType_Check(item.second.ptr())
+            || !py::detail::get_type_info(reinterpret_cast<PyTypeObject*>(item.second.ptr()))) {
             continue;
         }
         for (const auto member : item.second.attr("__dict__").cast<py::dict>()) {

@@ -188,7 +188,9 @@ void bindClipQueries(py::class_<AnimationClip>& cls)
                                "True when compiled from a timeline (as the body of an animation).")
         .def(
             "phase_length",
-            [](const AnimationClip& c, const py::object& phase) { return c.phaseLength(phaseArgument(phase, "phase")); },
+            [](const AnimationClip& c, const py::object& phase) {
+                return c.phaseLength(phaseArgument(phase, "phase"));
+            },
             py::arg("phase"), "Frames of a phase.")
         .def(
             "phase_start",
@@ -330,9 +332,8 @@ void bindCursor(py::module_& m)
             },
             py::arg("positions"), py::arg("channels") = py::none(), py::kw_only(), py::arg("seconds") = false,
             "As AnimationClip.sample, moving this cursor.");
-    cls.def("__repr__", [](const PyCursor& self) {
-        return "<ClipCursor of " + clipRepr(self.cursor.clip()).substr(1);
-    });
+    cls.def("__repr__",
+            [](const PyCursor& self) { return "<ClipCursor of " + clipRepr(self.cursor.clip()).substr(1); });
     defineCopies(cls);
     refusePickle(cls, "pickle its clip and make a new cursor");
 }

@@ -176,9 +176,10 @@ void bindSampler(py::module_& m)
             py::arg("frame"), "(phase, frame within the phase), or None at or past the end.")
         .def(
             "seek",
-            [](AnimationSampler& s, const py::object& frame) { return toPython(s.seek(frames64Argument(frame, "frame"))); },
-            py::arg("frame"),
-            "Moves to a frame and returns what every layer plays there (empty at or past the end).")
+            [](AnimationSampler& s, const py::object& frame) {
+                return toPython(s.seek(frames64Argument(frame, "frame")));
+            },
+            py::arg("frame"), "Moves to a frame and returns what every layer plays there (empty at or past the end).")
         .def(
             "advance", [](AnimationSampler& s) { return toPython(s.advance()); },
             "Moves to the next frame and returns what every layer plays there.")

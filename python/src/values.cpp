@@ -29,8 +29,7 @@ void bindCommand(py::module_& m)
         .def(
             "set_effect",
             [](AnimationKeyCommand& c, const py::object& effect) { c.setEffect(effectArgument(effect, "effect")); },
-            py::arg("effect"),
-             "Changes the effect, keeping the arguments; raises ValueError if they do not fit it.")
+            py::arg("effect"), "Changes the effect, keeping the arguments; raises ValueError if they do not fit it.")
         .def(
             "set_args", [](AnimationKeyCommand& c, const py::object& args) { c.setArgs(realsArgument(args, "args")); },
             py::arg("args"),
@@ -46,8 +45,7 @@ void bindCommand(py::module_& m)
             [](const py::object& effect) {
                 return AnimationKeyCommand::expectedArgCount(effectArgument(effect, "effect"));
             },
-            py::arg("effect"),
-                    "The number of arguments an effect takes.")
+            py::arg("effect"), "The number of arguments an effect takes.")
         .def(py::self == py::self)
         .def(py::self != py::self)
         .def("__repr__", &commandRepr);
@@ -83,8 +81,8 @@ void bindKey(py::module_& m)
                 return k.splitAt(at);
             },
             py::arg("position"),
-             "Two pieces of position and duration - position frames; the whole key when position is 0 or at or "
-             "past the end; no piece when the effect cannot be split.")
+            "Two pieces of position and duration - position frames; the whole key when position is 0 or at or "
+            "past the end; no piece when the effect cannot be split.")
         .def(
             "split_each",
             [](const AnimationKey& k, const py::object& length) {
@@ -92,13 +90,13 @@ void bindKey(py::module_& m)
                 GilReleased release;
                 return k.splitEach(each);
             },
-            py::arg("length"),
-             "Pieces of length frames, the last one shorter; raises ValueError for 0.")
+            py::arg("length"), "Pieces of length frames, the last one shorter; raises ValueError for 0.")
         .def(
-            "value_at", [](const AnimationKey& k, const py::object& frame) { return k.valueAt(framesArgument(frame, "frame")); },
+            "value_at",
+            [](const AnimationKey& k, const py::object& frame) { return k.valueAt(framesArgument(frame, "frame")); },
             py::arg("frame"),
-             "The value of a Linear key frame frames after its start (bit for bit the value split_at puts at "
-             "its cut); None for other effects.")
+            "The value of a Linear key frame frames after its start (bit for bit the value split_at puts at "
+            "its cut); None for other effects.")
         .def(py::self == py::self)
         .def(py::self != py::self)
         .def("__repr__", &keyRepr);
@@ -123,11 +121,11 @@ py::object enumerationType()
     body["__iter__"] = method(py::cpp_function(
         [](const py::object& cls) { return py::iter(py::list(cls.attr("__members__").attr("values")())); },
         py::name("__iter__")));
-    body["__len__"] = method(py::cpp_function([](const py::object& cls) { return py::len(cls.attr("__members__")); },
-                                              py::name("__len__")));
+    body["__len__"] = method(
+        py::cpp_function([](const py::object& cls) { return py::len(cls.attr("__members__")); }, py::name("__len__")));
     body["__module__"] = "animationmodel";
-    return py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(&PyType_Type))(
-        "_EnumerationType", py::make_tuple(base), body);
+    return py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(&PyType_Type))("_EnumerationType",
+                                                                                         py::make_tuple(base), body);
 }
 
 // The phase numbered `value`: ValueError unless it is one of the three (the
@@ -177,7 +175,8 @@ void bindValues(py::module_& m)
     });
     py::implicitly_convertible<py::int_, AnimationKeyCommandEffect>();
 
-    py::enum_<AnimationPhase> phases(m, "AnimationPhase", py::metaclass(enumerations), "The three phases of an animation, in playing order.");
+    py::enum_<AnimationPhase> phases(m, "AnimationPhase", py::metaclass(enumerations),
+                                     "The three phases of an animation, in playing order.");
     phases.value("Intro", AnimationPhase::Intro)
         .value("Body", AnimationPhase::Body)
         .value("Outro", AnimationPhase::Outro);
@@ -190,8 +189,7 @@ void bindValues(py::module_& m)
     m.def(
         "phase_name",
         [](const py::object& phase) { return std::string(animationPhaseName(phaseArgument(phase, "phase"))); },
-        py::arg("phase"),
-        "The name of a phase in files and tables: 'intro', 'body' or 'outro'.");
+        py::arg("phase"), "The name of a phase in files and tables: 'intro', 'body' or 'outro'.");
 
     bindCommand(m);
     bindKey(m);

@@ -294,6 +294,7 @@ def test_a_crashing_test_fails_alone(tmp_path):
     (tmp_path / "test_crash.py").write_text("import os\n\ndef test_crash():\n    os.abort()\n\n"
                                             "def test_after():\n    assert True\n")
     run = subprocess.run([sys.executable, "-m", "pytest", "-q", "-p", "no:cacheprovider", str(tmp_path)],
-                         capture_output=True, text=True, timeout=120, cwd=tmp_path)
+                         capture_output=True, text=True, timeout=120, cwd=tmp_path,
+                         env={k: v for k, v in os.environ.items() if k != "ANIMATIONMODEL_TESTS_IN_PROCESS"})
     assert "the test's process ended with signal SIGABRT" in run.stdout, run.stdout
     assert "1 failed, 1 passed" in run.stdout and run.returncode == 1

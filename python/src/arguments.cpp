@@ -94,8 +94,8 @@ float realNamed(py::handle value, const std::string& name)
     }
     // A NumPy float wider than a double is rounded to a float by NumPy, once.
     py::object real = py::reinterpret_borrow<py::object>(value);
-    if (py::hasattr(value, "dtype") && py::hasattr(value, "__float__")
-        && value.attr("dtype").attr("itemsize").cast<int>() > 8) {
+    const py::object dtype = py::getattr(value, "dtype", py::none());
+    if (py::hasattr(value, "__float__") && py::int_(py::getattr(dtype, "itemsize", py::int_(0))).cast<long>() > 8) {
         real = py::module_::import("numpy").attr("float32")(value);
     }
     const double number = PyFloat_AsDouble(real.ptr());

@@ -358,7 +358,8 @@ def _mismatch(function: _ast.FunctionDef, args: _Tuple[object, ...], kwargs: _Di
             expected = _refusal(_ast.unparse(parameter.annotation), bound[parameter.arg])
             if expected is not None:
                 sure = 2 if expected.endswith(" in range") else 3
-                found.append((sure, f"{parameter.arg} must be {expected}, not {_shown(bound[parameter.arg])}"))
+                shown = "the value" if _re.fullmatch(r"arg\d+", parameter.arg) else parameter.arg  # a setter's
+                found.append((sure, f"{shown} must be {expected}, not {_shown(bound[parameter.arg])}"))
     return max(found, key=lambda reason: reason[0])
 
 

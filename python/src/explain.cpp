@@ -22,6 +22,9 @@ std::string functionName(const py::detail::function_record& record)
         return name;
     }
     const std::string owner = py::str(record.scope.attr("__name__"));
+    if (name.empty()) {
+        return "a property of " + owner; // a property's setter has no name
+    }
     return name == "__init__" ? owner : owner + "." + name;
 }
 
@@ -43,7 +46,7 @@ void explain(PyObject* self, PyObject* args, PyObject* kwargs)
             static_cast<const py::detail::function_record*>(PyCapsule_GetPointer(self, PyCapsule_GetName(self)));
         py::list forms;
         for (const py::detail::function_record* form = record; form != nullptr; form = form->next) {
-            forms.append(std::string(form->name) + form->signature);
+            forms.append(std::string(form->name[0] != '\0' ? form->name : "setter") + form->signature);
         }
         const py::object explained =
             py::module_::import("animationmodel")

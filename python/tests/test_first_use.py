@@ -141,6 +141,8 @@ COMMAND = AnimationKeyCommand(am.Held1)
     (lambda: KeyList([held(1)]).__setitem__(0, 5), TypeError,
      "KeyList.__setitem__(): key must be an AnimationKey, not 5 (int)"),
     (lambda: am.dump(), TypeError, "dump(): value is missing"),
+    (lambda: setattr(am.ClipPlayback(am.AnimationClip(Animation())), "speed", "x"), TypeError,
+     "a property of ClipPlayback(): the value must be a real number, not 'x' (str)"),
     (lambda: am.split_every_key(5, 2), TypeError,
      "split_every_key(): timeline must be a LayerMap, not 5 (int); or animation must be an Animation, not 5 (int)"),
 ])

@@ -184,6 +184,11 @@ void bindSampler(py::module_& m)
             "advance", [](AnimationSampler& s) { return toPython(s.advance()); },
             "Moves to the next frame and returns what every layer plays there.")
         .def_property_readonly("frame", &AnimationSampler::frame, "The current frame.")
+        .def("__repr__",
+             [](const AnimationSampler& s) {
+                 return "<AnimationSampler at frame " + std::to_string(s.frame()) + " of "
+                     + std::to_string(s.frameCount()) + " frames>";
+             })
         .def("sample_range", &sampleRows, py::arg("first") = 0, py::arg("last") = py::none(),
              py::arg("layers") = py::none(),
              "Every row of frames [first, last) (default: to the end; clamped to it), for every layer or only those "

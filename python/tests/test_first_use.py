@@ -220,7 +220,11 @@ def test_reprs_of_every_type_and_of_an_unnamed_effect():
     assert repr(am.AnimationKeyCommandEffect(7)) == "AnimationKeyCommandEffect(7)"
     assert str(am.AnimationKeyCommandEffect(-2)) == "AnimationKeyCommandEffect(-2)"
     assert repr(am.Held2) == "<AnimationKeyCommandEffect.Held2: 2>"
-    for value in (cursor, clip, am.ClipPlayback(clip), Animation().player(), Animation().body, held(1).command):
+    sampler = am.AnimationSampler(Animation({"a": [held(3)]}))
+    sampler.seek(2)
+    assert repr(sampler) == "<AnimationSampler at frame 2 of 3 frames>"
+    for value in (cursor, clip, am.ClipPlayback(clip), Animation().player(), Animation().body, held(1).command,
+                  sampler.seek(1)[0], am.ClipPlayback(clip).advance(0.1)):
         assert " object at 0x" not in repr(value)
 
 

@@ -196,6 +196,7 @@ TEST(AnimationJson, RefusalsAreLocated)
          "1:53: /body: a layer name must not hold an unpaired surrogate (\\ud800 to \\udfff)"},
         // The document object.
         {"{\"version\": 1}", "1:1: missing member \"format\""},
+        {"{\"fade\": [{\"effect\": \"Held1\", \"duration\": 1}]}", "1:1: missing member \"format\""},
         {"{\"format\": \"animationmodel\"}", "1:1: missing member \"version\""},
         {"{\"format\": \"animationmodel-x\", \"version\": 1}",
          "1:12: /format: unknown format \"animationmodel-x\": expected \"animationmodel\" or "

@@ -227,8 +227,15 @@ bool DocumentBuilder::documentMember(std::string_view name)
         }
     }
     if (_member == NoMember) {
-        return checkEncoding(name)
-            && fail("unknown member \"" + std::string(name) + "\"", _tokenAt, "/" + escaped(name));
+        // Before its format, an unknown member says the text is no document
+        // of this format at all: the missing format is what to report.
+        if (!checkEncoding(name)) {
+            return false;
+        }
+        if ((_seenMembers & (1u << Format)) == 0) {
+            return fail("missing member \"format\"", 0, "");
+        }
+        return fail("unknown member \"" + std::string(name) + "\"", _tokenAt, "/" + escaped(name));
     }
     if ((_seenMembers & (1u << _member)) != 0) {
         return fail("duplicate member \"" + std::string(name) + "\"");

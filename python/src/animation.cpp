@@ -1,5 +1,7 @@
 // Animation, its cut from a timeline, and the algorithms on whole documents.
 #include "bindings.h"
+#include "arguments.h"
+#include "copies.h"
 #include "reprs.h"
 
 #include <animationmodel/animationalgorithms.h>
@@ -18,21 +20,22 @@ void bindAnimationValue(py::class_<Animation>& cls)
         cls, [] { return Animation(); }, "An empty animation.");
     defineInit<Animation, const LayerMap&>(
         cls, [](const LayerMap& body) { return Animation(body); }, py::arg("body"), "An animation whose body is body.");
-    defineInit<Animation, const LayerMap&, const LayerMap&, const LayerMap&, float>(
+    defineInit<Animation, const LayerMap&, const LayerMap&, const LayerMap&, const py::object&>(
         cls,
-        [](const LayerMap& intro, const LayerMap& body, const LayerMap& outro, float fps) {
+        [](const LayerMap& intro, const LayerMap& body, const LayerMap& outro, const py::object& fps) {
             Animation animation(intro, body, outro);
-            animation.setFPS(fps);
+            animation.setFPS(realArgument(fps, "fps"));
             return animation;
         },
-        py::arg("intro"), py::arg("body"), py::arg("outro"), py::arg("fps") = 25.0f,
+        py::arg("intro"), py::arg("body"), py::arg("outro"), py::arg("fps") = 25.0,
         "An animation of the three given phases at fps frames per second.");
     // The timeline may be changed by another thread as soon as the GIL is
     // released, and copying it costs as much as cutting it: the cut keeps the GIL.
-    defineInit<Animation, const LayerMap&, unsigned int, unsigned int>(
+    defineInit<Animation, const LayerMap&, const py::object&, const py::object&>(
         cls,
-        [](const LayerMap& timeline, unsigned int introEnd, unsigned int outroStart) {
-            return Animation(timeline, introEnd, outroStart);
+        [](const LayerMap& timeline, const py::object& introEnd, const py::object& outroStart) {
+            return Animation(timeline, framesArgument(introEnd, "intro_end"),
+                             framesArgument(outroStart, "outro_start"));
         },
         py::arg("timeline"), py::arg("intro_end"), py::arg("outro_start"),
         "Cuts every layer of timeline at frames intro_end and outro_start into intro, body and outro; raises "
@@ -52,23 +55,35 @@ void bindAnimationValue(py::class_<Animation>& cls)
 
 void bindAnimationQueries(py::class_<Animation>& cls)
 {
-    cls.def_property_readonly(
-           "intro", [](const Animation& a) { return a.intro(); }, "A copy of the intro.")
-        .def_property_readonly(
-            "body", [](const Animation& a) { return a.body(); }, "A copy of the body.")
-        .def_property_readonly(
-            "outro", [](const Animation& a) { return a.outro(); }, "A copy of the outro.")
+    // A phase is a copy, and an Animation does not change: setting one, or
+    // changing the copy, is refused with the way to build a changed animation.
+    for (const AnimationPhase phase : {AnimationPhase::Intro, AnimationPhase::Body, AnimationPhase::Outro}) {
+        const std::string name(animationPhaseName(phase));
+        cls.def_property(
+            name.c_str(), [phase](const Animation& a) { return PhaseCopy(a.phase(phase), phase); },
+            [name](const Animation&, const py::object&) {
+                throw py::type_error("Animation." + name + " cannot be set: " + phaseChangeHint);
+            },
+            ("A copy of the " + name + " (it refuses changes; see Animation(intro, body, outro, fps)).").c_str());
+    }
+    cls.def(
+           "phase",
+           [](const Animation& a, const py::object& given) {
+               const AnimationPhase phase = phaseArgument(given, "phase");
+               return PhaseCopy(a.phase(phase), phase);
+           },
+           py::arg("phase"), "A copy of one phase (an AnimationPhase or its name: 'intro', 'body', 'outro').")
         .def(
-            "phase", [](const Animation& a, AnimationPhase phase) { return a.phase(phase); }, py::arg("phase"),
-            "A copy of one phase.")
-        .def(
-            "intro_layer", [](const Animation& a, const py::object& name) { return a.introLayer(layerName(name)); },
+            "intro_layer",
+            [](const Animation& a, const py::object& name) { return KeysCopy(a.introLayer(layerName(name))); },
             py::arg("name"), "The intro keys of a layer (empty if none).")
         .def(
-            "body_layer", [](const Animation& a, const py::object& name) { return a.bodyLayer(layerName(name)); },
+            "body_layer",
+            [](const Animation& a, const py::object& name) { return KeysCopy(a.bodyLayer(layerName(name))); },
             py::arg("name"), "The body keys of a layer (empty if none).")
         .def(
-            "outro_layer", [](const Animation& a, const py::object& name) { return a.outroLayer(layerName(name)); },
+            "outro_layer",
+            [](const Animation& a, const py::object& name) { return KeysCopy(a.outroLayer(layerName(name))); },
             py::arg("name"), "The outro keys of a layer (empty if none).")
         .def(
             "has_layer", [](const Animation& a, const py::object& name) { return a.hasLayer(layerName(name)); },
@@ -77,24 +92,41 @@ void bindAnimationQueries(py::class_<Animation>& cls)
         .def("duration_in_frames", &Animation::durationInFrames,
              "The sum of the phases' lengths, unsigned 32-bit (wrapping); frame_count() is exact.")
         .def("frame_count", &Animation::frameCount, "The exact sum of the phases' lengths (64-bit).")
-        .def("phase_frame_count", &Animation::phaseFrameCount, py::arg("phase"), "The length of one phase.")
+        .def(
+            "phase_frame_count",
+            [](const Animation& a, const py::object& phase) {
+                return a.phaseFrameCount(phaseArgument(phase, "phase"));
+            },
+            py::arg("phase"), "The length of one phase.")
         .def("duration_in_seconds", &Animation::durationInSeconds, "The length in seconds at the frame rate.")
-        .def("simulated_duration_in_seconds", &Animation::simulatedDurationInSeconds, py::arg("fps"),
-             "The length in seconds at another rate (not checked).")
-        .def_property("fps", &Animation::fps, &Animation::setFPS,
-                      "Frames per second; setting it raises ValueError unless finite and greater than 0 "
-                      "(rounded to float32).")
-        .def("set_fps", &Animation::setFPS, py::arg("fps"), "Sets the frame rate (see fps).")
-        .def("set_fps_to_fit_duration_in_seconds", &Animation::setFPSToFitDurationInSeconds, py::arg("seconds"),
-             "Sets the rate so that the animation lasts seconds.");
+        .def(
+            "simulated_duration_in_seconds",
+            [](const Animation& a, const py::object& fps) {
+                return a.simulatedDurationInSeconds(realArgument(fps, "fps"));
+            },
+            py::arg("fps"), "The length in seconds at another rate (not checked).")
+        .def_property(
+            "fps", &Animation::fps, [](Animation& a, const py::object& fps) { a.setFPS(realArgument(fps, "fps")); },
+            "Frames per second; setting it raises ValueError unless finite and greater than 0 "
+            "(rounded to float32).")
+        .def(
+            "set_fps", [](Animation& a, const py::object& fps) { a.setFPS(realArgument(fps, "fps")); }, py::arg("fps"),
+            "Sets the frame rate (see fps).")
+        .def(
+            "set_fps_to_fit_duration_in_seconds",
+            [](Animation& a, const py::object& seconds) {
+                a.setFPSToFitDurationInSeconds(realArgument(seconds, "seconds"));
+            },
+            py::arg("seconds"), "Sets the rate so that the animation lasts seconds.");
 }
 
 void bindAlgorithms(py::module_& m)
 {
     m.def(
         "split_every_key",
-        [](const LayerMap& timeline, unsigned int length, bool evenValues) {
-            return splitEveryKey(timeline, length, evenValues ? KeySplitting::EvenValues : KeySplitting::AtFrames);
+        [](const LayerMap& timeline, const py::object& length, bool evenValues) {
+            return splitEveryKey(timeline, framesArgument(length, "length"),
+                                 evenValues ? KeySplitting::EvenValues : KeySplitting::AtFrames);
         },
         py::arg("timeline"), py::arg("length"), py::kw_only(), py::arg("even_values") = false,
         "Every key of a timeline in pieces of at most length frames, cut at every multiple of length with the rule "
@@ -102,18 +134,23 @@ void bindAlgorithms(py::module_& m)
         "pieces instead (split_each). ValueError naming a key that cannot be split.");
     m.def(
         "split_every_key",
-        [](const Animation& animation, unsigned int length, bool evenValues) {
-            return splitEveryKey(animation, length, evenValues ? KeySplitting::EvenValues : KeySplitting::AtFrames);
+        [](const Animation& animation, const py::object& length, bool evenValues) {
+            return splitEveryKey(animation, framesArgument(length, "length"),
+                                 evenValues ? KeySplitting::EvenValues : KeySplitting::AtFrames);
         },
         py::arg("animation"), py::arg("length"), py::kw_only(), py::arg("even_values") = false,
         "Every key of an animation in pieces of at most length frames (see the timeline form).");
     m.def(
         "split_every_key_count",
-        [](const LayerMap& timeline, unsigned int length) { return splitEveryKeyCount(timeline, length); },
+        [](const LayerMap& timeline, const py::object& length) {
+            return splitEveryKeyCount(timeline, framesArgument(length, "length"));
+        },
         py::arg("timeline"), py::arg("length"), "How many keys split_every_key would make, without making them.");
     m.def(
         "split_every_key_count",
-        [](const Animation& animation, unsigned int length) { return splitEveryKeyCount(animation, length); },
+        [](const Animation& animation, const py::object& length) {
+            return splitEveryKeyCount(animation, framesArgument(length, "length"));
+        },
         py::arg("animation"), py::arg("length"), "How many keys split_every_key would make, without making them.");
     py::class_<CutOverrun> overrun(m, "CutOverrun",
                                    "A layer whose body, once the timeline is cut, runs past the outro start.");
@@ -129,9 +166,15 @@ void bindAlgorithms(py::module_& m)
         [](const py::tuple& state) {
             return CutOverrun{layerName(state[0]), state[1].cast<std::size_t>(), state[2].cast<std::uint64_t>()};
         });
-    m.def("cut_overruns", &cutOverruns, py::arg("timeline"), py::arg("intro_end"), py::arg("outro_start"),
-          "The layers whose body runs past outro_start once Animation(timeline, intro_end, outro_start) cuts them "
-          "(a key cut at the intro end that reaches past the outro start goes whole into the body).");
+    m.def(
+        "cut_overruns",
+        [](const LayerMap& timeline, const py::object& introEnd, const py::object& outroStart) {
+            return cutOverruns(timeline, framesArgument(introEnd, "intro_end"),
+                               framesArgument(outroStart, "outro_start"));
+        },
+        py::arg("timeline"), py::arg("intro_end"), py::arg("outro_start"),
+        "The layers whose body runs past outro_start once Animation(timeline, intro_end, outro_start) cuts them "
+        "(a key cut at the intro end that reaches past the outro start goes whole into the body).");
 }
 
 } // namespace

@@ -237,6 +237,10 @@ void defineEnumPickle(py::enum_<T>& cls)
         py::arg("protocol"));
 }
 
+/// Makes every function of the module, when arguments fit none of its forms,
+/// say which parameter refuses which value instead of listing C++ types.
+void explainArgumentErrors(py::module_& m);
+
 /// Makes calling pybind11's common base class of the module's classes
 /// (`type(x).__base__()`) raise TypeError instead of aborting the interpreter.
 void guardCommonBase();

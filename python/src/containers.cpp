@@ -2,6 +2,7 @@
 // values. Items are handed out as copies and iteration runs over a snapshot,
 // so nothing taken from a container ever refers into it.
 #include "bindings.h"
+#include "copies.h"
 #include "reprs.h"
 
 #include <animationmodel/animationjson.h>
@@ -227,14 +228,14 @@ void bindLayerMapItems(py::class_<LayerMap>& cls)
                 if (found == layers.end()) {
                     missingLayer(name);
                 }
-                return found->second;
+                return KeysCopy(found->second);
             },
-            py::arg("name"), "A copy of the layer's keys; KeyError when there is no such layer.")
+            py::arg("name"), "A copy of the layer's keys (it refuses changes); KeyError when there is no such layer.")
         .def(
             "get",
             [](const LayerMap& layers, const py::object& name, const py::object& fallback) -> py::object {
                 const auto found = layers.find(layerName(name));
-                return found == layers.end() ? fallback : py::cast(found->second);
+                return found == layers.end() ? fallback : py::cast(KeysCopy(found->second));
             },
             py::arg("name"), py::arg("default") = py::none(), "A copy of the layer's keys, or default.")
         .def(
@@ -276,7 +277,7 @@ void bindLayerMapItems(py::class_<LayerMap>& cls)
             [](const LayerMap& layers) {
                 py::list values;
                 for (const auto& layer : layers) {
-                    values.append(py::cast(layer.second));
+                    values.append(py::cast(KeysCopy(layer.second)));
                 }
                 return values;
             },
@@ -286,7 +287,7 @@ void bindLayerMapItems(py::class_<LayerMap>& cls)
             [](const LayerMap& layers) {
                 py::list items;
                 for (const auto& layer : layers) {
-                    items.append(py::make_tuple(py::str(layer.first), py::cast(layer.second)));
+                    items.append(py::make_tuple(py::str(layer.first), py::cast(KeysCopy(layer.second))));
                 }
                 return items;
             },

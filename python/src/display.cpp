@@ -1,6 +1,7 @@
 // Pictures and player pages of animations and timelines, also as the rich
 // display of notebooks (_repr_svg_, _repr_html_).
 #include "bindings.h"
+#include "copies.h"
 
 #include <animationmodel/animationplayer.h>
 #include <animationmodel/animationsvg.h>
@@ -26,8 +27,10 @@ unsigned int checkedWidth(unsigned int width)
     return width;
 }
 
-// Past this size, a notebook's rich output gives way to a smaller one: the
-// picture instead of the player, then a summary instead of the picture.
+// A notebook keeps every displayed object: it shows the picture, up to this
+// size (a line of summary past it); the player, ten times larger, only when
+// asked for with player(), up to the second size (then the picture, then a summary).
+constexpr std::size_t pictureLimit = 20000;
 constexpr std::size_t richOutputLimit = 500000;
 
 // The height the frame starts with: the picture at the default width, the
@@ -64,9 +67,9 @@ std::string playerFrame(const AnimationDocument& document, const std::string& ti
         "post); "
         "new ResizeObserver(post).observe(document.documentElement); })();</script>\n";
     page.insert(page.rfind("</body>"), report);
-    return "<iframe title=\"" + xmlEscaped(title) + " player\" sandbox=\"allow-scripts\" style=\"width:100%;height:"
-        + std::to_string(frameHeight(document, layers)) + "px;border:0\" srcdoc=\"" + xmlEscaped(page)
-        + "\"></iframe>\n" + frameSizer;
+    return "<iframe title=\"player of " + xmlEscaped(title)
+        + "\" sandbox=\"allow-scripts\" style=\"width:100%;height:" + std::to_string(frameHeight(document, layers))
+        + "px;border:0\" srcdoc=\"" + xmlEscaped(page) + "\"></iframe>\n" + frameSizer;
 }
 
 std::size_t layerCount(const LayerMap& layers)
@@ -122,7 +125,7 @@ template <class T>
 std::string richSvg(const T& value, const std::string& title)
 {
     std::string svg = renderSvg(AnimationDocument(value), title, defaultWidth);
-    if (svg.size() <= richOutputLimit) {
+    if (svg.size() <= pictureLimit) {
         return svg;
     }
     return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(defaultWidth)
@@ -146,39 +149,71 @@ std::string richHtml(const T& value, const std::string& title)
     return "<p>" + summary(value, title, svg.size()) + "</p>";
 }
 
-template <class T>
-void bindDisplayOf(py::class_<T>& cls, const char* title)
+// What a notebook shows of a player, on request.
+struct NotebookPlayer {
+    std::string title;
+    std::string html;
+};
+
+// The title given, or the value's own when None.
+template <class T, class Title>
+std::string titleOf(const T& value, const py::object& given, const Title& title)
+{
+    return given.is_none() ? title(value) : utf8Of(given);
+}
+
+template <class Base, class T, class... Options, class Title>
+void bindDisplayOf(py::class_<T, Options...>& cls, Title title)
 {
     cls.def(
            "to_svg",
-           [](const T& value, unsigned int width, const std::string& name) {
-               return renderSvg(AnimationDocument(value), name, checkedWidth(width));
+           [title](const T& value, unsigned int width, const py::object& name) {
+               return renderSvg(AnimationDocument(static_cast<const Base&>(value)), titleOf(value, name, title),
+                                checkedWidth(width));
            },
-           py::arg("width") = defaultWidth, py::arg("title") = title,
-           "The picture of the tool's render, as SVG text (width from 300 to 100000 pixels).")
+           py::arg("width") = defaultWidth, py::arg("title") = py::none(),
+           "The picture of the tool's render, as SVG text (width from 300 to 100000 pixels; title None for what "
+           "it shows).")
         .def(
             "to_html",
-            [](const T& value, unsigned int width, const std::string& name) {
-                return playerPage(AnimationDocument(value), name, checkedWidth(width));
+            [title](const T& value, unsigned int width, const py::object& name) {
+                return playerPage(AnimationDocument(static_cast<const Base&>(value)), titleOf(value, name, title),
+                                  checkedWidth(width));
             },
-            py::arg("width") = defaultWidth, py::arg("title") = title,
+            py::arg("width") = defaultWidth, py::arg("title") = py::none(),
             "The self-contained player page of the tool's play, as HTML text.")
         .def(
-            "_repr_svg_", [title](const T& value) { return richSvg(value, title); },
-            "The picture, for notebooks; past 500,000 bytes, a line of summary.")
+            "_repr_svg_", [title](const T& value) { return richSvg(static_cast<const Base&>(value), title(value)); },
+            "The picture, for notebooks; past 20,000 bytes, a line of summary.")
         .def(
-            "_repr_html_", [title](const T& value) { return richHtml(value, title); },
-            "The player in a sandboxed frame, for notebooks; past 500,000 bytes the picture, then a line of summary.");
+            "player",
+            [title](const T& value) {
+                return NotebookPlayer{title(value), richHtml(static_cast<const Base&>(value), title(value))};
+            },
+            "The player, for a notebook to show (in a sandboxed frame); past 500,000 bytes the picture, then a "
+            "line of summary.");
 }
 
 } // namespace
 
 void bindDisplay(py::module_& m)
 {
+    py::class_<NotebookPlayer> player(m, "NotebookPlayer",
+                                      "The player of an animation or a timeline, as a notebook shows it.");
+    player
+        .def(
+            "_repr_html_", [](const NotebookPlayer& p) { return p.html; }, "The player in a sandboxed frame.")
+        .def("__repr__", [](const NotebookPlayer& p) {
+            return "<NotebookPlayer of " + p.title + " (" + std::to_string(p.html.size()) + " bytes of HTML)>";
+        });
+    refusePickle(player, "make it again with player()");
     py::class_<Animation> animation = classOf<Animation>(m, "Animation");
-    bindDisplayOf(animation, "animation");
+    bindDisplayOf<Animation>(animation, [](const Animation&) { return std::string("animation"); });
     py::class_<LayerMap> timeline = classOf<LayerMap>(m, "LayerMap");
-    bindDisplayOf(timeline, "timeline");
+    bindDisplayOf<LayerMap>(timeline, [](const LayerMap&) { return std::string("timeline"); });
+    auto phase = py::reinterpret_borrow<py::class_<PhaseCopy, LayerMap>>(m.attr("_PhaseCopy"));
+    bindDisplayOf<LayerMap>(
+        phase, [](const PhaseCopy& p) { return std::string(animationPhaseName(p.phase)) + " of an animation"; });
 }
 
 } // namespace Korva::python

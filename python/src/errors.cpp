@@ -103,9 +103,13 @@ void checkInitialised(py::handle self, const std::type_info& type)
     if (info == nullptr || self.ptr() == nullptr || !PyObject_TypeCheck(self.ptr(), info->type)) {
         return; // not an instance of the class: the ordinary loading decides
     }
+    // An instance of a subclass (a copy that refuses changes) holds its value as the subclass.
     auto* instance = reinterpret_cast<py::detail::instance*>(self.ptr());
-    const py::detail::value_and_holder holder = instance->get_value_and_holder(info, false);
-    if (!holder || !holder.holder_constructed()) {
+    bool constructed = true;
+    for (const py::detail::value_and_holder& holder : py::detail::values_and_holders(instance)) {
+        constructed = constructed && holder.holder_constructed();
+    }
+    if (!constructed) {
         const std::string name = Py_TYPE(self.ptr())->tp_name;
         throw py::type_error(name.substr(name.rfind('.') + 1)
                              + " instance holds no value: it was made by __new__ (or by a pickle "
@@ -164,6 +168,19 @@ void bindErrors(py::module_& m)
     m.attr("AnimationJsonError") = py::reinterpret_borrow<py::object>(locatedErrorType);
     m.def("_holds_value", &holdsValue, py::arg("instance"),
           "True when an instance of the module's classes holds a value (was initialised).");
+    m.def(
+        "_set_native_doc",
+        [](const py::object& function, const std::string& doc) {
+            // Only the module's own functions, which pybind11 makes with a capsule as their self.
+            if (!PyCFunction_Check(function.ptr()) || !PyCapsule_CheckExact(PyCFunction_GET_SELF(function.ptr()))) {
+                throw py::type_error("not a function of the module: " + typeName(function));
+            }
+            // Kept for the life of the process, as the function's definition is.
+            auto* text = new std::string(doc);
+            reinterpret_cast<PyCFunctionObject*>(function.ptr())->m_ml->ml_doc = text->c_str();
+        },
+        py::arg("function"), py::arg("doc"),
+        "Sets the docstring of a compiled function, whose first lines CPython reads as its signature.");
     py::register_exception_translator(translateErrors);
 }
 

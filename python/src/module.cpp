@@ -2,6 +2,7 @@
 // file format and playback. One binding function per area; see bindings.h
 // for the rules every one of them keeps.
 #include "bindings.h"
+#include "copies.h"
 
 namespace Korva::python {
 namespace {
@@ -60,6 +61,7 @@ PYBIND11_MODULE(_animationmodel, m)
     m.attr("__module__") = "animationmodel";
     bindErrors(m);
     declareClasses(m);
+    bindCopies(m);
     bindValues(m);
     bindContainers(m);
     bindAnimation(m);
@@ -71,5 +73,6 @@ PYBIND11_MODULE(_animationmodel, m)
     bindPlaybackOf(m);
     bindEvents(m);
     guardCommonBase();
+    explainArgumentErrors(m);
     py::delattr(m, "__module__");
 }

@@ -5,6 +5,7 @@
 // without the GIL on private outputs and a private cursor. A ClipCursor
 // object is Python's to share: its calls keep the GIL, so threads sharing one
 // see whole samples, but its position is shared.
+#include "arguments.h"
 #include "bindings.h"
 
 #include <animationmodel/animationjson.h>
@@ -187,8 +188,16 @@ void bindClipQueries(py::class_<AnimationClip>& cls)
         .def_property_readonly("fps", &AnimationClip::fps, "Frames per second.")
         .def_property_readonly("from_timeline", &AnimationClip::fromTimeline,
                                "True when compiled from a timeline (as the body of an animation).")
-        .def("phase_length", &AnimationClip::phaseLength, py::arg("phase"), "Frames of a phase.")
-        .def("phase_start", &AnimationClip::phaseStart, py::arg("phase"), "The first frame of a phase.")
+        .def(
+            "phase_length",
+            [](const AnimationClip& c, const py::object& phase) {
+                return c.phaseLength(phaseArgument(phase, "phase"));
+            },
+            py::arg("phase"), "Frames of a phase.")
+        .def(
+            "phase_start",
+            [](const AnimationClip& c, const py::object& phase) { return c.phaseStart(phaseArgument(phase, "phase")); },
+            py::arg("phase"), "The first frame of a phase.")
         .def("frame_count", &AnimationClip::frameCount, "Frames of the three phases together.")
         .def("to_animation", &toAnimation, "The animation the clip was compiled from, exactly.")
         .def(
@@ -313,15 +322,15 @@ void bindCursor(py::module_& m)
             "channel_count", [](const PyCursor& self) { return self.cursor.channelCount(); }, "Number of channels.")
         .def(
             "sample_frame",
-            [](PyCursor& self, double frame, const py::object& channels) {
-                return sampleOne(self, frame, channels, false);
+            [](PyCursor& self, const py::object& frame, const py::object& channels) {
+                return sampleOne(self, doubleArgument(frame, "frame"), channels, false);
             },
             py::arg("frame"), py::arg("channels") = py::none(),
             "(values, effects, keyed) at a frame (whole or fractional), NumPy arrays of one item per channel.")
         .def(
             "sample_time",
-            [](PyCursor& self, double seconds, const py::object& channels) {
-                return sampleOne(self, seconds, channels, true);
+            [](PyCursor& self, const py::object& seconds, const py::object& channels) {
+                return sampleOne(self, doubleArgument(seconds, "seconds"), channels, true);
             },
             py::arg("seconds"), py::arg("channels") = py::none(),
             "(values, effects, keyed) at a time in seconds (frame = seconds x fps).")
@@ -337,6 +346,8 @@ void bindCursor(py::module_& m)
             },
             py::arg("positions"), py::arg("channels") = py::none(), py::kw_only(), py::arg("seconds") = false,
             "As AnimationClip.sample, moving this cursor.");
+    cls.def("__repr__",
+            [](const PyCursor& self) { return "<ClipCursor of " + clipRepr(self.cursor.clip()).substr(1); });
     defineCopies(cls);
     refusePickle(cls, "pickle its clip and make a new cursor");
 }
@@ -388,10 +399,10 @@ void bindClipLoading(py::module_& m)
 {
     m.def(
         "load_clip",
-        [](const py::object& source, bool refuseNonFinite, float minimumFps) {
-            return loadClip(source, refuseNonFinite, minimumFps);
+        [](const py::object& source, bool refuseNonFinite, const py::object& minimumFps) {
+            return loadClip(source, refuseNonFinite, realArgument(minimumFps, "minimum_fps"));
         },
-        py::arg("source"), py::kw_only(), py::arg("refuse_non_finite_arguments") = false, py::arg("minimum_fps") = 0.0f,
+        py::arg("source"), py::kw_only(), py::arg("refuse_non_finite_arguments") = false, py::arg("minimum_fps") = 0.0,
         "The clip of a file (a path or an object with read()), a binary clip file or a JSON document told apart by "
         "the content: an animation, or a timeline as its body. ValueError for a refused binary clip file (or one "
         "the options refuse, naming its byte), AnimationJsonError for an invalid document, or one the options refuse: "
@@ -399,10 +410,10 @@ void bindClipLoading(py::module_& m)
         "infinite with refuse_non_finite_arguments, an fps below minimum_fps.");
     m.def(
         "clip_from_json",
-        [](const py::object& text, bool refuseNonFinite, float minimumFps) {
-            return clipFromText(documentText(text, "text"), refuseNonFinite, minimumFps);
+        [](const py::object& text, bool refuseNonFinite, const py::object& minimumFps) {
+            return clipFromText(documentText(text, "text"), refuseNonFinite, realArgument(minimumFps, "minimum_fps"));
         },
-        py::arg("text"), py::kw_only(), py::arg("refuse_non_finite_arguments") = false, py::arg("minimum_fps") = 0.0f,
+        py::arg("text"), py::kw_only(), py::arg("refuse_non_finite_arguments") = false, py::arg("minimum_fps") = 0.0,
         "The clip of a document's text (str or bytes), as load_clip.");
 }
 

@@ -9,6 +9,7 @@
 // from Python: it has no mutating method but its rate, which the sampler
 // does not read.
 #include "bindings.h"
+#include "arguments.h"
 #include "reprs.h"
 
 #include <animationmodel/animationalgorithms.h>
@@ -72,9 +73,11 @@ LayerSelection selectionOf(const py::object& named)
 }
 
 // The rows of a range as columns, built with the GIL held (see above).
-py::dict sampleRows(AnimationSampler& sampler, std::uint64_t first, std::optional<std::uint64_t> last,
+py::dict sampleRows(AnimationSampler& sampler, const py::object& firstGiven, const py::object& lastGiven,
                     const py::object& named)
 {
+    const std::uint64_t first = frames64Argument(firstGiven, "first");
+    const std::uint64_t last = lastGiven.is_none() ? UINT64_MAX : frames64Argument(lastGiven, "last");
     const LayerSelection layers = selectionOf(named);
     py::list frames, phases, names, keys, offsets, effects, values;
     const py::object phaseType = py::module_::import("animationmodel").attr("AnimationPhase");
@@ -86,7 +89,7 @@ py::dict sampleRows(AnimationSampler& sampler, std::uint64_t first, std::optiona
          py::module_::import("animationmodel").attr("AnimationKeyCommandEffect").attr("__members__").cast<py::dict>()) {
         namedEffects.emplace(member.second.cast<std::int32_t>(), py::reinterpret_borrow<py::object>(member.second));
     }
-    sampleRange(sampler, first, last.value_or(UINT64_MAX), layers, [&](const SampledRow& row) {
+    sampleRange(sampler, first, last, layers, [&](const SampledRow& row) {
         const LayerSample& sample = *row.sample;
         frames.append(row.frame);
         phases.append(phaseObjects[static_cast<unsigned int>(row.phase)]);
@@ -149,25 +152,43 @@ void bindSampler(py::module_& m)
         py::keep_alive<1, 2>(), "A sampler of animation, which it keeps alive.");
     refusePickle(cls, "pickle its animation and make a new sampler");
     cls.def("frame_count", &AnimationSampler::frameCount, "Total frames (64-bit).")
-        .def("phase_length", &AnimationSampler::phaseLength, py::arg("phase"), "Frames of a phase.")
-        .def("phase_start", &AnimationSampler::phaseStart, py::arg("phase"), "The first frame of a phase.")
+        .def(
+            "phase_length",
+            [](const AnimationSampler& s, const py::object& phase) {
+                return s.phaseLength(phaseArgument(phase, "phase"));
+            },
+            py::arg("phase"), "Frames of a phase.")
+        .def(
+            "phase_start",
+            [](const AnimationSampler& s, const py::object& phase) {
+                return s.phaseStart(phaseArgument(phase, "phase"));
+            },
+            py::arg("phase"), "The first frame of a phase.")
         .def(
             "locate",
             [](const AnimationSampler& s,
-               std::uint64_t frame) -> std::optional<std::pair<AnimationPhase, std::uint64_t>> {
-                if (const std::optional<PhaseFrame> at = s.locate(frame)) {
+               const py::object& frame) -> std::optional<std::pair<AnimationPhase, std::uint64_t>> {
+                if (const std::optional<PhaseFrame> at = s.locate(frames64Argument(frame, "frame"))) {
                     return std::make_pair(at->phase, at->frame);
                 }
                 return std::nullopt;
             },
             py::arg("frame"), "(phase, frame within the phase), or None at or past the end.")
         .def(
-            "seek", [](AnimationSampler& s, std::uint64_t frame) { return toPython(s.seek(frame)); }, py::arg("frame"),
-            "Moves to a frame and returns what every layer plays there (empty at or past the end).")
+            "seek",
+            [](AnimationSampler& s, const py::object& frame) {
+                return toPython(s.seek(frames64Argument(frame, "frame")));
+            },
+            py::arg("frame"), "Moves to a frame and returns what every layer plays there (empty at or past the end).")
         .def(
             "advance", [](AnimationSampler& s) { return toPython(s.advance()); },
             "Moves to the next frame and returns what every layer plays there.")
         .def_property_readonly("frame", &AnimationSampler::frame, "The current frame.")
+        .def("__repr__",
+             [](const AnimationSampler& s) {
+                 return "<AnimationSampler at frame " + std::to_string(s.frame()) + " of "
+                     + std::to_string(s.frameCount()) + " frames>";
+             })
         .def("sample_range", &sampleRows, py::arg("first") = 0, py::arg("last") = py::none(),
              py::arg("layers") = py::none(),
              "Every row of frames [first, last) (default: to the end; clamped to it), for every layer or only those "

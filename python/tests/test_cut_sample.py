@@ -127,5 +127,5 @@ def test_cut_overruns_name_the_bodies_past_the_outro_start() -> None:
     assert repr(overrun) == "CutOverrun(layer='a', key_index=0, frames=5)"
     assert am.Animation(timeline, 5, 25).phase_frame_count(AnimationPhase.Body) == 25
     assert am.cut_overruns(timeline, 5, 30) == []
-    with pytest.raises(TypeError):
+    with pytest.raises(OverflowError, match="^intro_end must be from 0 to 4294967295, not -1$"):
         am.cut_overruns(timeline, -1, 0)

@@ -19,8 +19,8 @@ def test_picture_and_page_of_an_animation_and_a_timeline():
     page = animation.to_html(title="a <b> & c")
     assert page.startswith("<!DOCTYPE html>") and "Content-Security-Policy" in page
     assert "<title>a &lt;b&gt; &amp; c \u2014 animationmodel player</title>" in page
-    frame = animation._repr_html_()
-    assert frame.startswith('<iframe title="animation player" sandbox="allow-scripts"') and "&quot;" in frame
+    frame = animation.player()._repr_html_()
+    assert frame.startswith('<iframe title="player of animation" sandbox="allow-scripts"') and "&quot;" in frame
     timeline = am.load(os.path.join(EXAMPLES, "data", "show.timeline.json"))
     assert "timeline, 5 layers" in timeline.to_svg()
     assert '"name":"timeline"' in timeline.to_html()

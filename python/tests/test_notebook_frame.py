@@ -37,7 +37,7 @@ def frame_heights(browser, tmp_path, value):
     """(height of the frame once settled, its page's content height inside it, its window's innerHeight)."""
     page = tmp_path / "notebook.html"
     page.write_text('<!DOCTYPE html><html><head><meta charset="utf-8"></head><body style="margin:0">'
-                    '<div class="output" style="width:900px">' + value._repr_html_() + "</div></body></html>",
+                    '<div class="output" style="width:900px">' + value.player()._repr_html_() + "</div></body></html>",
                     encoding="utf-8")
     browser.open(page.as_uri())
     heights, deadline = [], time.monotonic() + 20

@@ -111,8 +111,10 @@ def test_values_copy_pickle_and_repr(value):
 def test_phases_are_copies():
     # Both positions fall inside the one key: it is cut once, at the intro's end.
     animation = Animation({"x": [ramp(0, 10, 20)]}, 5, 15)
-    body = animation.body
-    body["x"].append(held(am.Held1, 1))
+    body = am.LayerMap(animation.body)
+    keys = am.KeyList(body["x"])
+    keys.append(held(am.Held1, 1))
+    body["x"] = keys
     del body["x"]
     assert animation.body_layer("x") == am.KeyList([ramp(2.5, 10, 15)])
     assert animation.duration_in_frames() == 20

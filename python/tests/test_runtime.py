@@ -479,10 +479,10 @@ def test_uninitialised_runtime_objects_are_refused():
     assert out.stdout.count("holds no value") == 5
 
 
-def test_the_readme_runtime_example_runs_and_passes_mypy_strict(tmp_path):
+def test_the_documented_runtime_example_runs_and_passes_mypy_strict(tmp_path):
     root = os.path.join(EXAMPLES, "..")
-    readme = open(os.path.join(root, "README.md"), encoding="utf-8").read()
-    block = readme[readme.index("### The runtime from Python"):]
+    page = open(os.path.join(root, "docs", "python.md"), encoding="utf-8").read()
+    block = page[page.index("## The runtime from Python"):]
     block = block[block.index("```python\n") + 10:]
     block = block[:block.index("```")]
     script = tmp_path / "readme_runtime.py"

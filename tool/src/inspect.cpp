@@ -89,7 +89,7 @@ void printAnimation(const std::string& file, const Animation& animation)
                 floatText(animation.durationInSeconds()).c_str(), floatText(animation.fps()).c_str());
 }
 
-// --- info --json: the same summary for programs (documented in the README).
+// --- info --json: the same summary for programs (documented in docs/tool.md).
 
 // A float as strict JSON: null when it is not finite.
 std::string jsonNumber(float value)

@@ -153,9 +153,8 @@ am_status am_clip_view_binary_ex(const void* data, size_t size, const am_load_op
     }
     return guarded(error, [&] {
         try {
-            return loadWith(options, clip, error, [&](const JsonLoadOptions& read) {
-                return LoadedClip::viewingBinary(data, size, read);
-            });
+            return loadWith(options, clip, error,
+                            [&](const JsonLoadOptions& read) { return LoadedClip::viewingBinary(data, size, read); });
         } catch (const ClipFileError&) {
             throw;
         } catch (const LoadRefusal&) {

@@ -87,7 +87,8 @@ Loads loadEveryWay(const am_load_options* options)
     record([&](am_clip** clip, am_error* error) {
         return am_clip_load_json_ex(document.data(), document.size(), options, clip, error);
     });
-    record([&](am_clip** clip, am_error* error) { return am_clip_load_file_ex(jsonPath.c_str(), options, clip, error); });
+    record(
+        [&](am_clip** clip, am_error* error) { return am_clip_load_file_ex(jsonPath.c_str(), options, clip, error); });
     record([&](am_clip** clip, am_error* error) {
         return am_clip_load_file_ex(binary.path.c_str(), options, clip, error);
     });
@@ -182,7 +183,8 @@ TEST(CLoadOptions, ABadOptionIsAnInvalidArgumentBeforeAnythingIsRead)
     };
     const Bad bad[] = {
         {optionsOf(0, NAN), "options->minimum_fps is NaN: it must be finite and at least 0 (0 for no minimum)"},
-        {optionsOf(0, INFINITY), "options->minimum_fps is Infinity: it must be finite and at least 0 (0 for no minimum)"},
+        {optionsOf(0, INFINITY),
+         "options->minimum_fps is Infinity: it must be finite and at least 0 (0 for no minimum)"},
         {optionsOf(0, -1.0f), "options->minimum_fps is -1: it must be finite and at least 0 (0 for no minimum)"},
         {{0, 0, 0.0f}, "options->size is 0, not sizeof(am_load_options) (12): am_load_options_init sets it"},
         {{sizeof(am_load_options) + 4, 0, 0.0f},

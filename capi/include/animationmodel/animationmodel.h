@@ -159,8 +159,10 @@ ANIMATIONMODEL_C_EXPORT uint64_t am_clip_phase_start(const am_clip* clip, int ph
 ANIMATIONMODEL_C_EXPORT uint64_t am_clip_phase_frame_count(const am_clip* clip, int phase);
 
 /* Sampling. Every sampling call takes its arguments in one order: the
- * cursor, the position, the channels when chosen, count, then the outputs.
- * values, effects and keyed each have room for count entries, one
+ * cursor, the position, the channels when chosen, count, then the outputs:
+ * values (float), effects (int32_t, the covering key's effect: 0 Linear, 1 to
+ * 3 Held1 to Held3, or another integer) and keyed (uint8_t, 1 when a key
+ * covers the position), each with room for count entries, one
  * per channel in index order (count may be less than the channel count;
  * entries past the channel count are left untouched); effects and keyed may
  * be NULL. A value is the one of the Linear key covering the position, else

@@ -5,6 +5,7 @@
 set(ANIMATIONMODEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/animationmodel)
 
 animationmodel_install_library(animationmodel ${PROJECT_SOURCE_DIR}/include)
+install(FILES ${PROJECT_BINARY_DIR}/include/animationmodel/version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/animationmodel)
 install(TARGETS animationmodel_compat EXPORT animationmodelTargets)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/compat/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/animationmodel/compat)
 

@@ -7,7 +7,9 @@
 #include <animationmodel/clipfile.h>
 #include <animationmodel/files/readtext.h>
 #include <animationmodel/files/savetext.h>
+#include <animationmodel/files/valuetext.h>
 #include <animationmodel/loadedclip.h>
+#include <animationmodel/loadrefusal.h>
 
 #include <cmath>
 #include <cstring>
@@ -36,16 +38,59 @@ am_status handOver(LoadedClip made, am_clip** clip, am_error* error)
     return succeeded(error);
 }
 
+// The C++ options of `given` (NULL: the defaults) in `options`; AM_INVALID_ARGUMENT, reported, for a bad one.
+am_status readOptions(const am_load_options* given, JsonLoadOptions& options, am_error* error)
+{
+    if (given == nullptr) {
+        return AM_OK;
+    }
+    if (given->size != sizeof(am_load_options)) {
+        return report(error, AM_INVALID_ARGUMENT,
+                      "options->size is " + std::to_string(given->size) + ", not sizeof(am_load_options) ("
+                          + std::to_string(sizeof(am_load_options)) + "): am_load_options_init sets it");
+    }
+    if (!std::isfinite(given->minimum_fps) || given->minimum_fps < 0.0f) {
+        return report(error, AM_INVALID_ARGUMENT,
+                      "options->minimum_fps is " + floatText(given->minimum_fps)
+                          + ": it must be finite and at least 0 (0 for no minimum)");
+    }
+    options.refuseNonFiniteArguments = given->refuse_non_finite_arguments != 0;
+    options.minimumFps = given->minimum_fps;
+    return AM_OK;
+}
+
+// Runs `load` (which throws on failure) with the options of `given` and hands its clip over to *clip.
+template <class Load>
+am_status loadWith(const am_load_options* given, am_clip** clip, am_error* error, Load&& load)
+{
+    JsonLoadOptions options;
+    const am_status read = readOptions(given, options, error);
+    return read != AM_OK ? read : handOver(load(options), clip, error);
+}
+
 } // namespace
 
 extern "C" {
 
 const char* am_version(void)
 {
-    return ANIMATIONMODEL_VERSION;
+    return ANIMATIONMODEL_VERSION_STRING;
+}
+
+void am_load_options_init(am_load_options* options)
+{
+    if (options != nullptr) {
+        *options = am_load_options{sizeof(am_load_options), 0, 0.0f};
+    }
 }
 
 am_status am_clip_load_json(const char* text, size_t length, am_clip** clip, am_error* error)
+{
+    return am_clip_load_json_ex(text, length, nullptr, clip, error);
+}
+
+am_status am_clip_load_json_ex(const char* text, size_t length, const am_load_options* options, am_clip** clip,
+                               am_error* error)
 {
     if (text == nullptr || clip == nullptr) {
         return nullArgument(error, text == nullptr ? "text is NULL" : "clip is NULL");
@@ -55,34 +100,64 @@ am_status am_clip_load_json(const char* text, size_t length, am_clip** clip, am_
         return report(error, AM_FORMAT_ERROR, "a binary clip file, not a JSON text (am_clip_load_binary reads it)", 1,
                       1);
     }
-    return guarded(error, [&] { return handOver(LoadedClip(compileClip(documentFromJson(json))), clip, error); });
+    return guarded(error, [&] {
+        return loadWith(options, clip, error, [&](const JsonLoadOptions& read) {
+            return LoadedClip(compileClip(documentFromJson(json, read)));
+        });
+    });
 }
 
 am_status am_clip_load_file(const char* path, am_clip** clip, am_error* error)
 {
+    return am_clip_load_file_ex(path, nullptr, clip, error);
+}
+
+am_status am_clip_load_file_ex(const char* path, const am_load_options* options, am_clip** clip, am_error* error)
+{
     if (path == nullptr || clip == nullptr) {
         return nullArgument(error, path == nullptr ? "path is NULL" : "clip is NULL");
     }
-    return guarded(error, [&] { return handOver(LoadedClip::fromFile(path), clip, error); });
+    return guarded(error, [&] {
+        return loadWith(options, clip, error,
+                        [&](const JsonLoadOptions& read) { return LoadedClip::fromFile(path, read); });
+    });
 }
 
 am_status am_clip_load_binary(const void* data, size_t size, am_clip** clip, am_error* error)
 {
+    return am_clip_load_binary_ex(data, size, nullptr, clip, error);
+}
+
+am_status am_clip_load_binary_ex(const void* data, size_t size, const am_load_options* options, am_clip** clip,
+                                 am_error* error)
+{
     if (data == nullptr || clip == nullptr) {
         return nullArgument(error, data == nullptr ? "data is NULL" : "clip is NULL");
     }
-    return guarded(error, [&] { return handOver(LoadedClip::copyingBinary(data, size), clip, error); });
+    return guarded(error, [&] {
+        return loadWith(options, clip, error,
+                        [&](const JsonLoadOptions& read) { return LoadedClip::copyingBinary(data, size, read); });
+    });
 }
 
 am_status am_clip_view_binary(const void* data, size_t size, am_clip** clip, am_error* error)
+{
+    return am_clip_view_binary_ex(data, size, nullptr, clip, error);
+}
+
+am_status am_clip_view_binary_ex(const void* data, size_t size, const am_load_options* options, am_clip** clip,
+                                 am_error* error)
 {
     if (data == nullptr || clip == nullptr) {
         return nullArgument(error, data == nullptr ? "data is NULL" : "clip is NULL");
     }
     return guarded(error, [&] {
         try {
-            return handOver(LoadedClip::viewingBinary(data, size), clip, error);
+            return loadWith(options, clip, error,
+                            [&](const JsonLoadOptions& read) { return LoadedClip::viewingBinary(data, size, read); });
         } catch (const ClipFileError&) {
+            throw;
+        } catch (const LoadRefusal&) {
             throw;
         } catch (const std::invalid_argument& misaligned) { // the data's place, not the file, is at fault
             return report(error, AM_INVALID_ARGUMENT, misaligned.what());

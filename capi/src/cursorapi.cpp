@@ -86,8 +86,8 @@ void sampleList(ClipCursor& cursor, const SamplePlace& place, std::size_t count,
     }
 }
 
-void sampleAll(am_cursor* cursor, const SamplePlace& place, float* values, std::int32_t* effects, std::uint8_t* keyed,
-               std::size_t count) noexcept
+void sampleAll(am_cursor* cursor, const SamplePlace& place, std::size_t count, float* values, std::int32_t* effects,
+               std::uint8_t* keyed) noexcept
 {
     if (cursor == nullptr || (values == nullptr && count != 0)) {
         return;
@@ -129,18 +129,18 @@ void am_cursor_free(am_cursor* cursor)
     delete cursor;
 }
 
-void am_cursor_sample_frame(am_cursor* cursor, double frame, float* values, int32_t* effects, uint8_t* keyed,
-                            size_t count)
+void am_cursor_sample_frame(am_cursor* cursor, double frame, size_t count, float* values, int32_t* effects,
+                            uint8_t* keyed)
 {
-    sampleAll(cursor, SamplePlace{frame}, values, effects, keyed, count);
+    sampleAll(cursor, SamplePlace{frame}, count, values, effects, keyed);
 }
 
-void am_cursor_sample_seconds(am_cursor* cursor, double seconds, float* values, int32_t* effects, uint8_t* keyed,
-                              size_t count)
+void am_cursor_sample_seconds(am_cursor* cursor, double seconds, size_t count, float* values, int32_t* effects,
+                              uint8_t* keyed)
 {
     if (cursor != nullptr) {
         const double frame = seconds * static_cast<double>(cursor->cursor.clip().fps());
-        sampleAll(cursor, SamplePlace{frame}, values, effects, keyed, count);
+        sampleAll(cursor, SamplePlace{frame}, count, values, effects, keyed);
     }
 }
 
@@ -155,11 +155,11 @@ void am_cursor_sample_channels(am_cursor* cursor, double frame, const uint32_t* 
         keyed);
 }
 
-void am_cursor_sample_playback(am_cursor* cursor, const am_playback* playback, float* values, int32_t* effects,
-                               uint8_t* keyed, size_t count)
+void am_cursor_sample_playback(am_cursor* cursor, const am_playback* playback, size_t count, float* values,
+                               int32_t* effects, uint8_t* keyed)
 {
     if (playback != nullptr) {
-        sampleAll(cursor, SamplePlace{0.0, &playback->playback}, values, effects, keyed, count);
+        sampleAll(cursor, SamplePlace{0.0, &playback->playback}, count, values, effects, keyed);
     }
 }
 

@@ -16,6 +16,7 @@ am_status statusOf(JsonLoadStatus status) noexcept
     case JsonLoadStatus::Ok: return AM_OK;
     case JsonLoadStatus::FileError: return AM_IO_ERROR;
     case JsonLoadStatus::OutOfMemory: return AM_NO_MEMORY;
+    case JsonLoadStatus::Refused: return AM_REFUSED;
     default: return AM_FORMAT_ERROR;
     }
 }

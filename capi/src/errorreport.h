@@ -25,8 +25,9 @@ inline am_status succeeded(am_error* error) noexcept
 }
 
 /// Reports the exception being handled as `recordCurrentException` records it:
-/// an invalid or refused document or clip as AM_FORMAT_ERROR (with its
-/// position), a file as AM_IO_ERROR, a lack of memory as AM_NO_MEMORY. Call
+/// an invalid document or clip as AM_FORMAT_ERROR (with its position), one
+/// that the load options refuse as AM_REFUSED, a file as AM_IO_ERROR, a lack
+/// of memory as AM_NO_MEMORY. Call
 /// only inside a catch block.
 am_status reportCurrentException(am_error* error) noexcept;
 

@@ -43,10 +43,10 @@ signatures = {
     "am_clip_phase_frame_count": (C.c_uint64, [P, C.c_int]),
     "am_cursor_create": (C.c_int, [P, PP, E]),
     "am_cursor_free": (None, [P]),
-    "am_cursor_sample_frame": (None, [P, C.c_double, C.POINTER(C.c_float), C.POINTER(C.c_int32),
-                                      C.POINTER(C.c_uint8), C.c_size_t]),
-    "am_cursor_sample_seconds": (None, [P, C.c_double, C.POINTER(C.c_float), C.POINTER(C.c_int32),
-                                        C.POINTER(C.c_uint8), C.c_size_t]),
+    "am_cursor_sample_frame": (None, [P, C.c_double, C.c_size_t, C.POINTER(C.c_float), C.POINTER(C.c_int32),
+                                      C.POINTER(C.c_uint8)]),
+    "am_cursor_sample_seconds": (None, [P, C.c_double, C.c_size_t, C.POINTER(C.c_float), C.POINTER(C.c_int32),
+                                        C.POINTER(C.c_uint8)]),
     "am_cursor_sample_channels": (None, [P, C.c_double, C.POINTER(C.c_uint32), C.c_size_t,
                                          C.POINTER(C.c_float), C.POINTER(C.c_int32), C.POINTER(C.c_uint8)]),
     "am_playback_create": (C.c_int, [P, PP, E]),
@@ -57,8 +57,8 @@ signatures = {
     "am_playback_phase_frame": (C.c_uint64, [P, C.POINTER(C.c_double)]),
     "am_playback_frame": (C.c_double, [P]),
     "am_playback_ended": (C.c_int, [P]),
-    "am_cursor_sample_playback": (None, [P, P, C.POINTER(C.c_float), C.POINTER(C.c_int32),
-                                         C.POINTER(C.c_uint8), C.c_size_t]),
+    "am_cursor_sample_playback": (None, [P, P, C.c_size_t, C.POINTER(C.c_float), C.POINTER(C.c_int32),
+                                         C.POINTER(C.c_uint8)]),
 }
 for name, (result, arguments) in signatures.items():
     function = getattr(lib, name)
@@ -108,7 +108,7 @@ cursor = C.c_void_p()
 assert lib.am_cursor_create(clip, C.byref(cursor), None) == AM_OK
 values, effects, keyed = (C.c_float * n)(), (C.c_int32 * n)(), (C.c_uint8 * n)()
 for frame in range(96):
-    lib.am_cursor_sample_frame(cursor, frame, values, effects, keyed, n)
+    lib.am_cursor_sample_frame(cursor, frame, n, values, effects, keyed)
     for c, name in enumerate(names):
         row = rows.get((frame, name))
         assert keyed[c] == (row is not None), (frame, name)
@@ -120,9 +120,9 @@ for frame in range(96):
             assert bits(values[c]) == bits(float(row["value"])), (frame, name, values[c], row["value"])
 
 # Seconds, lists of channels, an index out of range.
-lib.am_cursor_sample_seconds(cursor, 2.0, values, None, None, n)
+lib.am_cursor_sample_seconds(cursor, 2.0, n, values, None, None)
 at50 = list(values)
-lib.am_cursor_sample_frame(cursor, 50.0, values, None, None, n)
+lib.am_cursor_sample_frame(cursor, 50.0, n, values, None, None)
 assert [bits(v) for v in values] == [bits(v) for v in at50]
 channels = (C.c_uint32 * 3)(4, 2**32 - 1, 0)
 picked, picked_keyed = (C.c_float * 3)(), (C.c_uint8 * 3)(9, 9, 9)
@@ -138,9 +138,9 @@ assert lib.am_playback_frame(playback) == 25.0
 assert lib.am_playback_advance(playback, 2.02, C.byref(wraps)) == AM_WRAPPED and wraps.value == 1
 assert lib.am_playback_phase_frame(playback, C.byref(fraction)) == 3 and lib.am_playback_phase(playback) == 1
 assert fraction.value == 0.5
-lib.am_cursor_sample_playback(cursor, playback, values, None, None, 5)
+lib.am_cursor_sample_playback(cursor, playback, 5, values, None, None)
 through = list(values)
-lib.am_cursor_sample_frame(cursor, 24.0 + 3.0 + fraction.value, values, None, None, 5)
+lib.am_cursor_sample_frame(cursor, 24.0 + 3.0 + fraction.value, 5, values, None, None)
 assert [bits(v) for v in through] == [bits(v) for v in values]
 lib.am_playback_set_finish(playback, 1)
 assert lib.am_playback_advance(playback, 2.0, None) == AM_CROSSED_PHASE and lib.am_playback_phase(playback) == 2

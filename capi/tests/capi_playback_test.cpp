@@ -158,7 +158,7 @@ TEST(CPlayback, ASampleThroughAPlaybackIsInThePhaseItReports)
             float value = 0.0f;
             std::int32_t effect = -1;
             std::uint8_t keyed = 9;
-            am_cursor_sample_playback(cursor.get(), playback.get(), &value, &effect, &keyed, 1);
+            am_cursor_sample_playback(cursor.get(), playback.get(), 1, &value, &effect, &keyed);
             const int phase = am_playback_phase(playback.get());
             if (am_playback_ended(playback.get()) != 0) {
                 ASSERT_EQ(keyed, 0) << "case " << index;
@@ -192,7 +192,7 @@ struct CPlayer {
     {
         float value = 0.0f;
         std::int32_t effect = -1;
-        am_cursor_sample_playback(cursor.get(), playback.get(), &value, &effect, nullptr, 1);
+        am_cursor_sample_playback(cursor.get(), playback.get(), 1, &value, &effect, nullptr);
         return effect;
     }
 };
@@ -246,6 +246,6 @@ TEST(CPlayback, ASampleThroughAPlaybackStaysInItsPhaseWhereItsFrameWouldNot)
     EXPECT_EQ(player.sampledEffect(), 1);
     float value = 0.0f;
     std::int32_t effect = 0;
-    am_cursor_sample_frame(player.cursor.get(), 1.0 / 6 + 1.0 / 6 + 2.0 / 3, &value, &effect, nullptr, 1);
+    am_cursor_sample_frame(player.cursor.get(), 1.0 / 6 + 1.0 / 6 + 2.0 / 3, 1, &value, &effect, nullptr);
     EXPECT_EQ(effect, 2);
 }

@@ -129,7 +129,7 @@ static void checkAgainstSampleRows(const am_clip* clip, const char* csv)
     CHECK(rows > 300);
     CHECK(am_cursor_create(clip, &cursor, NULL) == AM_OK);
     for (frame = 0; frame < frames; ++frame) {
-        am_cursor_sample_frame(cursor, frame, values, effects, keyed, channels);
+        am_cursor_sample_frame(cursor, frame, channels, values, effects, keyed);
         for (c = 0; c < channels; ++c) {
             CHECK(keyed[c] == rowKeyed[frame][c]);
             CHECK(effects[c] == rowEffect[frame][c]);
@@ -139,7 +139,7 @@ static void checkAgainstSampleRows(const am_clip* clip, const char* csv)
         }
     }
     /* Past the end: no key anywhere, values held. */
-    am_cursor_sample_frame(cursor, 1e9, values, effects, keyed, channels);
+    am_cursor_sample_frame(cursor, 1e9, channels, values, effects, keyed);
     for (c = 0; c < channels; ++c) {
         CHECK(keyed[c] == 0 && effects[c] == 0);
     }
@@ -189,7 +189,7 @@ static void checkSampling(const am_clip* clip)
     CHECK(am_cursor_create(NULL, &cursor, NULL) == AM_INVALID_ARGUMENT && cursor == (am_cursor*)&values);
     CHECK(am_cursor_create(clip, NULL, NULL) == AM_INVALID_ARGUMENT);
     CHECK(am_cursor_create(clip, &cursor, NULL) == AM_OK);
-    am_cursor_sample_frame(cursor, 30.5, all, allEffects, allKeyed, 5);
+    am_cursor_sample_frame(cursor, 30.5, 5, all, allEffects, allKeyed);
     /* A list of channels, one out of range. */
     am_cursor_sample_channels(cursor, 30.5, channels, 4, values, effects, keyed);
     CHECK(sameBits(values[0], all[4]) && effects[0] == allEffects[4] && keyed[0] == allKeyed[4]);
@@ -201,27 +201,27 @@ static void checkSampling(const am_clip* clip)
         effects[i] = -7;
         keyed[i] = 7;
     }
-    am_cursor_sample_frame(cursor, 30.5, values, effects, keyed, 2);
+    am_cursor_sample_frame(cursor, 30.5, 2, values, effects, keyed);
     CHECK(sameBits(values[1], all[1]) && values[2] == -7.0f && effects[2] == -7 && keyed[2] == 7);
-    am_cursor_sample_frame(cursor, 30.5, values, NULL, NULL, 8);
+    am_cursor_sample_frame(cursor, 30.5, 8, values, NULL, NULL);
     CHECK(sameBits(values[4], all[4]) && values[5] == -7.0f && effects[2] == -7);
     /* Seconds: frame = seconds * fps. */
-    am_cursor_sample_frame(cursor, 50.0, all, allEffects, allKeyed, 5);
-    am_cursor_sample_seconds(cursor, 2.0, values, effects, keyed, 5);
+    am_cursor_sample_frame(cursor, 50.0, 5, all, allEffects, allKeyed);
+    am_cursor_sample_seconds(cursor, 2.0, 5, values, effects, keyed);
     for (i = 0; i < 5; ++i) {
         CHECK(sameBits(values[i], all[i]) && effects[i] == allEffects[i] && keyed[i] == allKeyed[i]);
     }
     /* Below 0 and NaN are frame 0. */
-    am_cursor_sample_frame(cursor, 0.0, all, allEffects, allKeyed, 5);
-    am_cursor_sample_frame(cursor, -5.0, values, effects, keyed, 5);
+    am_cursor_sample_frame(cursor, 0.0, 5, all, allEffects, allKeyed);
+    am_cursor_sample_frame(cursor, -5.0, 5, values, effects, keyed);
     CHECK(memcmp(values, all, sizeof all) == 0 && memcmp(keyed, allKeyed, sizeof allKeyed) == 0);
-    am_cursor_sample_frame(cursor, nan(""), values, effects, keyed, 5);
+    am_cursor_sample_frame(cursor, nan(""), 5, values, effects, keyed);
     CHECK(memcmp(values, all, sizeof all) == 0 && memcmp(effects, allEffects, sizeof allEffects) == 0);
     /* Null arguments write nothing and do not crash. */
     values[0] = -7.0f;
-    am_cursor_sample_frame(NULL, 1.0, values, NULL, NULL, 5);
-    am_cursor_sample_frame(cursor, 1.0, NULL, effects, keyed, 5);
-    am_cursor_sample_seconds(NULL, 1.0, values, NULL, NULL, 5);
+    am_cursor_sample_frame(NULL, 1.0, 5, values, NULL, NULL);
+    am_cursor_sample_frame(cursor, 1.0, 5, NULL, effects, keyed);
+    am_cursor_sample_seconds(NULL, 1.0, 5, values, NULL, NULL);
     am_cursor_sample_channels(cursor, 1.0, NULL, 4, values, NULL, NULL);
     am_cursor_sample_channels(NULL, 1.0, channels, 4, values, NULL, NULL);
     CHECK(values[0] == -7.0f);
@@ -256,8 +256,8 @@ static void checkPlayback(const am_clip* clip)
     CHECK(am_playback_set_speed(playback, 0.0) == AM_OK && am_playback_advance(playback, 1.0, NULL) == 0);
     CHECK(am_playback_set_speed(playback, 0.5) == AM_OK && am_playback_advance(playback, 0.1, NULL) == 0);
     CHECK(am_playback_phase_frame(playback, &fraction) == 4 && fraction == 0.25);
-    am_cursor_sample_playback(cursor, playback, values, NULL, NULL, 5);
-    am_cursor_sample_frame(cursor, 28.25, direct, NULL, NULL, 5);
+    am_cursor_sample_playback(cursor, playback, 5, values, NULL, NULL);
+    am_cursor_sample_frame(cursor, 28.25, 5, direct, NULL, NULL);
     CHECK(memcmp(values, direct, sizeof values) == 0);
     CHECK(am_playback_advance(playback, -1.0, NULL) == 0 && am_playback_advance(playback, nan(""), NULL) == 0);
     CHECK(am_playback_frame(playback) == 28.25);
@@ -288,8 +288,8 @@ static void checkPlayback(const am_clip* clip)
     am_playback_set_finish(NULL, 1);
     am_playback_restart(NULL);
     values[0] = -7.0f;
-    am_cursor_sample_playback(cursor, NULL, values, NULL, NULL, 5);
-    am_cursor_sample_playback(NULL, playback, values, NULL, NULL, 5);
+    am_cursor_sample_playback(cursor, NULL, 5, values, NULL, NULL);
+    am_cursor_sample_playback(NULL, playback, 5, values, NULL, NULL);
     CHECK(values[0] == -7.0f);
     am_cursor_free(cursor);
     am_playback_free(playback);
@@ -461,6 +461,22 @@ static void checkPipeKeptOpen(void)
     unlink(fifo);
 }
 
+#if ANIMATIONMODEL_VERSION < 10200 || ANIMATIONMODEL_VERSION >= 1000000
+#error "ANIMATIONMODEL_VERSION is not a number of #if"
+#endif
+
+/* The version macros against the library's text. */
+static void checkVersion(void)
+{
+    char parts[64];
+    snprintf(parts, sizeof parts, "%d.%d.%d", ANIMATIONMODEL_VERSION_MAJOR, ANIMATIONMODEL_VERSION_MINOR,
+             ANIMATIONMODEL_VERSION_PATCH);
+    CHECK(strcmp(am_version(), parts) == 0);
+    CHECK(strcmp(am_version(), ANIMATIONMODEL_VERSION_STRING) == 0);
+    CHECK(ANIMATIONMODEL_VERSION
+          == ANIMATIONMODEL_VERSION_MAJOR * 10000 + ANIMATIONMODEL_VERSION_MINOR * 100 + ANIMATIONMODEL_VERSION_PATCH);
+}
+
 /* What the groups below check, set by main before they run. */
 static am_clip* shownClip = NULL;
 static char** arguments = NULL;
@@ -535,7 +551,7 @@ int main(int argc, char** argv)
         inChild("a failed check", aFailedCheck);
         inChild("a crash", aCrash);
     }
-    CHECK(strcmp(am_version(), ANIMATIONMODEL_VERSION) == 0);
+    checkVersion();
     CHECK(am_clip_load_file(argv[1], &shownClip, NULL) == AM_OK);
     inChild("clip queries", clipQueries);
     inChild("samples against the tool's rows", sampleRows);

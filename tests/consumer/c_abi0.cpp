@@ -32,7 +32,7 @@ int main()
     std::vector<float> values(names.size());
     std::vector<std::uint8_t> keyed(names.size());
     bool ok = am_cursor_create(clip, &cursor, &error) == AM_OK;
-    am_cursor_sample_seconds(cursor, 0.1, values.data(), nullptr, keyed.data(), values.size());
+    am_cursor_sample_seconds(cursor, 0.1, values.size(), values.data(), nullptr, keyed.data());
     ok = ok && names == std::vector<std::string>{"fade", "pose"} && values[0] == 2.5f && keyed[0] == 1
         && std::isnan(values[1]) && keyed[1] == 0;
     const std::string bad = "{}";

@@ -73,7 +73,7 @@ int main(int argc, char** argv)
     for (int round = 0; round < rounds; ++round) {
         const double start = now();
         for (size_t i = 0; i < count; ++i) {
-            am_cursor_sample_frame(cursor, positions[i], values, effects, keyed, channels);
+            am_cursor_sample_frame(cursor, positions[i], channels, values, effects, keyed);
             sum += values[i % channels];
         }
         const double took = now() - start;

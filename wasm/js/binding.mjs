@@ -366,7 +366,7 @@ export class Cursor {
         const count = this.#count;
         const out = into ?? new Sample(count);
         const values = this.#reserve(count);
-        sampler(cursor, position, values, values + 4 * this.#room, values + 8 * this.#room, count);
+        sampler(cursor, position, count, values, values + 4 * this.#room, values + 8 * this.#room);
         return this.#collect(count, out);
     }
 

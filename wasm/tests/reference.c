@@ -24,9 +24,9 @@ int main(int argc, char** argv)
     uint8_t* keyed = calloc(count + 1, sizeof *keyed);
     for (int i = 2; i < argc; ++i) {
         if (argv[i][0] == 's') {
-            am_cursor_sample_seconds(cursor, strtod(argv[i] + 1, NULL), values, effects, keyed, count);
+            am_cursor_sample_seconds(cursor, strtod(argv[i] + 1, NULL), count, values, effects, keyed);
         } else {
-            am_cursor_sample_frame(cursor, strtod(argv[i], NULL), values, effects, keyed, count);
+            am_cursor_sample_frame(cursor, strtod(argv[i], NULL), count, values, effects, keyed);
         }
         for (size_t channel = 0; channel < count; ++channel) {
             uint32_t bits;

@@ -23,10 +23,32 @@
  * Threads: an am_clip is immutable and may be shared by any number of
  * threads; an am_cursor or an am_playback belongs to one thread at a time. */
 
+/* For a binding generator that wants plain declarations (Python's cffi):
+ *     cc -E -P -DAM_CDEF -I INCLUDE_DIR animationmodel.h
+ * gives this header's declarations alone, in plain C: AM_CDEF leaves out the
+ * standard headers, whose expansion such a parser may not read (the types
+ * used here are size_t and the <stdint.h> ones, which it knows). */
+#ifndef AM_CDEF
 #include <stddef.h>
 #include <stdint.h>
+#endif
 
-#include <animationmodel/animationmodel_c_export.h>
+/* ANIMATIONMODEL_VERSION and its parts, for #if. */
+#include <animationmodel/version.h>
+
+/* Marks the functions the shared library exports: visible when the library
+ * is built, nothing for a program that uses it (a DLL import on Windows). */
+#ifndef ANIMATIONMODEL_C_EXPORT
+#if defined(animationmodel_c_EXPORTS) && defined(_WIN32)
+#define ANIMATIONMODEL_C_EXPORT __declspec(dllexport)
+#elif defined(animationmodel_c_EXPORTS)
+#define ANIMATIONMODEL_C_EXPORT __attribute__((visibility("default")))
+#elif defined(_WIN32) && !defined(ANIMATIONMODEL_C_STATIC_DEFINE)
+#define ANIMATIONMODEL_C_EXPORT __declspec(dllimport)
+#else
+#define ANIMATIONMODEL_C_EXPORT
+#endif
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -44,7 +66,8 @@ typedef enum am_status {
     AM_FORMAT_ERROR = 2,     /* a document or binary clip that the library refuses */
     AM_IO_ERROR = 3,         /* a file that cannot be read or written */
     AM_NO_MEMORY = 4,
-    AM_NOT_FOUND = 5 /* am_clip_find_channel: no channel of that name */
+    AM_NOT_FOUND = 5, /* am_clip_find_channel: no channel of that name */
+    AM_REFUSED = 6    /* a valid document or binary clip that the load options refuse */
 } am_status;
 
 /** Why a call failed. */
@@ -63,6 +86,24 @@ ANIMATIONMODEL_C_EXPORT const char* am_version(void);
  * animation whose body is the timeline). am_clip_load_file reads JSON or a
  * binary clip, told apart by the content. error may be NULL. */
 
+/** What a load may refuse beyond the format's own rules, as C++'s
+ * JsonLoadOptions: a refused document or binary clip is AM_REFUSED, with the
+ * place of the refused value (its line and column in a JSON text, its byte in
+ * a binary clip file's message). Fill it with am_load_options_init, then set
+ * the fields wanted. */
+typedef struct am_load_options {
+    uint32_t size;                   /* sizeof(am_load_options), set by am_load_options_init */
+    int refuse_non_finite_arguments; /* nonzero: refuse a key argument that is NaN or infinite */
+    float minimum_fps;               /* refuse an animation of fewer fps (not asked of a timeline); 0: none */
+} am_load_options;
+
+/** Sets *options to the defaults (refuse nothing) and its size. */
+ANIMATIONMODEL_C_EXPORT void am_load_options_init(am_load_options* options);
+
+/* The _ex functions take options (NULL: the defaults, as the functions
+ * without _ex); AM_INVALID_ARGUMENT for a bad one: a size other than
+ * sizeof(am_load_options), a minimum_fps that is NaN, infinite or negative. */
+
 /** The clip of the JSON document text[0..length). */
 ANIMATIONMODEL_C_EXPORT am_status am_clip_load_json(const char* text, size_t length, am_clip** clip, am_error* error);
 /** The clip of the file path: a JSON document or a binary clip file. */
@@ -73,6 +114,18 @@ ANIMATIONMODEL_C_EXPORT am_status am_clip_load_binary(const void* data, size_t s
  * the arrays; data must stay valid and unchanged while the clip lives and be
  * 8-byte aligned, else AM_INVALID_ARGUMENT. */
 ANIMATIONMODEL_C_EXPORT am_status am_clip_view_binary(const void* data, size_t size, am_clip** clip, am_error* error);
+/** am_clip_load_json with options. */
+ANIMATIONMODEL_C_EXPORT am_status am_clip_load_json_ex(const char* text, size_t length, const am_load_options* options,
+                                                       am_clip** clip, am_error* error);
+/** am_clip_load_file with options. */
+ANIMATIONMODEL_C_EXPORT am_status am_clip_load_file_ex(const char* path, const am_load_options* options, am_clip** clip,
+                                                       am_error* error);
+/** am_clip_load_binary with options. */
+ANIMATIONMODEL_C_EXPORT am_status am_clip_load_binary_ex(const void* data, size_t size, const am_load_options* options,
+                                                         am_clip** clip, am_error* error);
+/** am_clip_view_binary with options. */
+ANIMATIONMODEL_C_EXPORT am_status am_clip_view_binary_ex(const void* data, size_t size, const am_load_options* options,
+                                                         am_clip** clip, am_error* error);
 /** Frees clip; NULL is fine. Every cursor of the clip must be freed first. */
 ANIMATIONMODEL_C_EXPORT void am_clip_free(am_clip* clip);
 
@@ -105,7 +158,11 @@ ANIMATIONMODEL_C_EXPORT uint64_t am_clip_phase_start(const am_clip* clip, int ph
 /** The length in frames of phase (0 intro, 1 body, 2 outro); 0 for another phase. */
 ANIMATIONMODEL_C_EXPORT uint64_t am_clip_phase_frame_count(const am_clip* clip, int phase);
 
-/* Sampling. values, effects and keyed each have room for count entries, one
+/* Sampling. Every sampling call takes its arguments in one order: the
+ * cursor, the position, the channels when chosen, count, then the outputs:
+ * values (float), effects (int32_t, the covering key's effect: 0 Linear, 1 to
+ * 3 Held1 to Held3, or another integer) and keyed (uint8_t, 1 when a key
+ * covers the position), each with room for count entries, one
  * per channel in index order (count may be less than the channel count;
  * entries past the channel count are left untouched); effects and keyed may
  * be NULL. A value is the one of the Linear key covering the position, else
@@ -121,11 +178,11 @@ ANIMATIONMODEL_C_EXPORT am_status am_cursor_create(const am_clip* clip, am_curso
 /** Frees cursor; NULL is fine. */
 ANIMATIONMODEL_C_EXPORT void am_cursor_free(am_cursor* cursor);
 /** Samples every channel at frame (whole or fractional). */
-ANIMATIONMODEL_C_EXPORT void am_cursor_sample_frame(am_cursor* cursor, double frame, float* values, int32_t* effects,
-                                                    uint8_t* keyed, size_t count);
+ANIMATIONMODEL_C_EXPORT void am_cursor_sample_frame(am_cursor* cursor, double frame, size_t count, float* values,
+                                                    int32_t* effects, uint8_t* keyed);
 /** Samples every channel at seconds (frame = seconds * fps, in double). */
-ANIMATIONMODEL_C_EXPORT void am_cursor_sample_seconds(am_cursor* cursor, double seconds, float* values,
-                                                      int32_t* effects, uint8_t* keyed, size_t count);
+ANIMATIONMODEL_C_EXPORT void am_cursor_sample_seconds(am_cursor* cursor, double seconds, size_t count, float* values,
+                                                      int32_t* effects, uint8_t* keyed);
 /** Samples channels[i] into entry i, for i below count. */
 ANIMATIONMODEL_C_EXPORT void am_cursor_sample_channels(am_cursor* cursor, double frame, const uint32_t* channels,
                                                        size_t count, float* values, int32_t* effects, uint8_t* keyed);
@@ -186,8 +243,8 @@ ANIMATIONMODEL_C_EXPORT int am_playback_ended(const am_playback* playback);
 /** Samples every channel at playback's exact position (always in the phase
  * am_playback_phase reports), as am_cursor_sample_frame; playback must be
  * of the cursor's clip. A NULL playback writes nothing. */
-ANIMATIONMODEL_C_EXPORT void am_cursor_sample_playback(am_cursor* cursor, const am_playback* playback, float* values,
-                                                       int32_t* effects, uint8_t* keyed, size_t count);
+ANIMATIONMODEL_C_EXPORT void am_cursor_sample_playback(am_cursor* cursor, const am_playback* playback, size_t count,
+                                                       float* values, int32_t* effects, uint8_t* keyed);
 
 /* Key events: the keys that began while a cursor or a playback moved. */
 

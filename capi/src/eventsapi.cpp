@@ -62,8 +62,9 @@ am_status collectInto(const AnimationClip& clip, const am_span* span, const uint
     }
     static_assert(sizeof(am_key_event) == sizeof(ClipKeyEvent) && alignof(am_key_event) >= alignof(ClipKeyEvent),
                   "a runtime event takes the place of a C event");
-    *total = collect(ClipSpan{{*from, span->from_frame}, {*to, span->to_frame}, span->wraps, span->include_from != 0},
-                     reinterpret_cast<ClipKeyEvent*>(events));
+    const ClipSpan runtimeSpan{ClipSpanPoint::at(*from, span->from_frame), ClipSpanPoint::at(*to, span->to_frame),
+                               span->wraps, span->include_from != 0};
+    *total = collect(runtimeSpan, reinterpret_cast<ClipKeyEvent*>(events));
     for (std::size_t i = 0; i < std::min(*total, capacity); ++i) {
         ClipKeyEvent event;
         std::memcpy(static_cast<void*>(&event), &events[i], sizeof(event));
@@ -162,7 +163,7 @@ size_t am_channel_map_missing(const am_channel_map* map, int side, const uint32_
     if (map == nullptr || (side != 0 && side != 1)) {
         return 0;
     }
-    const std::vector<std::uint32_t>& missing = side == 0 ? map->map.onlyInFirst() : map->map.onlyInSecond();
+    const ClipChannelList missing = side == 0 ? map->map.onlyInFirst() : map->map.onlyInSecond();
     if (channels != nullptr) {
         *channels = missing.data();
     }

@@ -9,14 +9,24 @@
 
 namespace Korva {
 
-/// A place on a clip's timeline: a frame counted from the first frame of a
-/// phase, whole or fractional. The frame may run past the phase's end:
-/// {Intro, f} is frame f from the intro's first frame, whatever the phases.
+/// A place on a clip's timeline: whole frames counted from the first frame of
+/// a phase and a fraction of a frame past them, kept apart as a playback keeps
+/// its position, so that no rounding moves a place across a whole frame. The
+/// frames may run past the phase's end: {Intro, f, 0} is frame f from the
+/// intro's first frame, whatever the phases.
 struct ClipSpanPoint {
-    /// The phase the frame counts from.
+    /// The phase the frames count from.
     AnimationPhase phase = AnimationPhase::Intro;
-    /// Frames from that phase's first frame; below 0 and NaN count as 0.
-    double frame = 0.0;
+    /// Whole frames from that phase's first frame.
+    std::uint64_t whole = 0;
+    /// The fraction of a frame past `whole`, in [0, 1) (for the keys passed,
+    /// only whether it is above 0 matters).
+    double fraction = 0.0;
+
+    /// The place `frames` frames (whole or fractional) from `phase`'s first
+    /// frame, split exactly into whole frames and a fraction: below 0 and NaN
+    /// give 0, 2^64 and more the largest whole frame.
+    ANIMATIONMODEL_EXPORT static ClipSpanPoint at(AnimationPhase phase, double frames) noexcept;
 };
 
 /// The stretch of a clip's timeline that a cursor or a playback moved over:
@@ -39,7 +49,8 @@ struct ClipSpan {
     /// A cursor's move from frame `from` to frame `to`, both counted from the intro's first frame.
     static ClipSpan frames(double from, double to, bool firstMove = false) noexcept
     {
-        return ClipSpan{{AnimationPhase::Intro, from}, {AnimationPhase::Intro, to}, 0, firstMove};
+        return ClipSpan{ClipSpanPoint::at(AnimationPhase::Intro, from), ClipSpanPoint::at(AnimationPhase::Intro, to), 0,
+                        firstMove};
     }
 };
 
@@ -68,13 +79,14 @@ struct ClipKeyEvent {
 /// with `channels` null, those of every channel.
 ///
 /// A key begins at the frame of its first frame; a span takes in the frames
-/// f with from < f <= to (from <= f with `includeFrom`), so a fractional
-/// position has passed the key that covers it when it passed its first
-/// frame. A span whose end lies before its start (a cursor jumping back)
-/// passes no key. Costs a seek per selected channel (O(log keys)), plus O(1)
-/// per key passed (whole body loops counted by multiplication), plus O(log
-/// capacity) per event kept once the buffer is full; allocates nothing. A
-/// `ClipEventTracker` spares the seek when a move goes on from the last one.
+/// f with from < f <= to (from <= f with `includeFrom`), compared exactly
+/// (whole frames as integers), so a fractional position has passed the key
+/// that covers it when it passed its first frame. A span whose end lies
+/// before its start (a cursor jumping back) passes no key. Costs a seek per
+/// selected channel (O(log keys)), plus O(1) per key passed (whole body loops
+/// counted by multiplication), plus O(log capacity) per event kept once the
+/// buffer is full; allocates nothing. A `ClipEventTracker` spares the seek
+/// when a move goes on from the last one.
 ANIMATIONMODEL_EXPORT std::size_t collectKeyEvents(const AnimationClip& clip, const ClipSpan& span,
                                                    const std::uint32_t* channels, std::size_t channelCount,
                                                    ClipKeyEvent* out, std::size_t capacity) noexcept;

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 
 #include <animationmodel/animationclip.h>
@@ -53,10 +52,9 @@ public:
                                               std::size_t capacity) noexcept;
 
 private:
-    ClipEventTracker(const AnimationClip& clip, std::unique_ptr<ClipEventHint[]> hints) noexcept;
-
     const AnimationClip* _clip;
-    std::unique_ptr<ClipEventHint[]> _hints;
+    // One hint per channel (new[]); null once moved from.
+    ClipEventHint* _hints;
 };
 
 } // namespace Korva

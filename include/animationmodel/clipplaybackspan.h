@@ -9,7 +9,10 @@ namespace Korva {
 
 /// The span that a playback moved over in one advance: from `before` (a copy
 /// of it taken before the call) to `after`, passing the body's end as often
-/// as `step` says. `firstMove` is true for the first advance after the
+/// as `step` says. Its points are the playbacks' exact positions (phase, whole
+/// frames, fraction), never rounded to one double, so a key at a whole frame
+/// is reported by the advance that reaches it, however close to it the
+/// position was before. `firstMove` is true for the first advance after the
 /// playback was made or restarted, so that the keys at its first frame count.
 ///
 /// ```

@@ -83,7 +83,8 @@ py::array eventsOf(const AnimationClip& clip, double fromFrame, double toFrame, 
                    AnimationPhase toPhase, std::uint64_t wraps, bool includeFrom, const py::object& channels,
                    Collect collect)
 {
-    const ClipSpan span{{fromPhase, fromFrame}, {toPhase, toFrame}, wraps, includeFrom};
+    const ClipSpan span{ClipSpanPoint::at(fromPhase, fromFrame), ClipSpanPoint::at(toPhase, toFrame), wraps,
+                        includeFrom};
     std::vector<std::uint32_t> chosen;
     if (!channels.is_none()) {
         chosen = chosenChannels(clip, channels);
@@ -129,7 +130,7 @@ py::array trackedEvents(PyEventTracker& self, double fromFrame, double toFrame, 
                         std::size_t capacity) { return self.tracker.collect(span, list, count, out, capacity); });
 }
 
-py::array_t<std::uint32_t> arrayOf(const std::vector<std::uint32_t>& indices)
+py::array_t<std::uint32_t> arrayOf(ClipChannelList indices)
 {
     return py::array_t<std::uint32_t>(static_cast<py::ssize_t>(indices.size()), indices.data());
 }

@@ -22,18 +22,6 @@ std::size_t saturatingAddCount(std::size_t a, std::uint64_t b) noexcept
     return b >= most - a ? most : a + static_cast<std::size_t>(b);
 }
 
-// `frames` rounded down (up with `up`) to a whole frame: below 0 and NaN give
-// 0, 2^64 and more the largest frame.
-std::uint64_t wholeFrames(double frames, bool up) noexcept
-{
-    constexpr double limit = 18446744073709551616.0; // 2^64
-    if (!(frames > 0.0)) {
-        return 0;
-    }
-    const double whole = up ? std::ceil(frames) : std::floor(frames);
-    return whole >= limit ? noFrame : static_cast<std::uint64_t>(whole);
-}
-
 // The events found, kept in the caller's buffer: while it has room, in the
 // order found; once full, as a heap of the earliest ones.
 class EventSink {
@@ -212,10 +200,9 @@ SpanFrames framesOf(const ClipSpan& span, const std::array<std::uint64_t, 4>& ph
     };
     SpanFrames frames;
     // From excluded: the first whole frame after it; included: the first at or after it.
-    const std::uint64_t from =
-        span.includeFrom ? wholeFrames(span.from.frame, true) : saturatingAdd(wholeFrames(span.from.frame, false), 1);
-    frames.first = saturatingAdd(startOf(span.from.phase), from);
-    frames.last = saturatingAdd(startOf(span.to.phase), wholeFrames(span.to.frame, false));
+    const bool past = !span.includeFrom || span.from.fraction > 0.0;
+    frames.first = saturatingAdd(startOf(span.from.phase), saturatingAdd(span.from.whole, past ? 1 : 0));
+    frames.last = saturatingAdd(startOf(span.to.phase), span.to.whole);
     frames.wraps = phaseStarts[2] > phaseStarts[1] ? span.wraps : 0;
     return frames;
 }
@@ -235,6 +222,20 @@ std::size_t walkChannel(ChannelWalk& walk, const SpanFrames& frames, const std::
 }
 
 } // namespace
+
+ClipSpanPoint ClipSpanPoint::at(AnimationPhase phase, double frames) noexcept
+{
+    constexpr double limit = 18446744073709551616.0; // 2^64
+    if (!(frames > 0.0)) {
+        return {phase, 0, 0.0};
+    }
+    if (frames >= limit) {
+        return {phase, noFrame, 0.0};
+    }
+    const double whole = std::floor(frames);
+    // A double less its floor is exact.
+    return {phase, static_cast<std::uint64_t>(whole), frames - whole};
+}
 
 bool keyEventBefore(const ClipKeyEvent& first, const ClipKeyEvent& second) noexcept
 {

@@ -10,11 +10,7 @@ namespace Korva {
 static_assert(sizeof(ClipEventHint) == 32, "a tracker holds 32 bytes per channel");
 
 ClipEventTracker::ClipEventTracker(const AnimationClip& clip)
-    : ClipEventTracker(clip, std::make_unique<ClipEventHint[]>(clip.channelCount()))
-{ }
-
-ClipEventTracker::ClipEventTracker(const AnimationClip& clip, std::unique_ptr<ClipEventHint[]> hints) noexcept
-    : _clip(&clip), _hints(std::move(hints))
+    : _clip(&clip), _hints(new ClipEventHint[clip.channelCount()])
 { }
 
 std::optional<ClipEventTracker> ClipEventTracker::tryCreate(const AnimationClip& clip) noexcept
@@ -26,16 +22,27 @@ std::optional<ClipEventTracker> ClipEventTracker::tryCreate(const AnimationClip&
     }
 }
 
-ClipEventTracker::ClipEventTracker(ClipEventTracker&& other) noexcept = default;
+ClipEventTracker::ClipEventTracker(ClipEventTracker&& other) noexcept
+    : _clip(other._clip), _hints(std::exchange(other._hints, nullptr))
+{ }
 
-ClipEventTracker& ClipEventTracker::operator=(ClipEventTracker&& other) noexcept = default;
+ClipEventTracker& ClipEventTracker::operator=(ClipEventTracker&& other) noexcept
+{
+    ClipEventTracker taken(std::move(other));
+    std::swap(_clip, taken._clip);
+    std::swap(_hints, taken._hints);
+    return *this;
+}
 
-ClipEventTracker::~ClipEventTracker() = default;
+ClipEventTracker::~ClipEventTracker()
+{
+    delete[] _hints;
+}
 
 std::size_t ClipEventTracker::collect(const ClipSpan& span, const std::uint32_t* channels, std::size_t channelCount,
                                       ClipKeyEvent* out, std::size_t capacity) noexcept
 {
-    return collectEvents(*_clip, span, channels, channelCount, out, capacity, _hints.get());
+    return collectEvents(*_clip, span, channels, channelCount, out, capacity, _hints);
 }
 
 } // namespace Korva

@@ -5,7 +5,10 @@ namespace Korva {
 ClipSpan playbackSpan(const ClipPlayback& before, const ClipPlayback& after, const PlaybackStep& step,
                       bool firstMove) noexcept
 {
-    return ClipSpan{{before.phase(), before.phaseFrame()}, {after.phase(), after.phaseFrame()}, step.wraps, firstMove};
+    return ClipSpan{{before.phase(), before.phaseWholeFrame(), before.phaseFraction()},
+                    {after.phase(), after.phaseWholeFrame(), after.phaseFraction()},
+                    step.wraps,
+                    firstMove};
 }
 
 } // namespace Korva

@@ -187,17 +187,41 @@ TEST(ClipBlend, BuffersTakeEffectsFromTheHeavierSideAndRefuseBadWeights)
     EXPECT_EQ(a, (std::vector<float>{1.5f, 5.0f, 4.0f}));
 }
 
+std::vector<std::uint32_t> listOf(ClipChannelList list)
+{
+    return std::vector<std::uint32_t>(list.begin(), list.end());
+}
+
 TEST(ClipChannelMap, PairsSharedNamesAndReportsTheMissing)
 {
     const auto layer = [] { return std::vector<AnimationKey>{AnimationKey(AnimationKeyCommand(Held1), 1)}; };
-    const AnimationClip first = compileClip(Animation(LayerMap{{"a", layer()}, {"b", layer()}, {"d", layer()}, {"\xff", layer()}}));
+    const AnimationClip first =
+        compileClip(Animation(LayerMap{{"a", layer()}, {"b", layer()}, {"d", layer()}, {"\xff", layer()}}));
     const AnimationClip second = compileClip(Animation(LayerMap{{"b", layer()}, {"c", layer()}, {"d", layer()}}));
     const ClipChannelMap map(first, second);
     EXPECT_EQ(map.size(), 2u);
-    EXPECT_EQ(map.from(), (std::vector<std::uint32_t>{1, 2}));
-    EXPECT_EQ(map.to(), (std::vector<std::uint32_t>{0, 2}));
-    EXPECT_EQ(map.onlyInFirst(), (std::vector<std::uint32_t>{0, 3}));
-    EXPECT_EQ(map.onlyInSecond(), (std::vector<std::uint32_t>{1}));
+    EXPECT_EQ(listOf(map.from()), (std::vector<std::uint32_t>{1, 2}));
+    EXPECT_EQ(listOf(map.to()), (std::vector<std::uint32_t>{0, 2}));
+    EXPECT_EQ(listOf(map.onlyInFirst()), (std::vector<std::uint32_t>{0, 3}));
+    EXPECT_EQ(listOf(map.onlyInSecond()), (std::vector<std::uint32_t>{1}));
+    EXPECT_EQ(map.from()[1], 2u);
     EXPECT_FALSE(map.complete());
     EXPECT_TRUE(ClipChannelMap(second, second).complete());
+}
+
+TEST(ClipChannelMap, CopiesOwnTheirListsAndAMovedFromMapIsEmpty)
+{
+    const auto layer = [] { return std::vector<AnimationKey>{AnimationKey(AnimationKeyCommand(Held1), 1)}; };
+    const AnimationClip first = compileClip(Animation(LayerMap{{"a", layer()}, {"b", layer()}}));
+    const AnimationClip second = compileClip(Animation(LayerMap{{"b", layer()}, {"c", layer()}}));
+    ClipChannelMap map(first, second);
+    ClipChannelMap copy(second, second);
+    copy = map;
+    EXPECT_NE(copy.from().data(), map.from().data());
+    EXPECT_EQ(listOf(copy.onlyInSecond()), (std::vector<std::uint32_t>{1}));
+    const ClipChannelMap moved(std::move(map));
+    EXPECT_EQ(listOf(moved.from()), (std::vector<std::uint32_t>{1}));
+    EXPECT_EQ(listOf(moved.to()), (std::vector<std::uint32_t>{0}));
+    EXPECT_EQ(map.size(), 0u); // NOLINT(bugprone-use-after-move): a moved-from map is empty
+    EXPECT_TRUE(map.onlyInFirst().empty() && map.onlyInSecond().empty());
 }

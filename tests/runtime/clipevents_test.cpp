@@ -37,7 +37,7 @@ std::vector<EventTuple> naiveEvents(const Animation& animation, const AnimationC
     const Wide body = static_cast<Wide>(clip.phaseLength(AnimationPhase::Body));
     const std::uint64_t wraps = body > 0 ? span.wraps : 0;
     const auto at = [&](const ClipSpanPoint& point) {
-        return static_cast<Wide>(clip.phaseStart(point.phase)) + std::max<Wide>(0, point.frame);
+        return static_cast<Wide>(clip.phaseStart(point.phase)) + static_cast<Wide>(point.whole) + point.fraction;
     };
     const Wide from = at(span.from);
     const Wide to = at(span.to) + static_cast<Wide>(wraps) * body;
@@ -85,8 +85,9 @@ void expectEvents(const Animation& animation, const AnimationClip& clip, const C
     const std::uint32_t* list = channels == nullptr ? nullptr : channels->empty() ? &none : channels->data();
     const std::size_t total =
         collectKeyEvents(clip, span, list, channels != nullptr ? channels->size() : 0, out.data(), capacity);
-    ASSERT_EQ(total, expected.size()) << span.from.frame << " " << span.to.frame << " " << span.wraps << " "
-                                      << span.includeFrom << " " << (channels ? channels->size() : 999);
+    ASSERT_EQ(total, expected.size()) << span.from.whole << "+" << span.from.fraction << " " << span.to.whole << "+"
+                                      << span.to.fraction << " " << span.wraps << " " << span.includeFrom << " "
+                                      << (channels ? channels->size() : 999);
     EXPECT_EQ(out[capacity].frame, 12345u) << "written past the capacity";
     for (std::size_t i = 0; i < std::min(total, capacity); ++i) {
         ASSERT_EQ(tupleOf(out[i]), expected[i]) << "event " << i << " of " << total;
@@ -136,17 +137,46 @@ TEST(ClipEvents, AKeyAtTheNewPositionBelongsToThisMoveAndTheFirstMoveTakesFrameZ
     EXPECT_EQ(collectKeyEvents(clip, ClipSpan::frames(4.0, 0.0, true), nullptr, 0, out, 8), 0u) << "backwards";
 }
 
+TEST(ClipEvents, APlaybackSpanComparesWholeFramesExactly)
+{
+    // A body of key 0 over frames 0 to 2 and key 1 from frame 3, played at 1 frame a second.
+    const AnimationClip clip = compileClip(Animation(LayerMap{{"a", {key(1, 3), key(2, 2)}}}));
+    ClipPlayback playback({clip.phaseLength(AnimationPhase::Intro), clip.phaseLength(AnimationPhase::Body),
+                           clip.phaseLength(AnimationPhase::Outro)},
+                          1.0f);
+    ClipKeyEvent out[4];
+    const auto eventsOf = [&](double frames, bool first) {
+        const ClipPlayback before = playback;
+        const PlaybackStep step = playback.advance(frames);
+        return collectKeyEvents(clip, playbackSpan(before, playback, step, first), nullptr, 0, out, 4);
+    };
+    EXPECT_EQ(eventsOf(2.0, true), 1u);
+    // Just below frame 3: 2 + (1 - 2^-53) is 3 in double, which would report key 1 a move early.
+    const double below = 1.0 - 0x1p-53;
+    EXPECT_EQ(eventsOf(below, false), 0u);
+    ASSERT_EQ(playback.phaseWholeFrame(), 2u);
+    ASSERT_EQ(playback.phaseFraction(), below);
+    EXPECT_EQ(collectKeyEvents(clip, ClipSpan::frames(2.0, 2.0 + below), nullptr, 0, out, 4), 1u) << "rounded";
+    EXPECT_EQ(eventsOf(0x1p-53, false), 1u);
+    EXPECT_EQ(tupleOf(out[0]), EventTuple(0, 3, 0, 1, 2, 1));
+    // Just past frame 3: 3 + 2^-60 is 3 in double; a move that takes in its start has passed key 1 already.
+    playback.advance(0x1p-60);
+    ASSERT_EQ(playback.phaseFraction(), 0x1p-60);
+    EXPECT_EQ(eventsOf(1.0, true), 0u);
+    EXPECT_EQ(collectKeyEvents(clip, ClipSpan::frames(3.0 + 0x1p-60, 4.0, true), nullptr, 0, out, 4), 1u) << "rounded";
+}
+
 TEST(ClipEvents, ManyWrapsAreCountedWithoutWalkingThemAndTheFirstAreWritten)
 {
     const Animation animation(LayerMap{}, LayerMap{{"a", {key(1, 2), key(2, 3)}}}, LayerMap{{"a", {key(7, 1)}}});
     const AnimationClip clip = compileClip(animation);
     ClipKeyEvent out[3];
-    const ClipSpan span{{AnimationPhase::Body, 1.0}, {AnimationPhase::Body, 0.0}, UINT64_MAX, false};
+    const ClipSpan span{{AnimationPhase::Body, 1, 0.0}, {AnimationPhase::Body, 0, 0.0}, UINT64_MAX, false};
     EXPECT_EQ(collectKeyEvents(clip, span, nullptr, 0, out, 3), std::numeric_limits<std::size_t>::max());
     EXPECT_EQ(tupleOf(out[0]), EventTuple(0, 2, 0, 1, 2, 1));
     EXPECT_EQ(tupleOf(out[1]), EventTuple(1, 0, 0, 0, 1, 1));
     EXPECT_EQ(tupleOf(out[2]), EventTuple(1, 2, 0, 1, 2, 1));
-    const ClipSpan three{{AnimationPhase::Body, 4.0}, {AnimationPhase::Outro, 0.0}, 3, false};
+    const ClipSpan three{{AnimationPhase::Body, 4, 0.0}, {AnimationPhase::Outro, 0, 0.0}, 3, false};
     EXPECT_EQ(collectKeyEvents(clip, three, nullptr, 0, out, 0), 7u) << "two whole loops, the last loop, the outro";
 }
 

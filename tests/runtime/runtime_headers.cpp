@@ -5,3 +5,8 @@
 #include <animationmodel/cliparrays.h>
 #include <animationmodel/clipcursor.h>
 #include <animationmodel/clipplayback.h>
+#include <animationmodel/clipblend.h>
+#include <animationmodel/clipchannelmap.h>
+#include <animationmodel/clipevents.h>
+#include <animationmodel/clipeventtracker.h>
+#include <animationmodel/clipplaybackspan.h>

@@ -10,7 +10,11 @@ import pytest
 import animationmodel as am
 from animationmodel import AnimationPhase, ClipPlayback
 
-WALK = os.path.join(os.path.dirname(__file__), "..", "..", "tests", "runtime", "data", "playback_walk.txt")
+# The walk the C++ tests record, in the source tree, or beside these tests
+# where the package's check copies them out of it.
+WALK = os.environ.get("ANIMATIONMODEL_PLAYBACK_WALK") or os.path.join(
+    os.path.dirname(__file__), "..", "..", "tests", "runtime", "data", "playback_walk.txt"
+)
 ADVANCE, SPEED, LOOP, FINISH, RESTART = range(5)
 
 

@@ -48,6 +48,22 @@ export_header("ANIMATIONMODEL_CLIPFILE")
 export_header("ANIMATIONMODEL_LOADER")
 
 
+def version_header():
+    """<animationmodel/version.h>, as CMake writes it from cmake/version.h.in."""
+    major, minor, patch = (int(part) for part in VERSION.split("."))
+    text = (ROOT / "cmake" / "version.h.in").read_text()
+    for name, value in (("PROJECT_VERSION_MAJOR", major), ("PROJECT_VERSION_MINOR", minor),
+                        ("PROJECT_VERSION_PATCH", patch), ("PROJECT_VERSION", VERSION),
+                        ("ANIMATIONMODEL_VERSION_NUMBER", major * 10000 + minor * 100 + patch)):
+        text = text.replace(f"@{name}@", str(value))
+    path = GENERATED / "animationmodel" / "version.h"
+    if not path.exists() or path.read_text() != text:
+        path.write_text(text)
+
+
+version_header()
+
+
 def player_assets():
     """The player's script and style as C++ constants, as player/embed.cmake writes them."""
     def literal(files):
@@ -78,7 +94,7 @@ extension = Pybind11Extension(
     "animationmodel._animationmodel",
     SOURCES,
     include_dirs=["include", "files/include", "json/include", "clipfile/include", "loader/include", "render/include", "player/include", "player/src", str(GENERATED)],
-    define_macros=[("ANIMATIONMODEL_VERSION", f'"{VERSION}"')]
+    define_macros=[]
     + ([("RAPIDJSON_SSE2", None)] if platform.machine() in ("x86_64", "AMD64") else []),
     # The key arithmetic must not depend on the compiler fusing a multiply and an add.
     extra_compile_args=["-ffp-contract=off"],

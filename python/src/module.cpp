@@ -4,6 +4,8 @@
 #include "bindings.h"
 #include "copies.h"
 
+#include <animationmodel/version.h>
+
 namespace Korva::python {
 namespace {
 
@@ -54,7 +56,7 @@ PYBIND11_MODULE(_animationmodel, m)
               "arithmetic, playback, and the animationmodel JSON file format.\n\n"
               "Arguments and rates are single precision: a Python float given to the library is rounded "
               "to the nearest float32, and reading returns that float32's exact value.";
-    m.attr("__version__") = ANIMATIONMODEL_VERSION;
+    m.attr("__version__") = ANIMATIONMODEL_VERSION_STRING;
     // Classes take their full name from their scope's __module__: the
     // package, which re-exports them, is their home in signatures, reprs of
     // types and pickles.

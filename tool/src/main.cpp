@@ -8,6 +8,7 @@
 #include "commandline.h"
 #include "signals.h"
 
+#include <animationmodel/version.h>
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -23,7 +24,7 @@ using namespace Korva::tool;
 
 namespace {
 
-constexpr const char* version = ANIMATIONMODEL_VERSION;
+constexpr const char* version = ANIMATIONMODEL_VERSION_STRING;
 
 const char* const generalUsage =
     "usage: animationmodel {info,check,format,cut,fit,split,sample,render,play,compile} ... "

@@ -6,6 +6,7 @@
 #include <animationmodel/clipchannelmap.h>
 #include <animationmodel/clipevents.h>
 #include <animationmodel/clipeventtracker.h>
+#include <animationmodel/clipplayback.h>
 
 #include <algorithm>
 #include <cstring>
@@ -36,6 +37,17 @@ std::optional<AnimationPhase> phaseOf(int phase) noexcept
     return static_cast<AnimationPhase>(phase);
 }
 
+// The runtime's point of a C position; nothing for a phase other than 0 to 2
+// or a fraction outside [0, 1).
+std::optional<ClipSpanPoint> pointOf(const am_position& position) noexcept
+{
+    const std::optional<AnimationPhase> phase = phaseOf(position.phase);
+    if (!phase || !(position.fraction >= 0.0 && position.fraction < 1.0)) {
+        return std::nullopt;
+    }
+    return ClipSpanPoint{*phase, position.whole, position.fraction};
+}
+
 // The C event of a runtime one.
 am_key_event eventOf(const ClipKeyEvent& event) noexcept
 {
@@ -52,8 +64,8 @@ am_status collectInto(const AnimationClip& clip, const am_span* span, const uint
     if (span == nullptr || total == nullptr || (events == nullptr && capacity != 0)) {
         return AM_INVALID_ARGUMENT;
     }
-    const std::optional<AnimationPhase> from = phaseOf(span->from_phase);
-    const std::optional<AnimationPhase> to = phaseOf(span->to_phase);
+    const std::optional<ClipSpanPoint> from = pointOf(span->from);
+    const std::optional<ClipSpanPoint> to = pointOf(span->to);
     const std::uint32_t count = clip.channelCount();
     if (!from || !to || (channels != nullptr && std::any_of(channels, channels + channelCount, [&](std::uint32_t c) {
                              return c >= count;
@@ -62,8 +74,7 @@ am_status collectInto(const AnimationClip& clip, const am_span* span, const uint
     }
     static_assert(sizeof(am_key_event) == sizeof(ClipKeyEvent) && alignof(am_key_event) >= alignof(ClipKeyEvent),
                   "a runtime event takes the place of a C event");
-    const ClipSpan runtimeSpan{ClipSpanPoint::at(*from, span->from_frame), ClipSpanPoint::at(*to, span->to_frame),
-                               span->wraps, span->include_from != 0};
+    const ClipSpan runtimeSpan{*from, *to, span->wraps, span->include_from != 0};
     *total = collect(runtimeSpan, reinterpret_cast<ClipKeyEvent*>(events));
     for (std::size_t i = 0; i < std::min(*total, capacity); ++i) {
         ClipKeyEvent event;
@@ -77,6 +88,20 @@ am_status collectInto(const AnimationClip& clip, const am_span* span, const uint
 } // namespace
 
 extern "C" {
+
+void am_playback_position(const am_playback* playback, am_position* position)
+{
+    if (playback != nullptr && position != nullptr) {
+        const ClipPlayback& runtime = playback->playback;
+        *position = am_position{static_cast<int>(runtime.phase()), runtime.phaseWholeFrame(), runtime.phaseFraction()};
+    }
+}
+
+am_position am_position_at(int phase, double frame)
+{
+    const ClipSpanPoint point = ClipSpanPoint::at(AnimationPhase::Intro, frame);
+    return am_position{phase, point.whole, point.fraction};
+}
 
 am_status am_clip_key_events(const am_clip* clip, const am_span* span, const uint32_t* channels, size_t channel_count,
                              am_key_event* events, size_t capacity, size_t* total)

@@ -28,7 +28,7 @@ static am_clip* load(const char* text)
 static void events(const am_clip* clip)
 {
     /* body: "a" keys at 0 (effect 1) and 2 (effect 2), 5 frames; outro: "a" at 5 (effect 7), "b" at 5 (effect 0). */
-    am_span span = {1, 1.0, 1, 0.0, 2, 0};
+    am_span span = {{1, 1, 0.0}, {1, 0, 0.0}, 2, 0};
     am_key_event out[8];
     size_t total = 0;
     uint32_t only_b = 1;
@@ -42,15 +42,18 @@ static void events(const am_clip* clip)
     out[1].frame = 99;
     CHECK(am_clip_key_events(clip, &span, NULL, 0, out, 1, &total) == AM_OK && total == 4 && out[1].frame == 99);
     /* Into the outro, for channel b alone; a key at the new position belongs to this move. */
-    span.to_phase = 2;
-    span.to_frame = 0.0;
+    span.to.phase = 2;
+    span.to.whole = 0;
     span.wraps = 0;
     CHECK(am_clip_key_events(clip, &span, &only_b, 1, out, 8, &total) == AM_OK && total == 1);
     CHECK(out[0].channel == 1 && out[0].frame == 5 && out[0].phase == 2 && out[0].effect == 0);
     /* Refusals leave the count alone. */
     total = 77;
     CHECK(am_clip_key_events(clip, &span, &bad, 1, out, 8, &total) == AM_INVALID_ARGUMENT && total == 77);
-    span.from_phase = 3;
+    span.to.fraction = 1.0;
+    CHECK(am_clip_key_events(clip, &span, NULL, 0, out, 8, &total) == AM_INVALID_ARGUMENT && total == 77);
+    span.to.fraction = 0.0;
+    span.from.phase = 3;
     CHECK(am_clip_key_events(clip, &span, NULL, 0, out, 8, &total) == AM_INVALID_ARGUMENT && total == 77);
     CHECK(am_clip_key_events(clip, &span, NULL, 0, NULL, 1, &total) == AM_INVALID_ARGUMENT);
 }
@@ -66,7 +69,7 @@ static void tracked(const am_clip* clip)
     int tick;
     CHECK(am_event_tracker_create(clip, &tracker, NULL) == AM_OK);
     for (tick = 0; tick < 14; ++tick) {
-        const am_span span = {0, tick * 0.5, 0, tick * 0.5 + 0.5, 0, tick == 0};
+        const am_span span = {am_position_at(0, tick * 0.5), am_position_at(0, tick * 0.5 + 0.5), 0, tick == 0};
         CHECK(am_event_tracker_collect(tracker, &span, NULL, 0, out, 8, &total) == AM_OK);
         CHECK(am_clip_key_events(clip, &span, NULL, 0, expected, 8, &expected_total) == AM_OK);
         CHECK(total == expected_total);
@@ -113,6 +116,46 @@ static void crossfade(const am_clip* first, const am_clip* second)
     }
 }
 
+/* A playback's tick as an exact span: a position a hair before a key's frame
+ * (whole 2, fraction 1 - 2^-53, which is 3.0 once added up in a double) has not
+ * passed the key yet, the next tick has. A cursor's move takes am_position_at. */
+static void exact(const am_clip* clip)
+{
+    /* body of 5 frames at 1 frame per second: "a" keys at 0 (effect 1) and 3 (effect 2). */
+    const double ticks[3] = {2.0, 1.0 - 0x1p-53, 0.5};
+    const size_t totals[3] = {1, 0, 1};
+    am_playback* playback = NULL;
+    am_key_event out[4];
+    am_span span;
+    size_t total = 0;
+    int tick;
+    CHECK(am_playback_create(clip, &playback, NULL) == AM_OK);
+    for (tick = 0; tick < 3 && playback != NULL; ++tick) {
+        am_playback_position(playback, &span.from);
+        am_playback_advance(playback, ticks[tick], &span.wraps);
+        am_playback_position(playback, &span.to);
+        span.include_from = tick == 0;
+        CHECK(am_clip_key_events(clip, &span, NULL, 0, out, 4, &total) == AM_OK && total == totals[tick]);
+    }
+    CHECK(span.from.phase == 1 && span.from.whole == 2 && span.from.fraction == 1.0 - 0x1p-53);
+    CHECK(out[0].frame == 3 && out[0].key == 1 && out[0].effect == 2);
+    CHECK(am_position_at(1, 2.0 + span.from.fraction).whole == 3);
+    am_playback_position(NULL, &span.from);
+    CHECK(span.from.whole == 2);
+    am_playback_free(playback);
+    span.from = am_position_at(0, 2.5);
+    span.to = am_position_at(0, 3.0);
+    span.wraps = 0;
+    span.include_from = 0;
+    CHECK(span.from.whole == 2 && span.from.fraction == 0.5 && span.to.whole == 3 && span.to.fraction == 0.0);
+    CHECK(am_clip_key_events(clip, &span, NULL, 0, out, 4, &total) == AM_OK && total == 1 && out[0].frame == 3);
+    span.from = am_position_at(0, 3.0);
+    span.to = am_position_at(0, 4.75);
+    CHECK(am_clip_key_events(clip, &span, NULL, 0, out, 4, &total) == AM_OK && total == 0);
+    span.from = am_position_at(7, -1.0);
+    CHECK(span.from.phase == 7 && span.from.whole == 0 && span.from.fraction == 0.0);
+}
+
 int main(void)
 {
     am_clip* first = load("{\"format\": \"animationmodel\", \"version\": 1, \"fps\": 25, \"body\": {\"a\": ["
@@ -127,6 +170,12 @@ int main(void)
         tracked(first);
         crossfade(first, second);
     }
+    am_clip* paced = load("{\"format\": \"animationmodel\", \"version\": 1, \"fps\": 1, \"body\": {\"a\": ["
+                          "{\"effect\": \"Held1\", \"duration\": 3}, {\"effect\": \"Held2\", \"duration\": 2}]}}");
+    if (paced != NULL) {
+        exact(paced);
+    }
+    am_clip_free(paced);
     am_clip_free(first);
     am_clip_free(second);
     if (failures != 0) {

@@ -430,6 +430,14 @@ class ClipEventTracker:
         include_from: bool = ...,
         channels: Optional[ArrayLike] = ...,
     ) -> NDArray[numpy.void]: ...
+    def advance(
+        self,
+        playback: ClipPlayback,
+        seconds: float,
+        *,
+        first_move: bool = ...,
+        channels: Optional[ArrayLike] = ...,
+    ) -> Tuple[PlaybackStep, NDArray[numpy.void]]: ...
 
 class ClipChannelMap:
     """The channels two clips share by name, in name order, and those only one has."""

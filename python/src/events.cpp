@@ -6,11 +6,14 @@
 #include <animationmodel/clipchannelmap.h>
 #include <animationmodel/clipevents.h>
 #include <animationmodel/clipeventtracker.h>
+#include <animationmodel/clipplaybackspan.h>
 
 #include <pybind11/numpy.h>
 
+#include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -60,9 +63,12 @@ void put(char* record, const py::dtype& type, const char* name, T value)
     std::memcpy(record + offset, &value, sizeof(value));
 }
 
-// The channel list `channels` (None for all): each index checked against the clip.
-std::vector<std::uint32_t> chosenChannels(const AnimationClip& clip, const py::object& channels)
+// The channels `channels` chooses (nothing for None: all of them), each index checked against the clip.
+std::optional<std::vector<std::uint32_t>> chosenChannels(const AnimationClip& clip, const py::object& channels)
 {
+    if (channels.is_none()) {
+        return std::nullopt;
+    }
     const auto indices = channels.cast<Indices>();
     if (indices.ndim() != 1) {
         throw py::value_error("channels must be one-dimensional");
@@ -79,25 +85,19 @@ std::vector<std::uint32_t> chosenChannels(const AnimationClip& clip, const py::o
 
 // The events `collect(span, list, count, out, capacity)` gives for a span, as a structured array.
 template <class Collect>
-py::array eventsOf(const AnimationClip& clip, double fromFrame, double toFrame, AnimationPhase fromPhase,
-                   AnimationPhase toPhase, std::uint64_t wraps, bool includeFrom, const py::object& channels,
-                   Collect collect)
+py::array eventsOf(const AnimationClip& clip, const ClipSpan& span,
+                   const std::optional<std::vector<std::uint32_t>>& chosen, Collect collect)
 {
-    const ClipSpan span{ClipSpanPoint::at(fromPhase, fromFrame), ClipSpanPoint::at(toPhase, toFrame), wraps,
-                        includeFrom};
-    std::vector<std::uint32_t> chosen;
-    if (!channels.is_none()) {
-        chosen = chosenChannels(clip, channels);
-    }
     static const std::uint32_t none = 0;
-    const std::uint32_t* list = channels.is_none() ? nullptr : chosen.empty() ? &none : chosen.data();
+    const std::uint32_t* list = !chosen ? nullptr : chosen->empty() ? &none : chosen->data();
+    const std::size_t count = chosen ? chosen->size() : 0;
     // Room for a few; when there were more, the same span again, searched
     // afresh (a tracker has already moved on), with room for all.
     std::vector<ClipKeyEvent> events(64);
-    std::size_t total = collect(span, list, chosen.size(), events.data(), events.size());
+    std::size_t total = collect(span, list, count, events.data(), events.size());
     if (total > events.size()) {
         events.resize(total); // std::bad_alloc (MemoryError) for more than memory holds
-        total = collectKeyEvents(clip, span, list, chosen.size(), events.data(), events.size());
+        total = collectKeyEvents(clip, span, list, count, events.data(), events.size());
     }
     const py::dtype type = eventType();
     py::array out(type, std::vector<py::ssize_t>{static_cast<py::ssize_t>(total)});
@@ -114,20 +114,51 @@ py::array eventsOf(const AnimationClip& clip, double fromFrame, double toFrame, 
     return out;
 }
 
+ClipSpan spanOf(double fromFrame, double toFrame, AnimationPhase fromPhase, AnimationPhase toPhase, std::uint64_t wraps,
+                bool includeFrom)
+{
+    return ClipSpan{ClipSpanPoint::at(fromPhase, fromFrame), ClipSpanPoint::at(toPhase, toFrame), wraps, includeFrom};
+}
+
 py::array keyEvents(const AnimationClip& clip, double fromFrame, double toFrame, AnimationPhase fromPhase,
                     AnimationPhase toPhase, std::uint64_t wraps, bool includeFrom, const py::object& channels)
 {
-    return eventsOf(clip, fromFrame, toFrame, fromPhase, toPhase, wraps, includeFrom, channels,
+    return eventsOf(clip, spanOf(fromFrame, toFrame, fromPhase, toPhase, wraps, includeFrom),
+                    chosenChannels(clip, channels),
                     [&](const ClipSpan& span, const std::uint32_t* list, std::size_t count, ClipKeyEvent* out,
                         std::size_t capacity) { return collectKeyEvents(clip, span, list, count, out, capacity); });
+}
+
+// Collects through the tracker (which then remembers where the move ended).
+py::array tracked(PyEventTracker& self, const ClipSpan& span, const std::optional<std::vector<std::uint32_t>>& chosen)
+{
+    return eventsOf(self.tracker.clip(), span, chosen,
+                    [&](const ClipSpan& s, const std::uint32_t* list, std::size_t count, ClipKeyEvent* out,
+                        std::size_t capacity) { return self.tracker.collect(s, list, count, out, capacity); });
 }
 
 py::array trackedEvents(PyEventTracker& self, double fromFrame, double toFrame, AnimationPhase fromPhase,
                         AnimationPhase toPhase, std::uint64_t wraps, bool includeFrom, const py::object& channels)
 {
-    return eventsOf(self.tracker.clip(), fromFrame, toFrame, fromPhase, toPhase, wraps, includeFrom, channels,
-                    [&](const ClipSpan& span, const std::uint32_t* list, std::size_t count, ClipKeyEvent* out,
-                        std::size_t capacity) { return self.tracker.collect(span, list, count, out, capacity); });
+    return tracked(self, spanOf(fromFrame, toFrame, fromPhase, toPhase, wraps, includeFrom),
+                   chosenChannels(self.tracker.clip(), channels));
+}
+
+// Advances `playback` and gives the step with the keys of that move, from its exact positions.
+std::tuple<PlaybackStep, py::array> trackedAdvance(PyEventTracker& self, ClipPlayback& playback, double seconds,
+                                                   bool firstMove, const py::object& channels)
+{
+    const AnimationClip& clip = self.tracker.clip();
+    const std::array<std::uint64_t, 3> lengths{clip.phaseLength(AnimationPhase::Intro),
+                                               clip.phaseLength(AnimationPhase::Body),
+                                               clip.phaseLength(AnimationPhase::Outro)};
+    if (playback.phaseLengths() != lengths) {
+        throw py::value_error("the playback's phases are not the tracked clip's");
+    }
+    const std::optional<std::vector<std::uint32_t>> chosen = chosenChannels(clip, channels);
+    const ClipPlayback before = playback;
+    const PlaybackStep step = playback.advance(seconds);
+    return {step, tracked(self, playbackSpan(before, playback, step, firstMove), chosen)};
 }
 
 py::array_t<std::uint32_t> arrayOf(ClipChannelList indices)
@@ -207,7 +238,14 @@ void bindEvents(py::module_& m)
         .def("collect", &trackedEvents, py::arg("from_frame"), py::arg("to_frame"), py::kw_only(),
              py::arg("from_phase") = AnimationPhase::Intro, py::arg("to_phase") = AnimationPhase::Intro,
              py::arg("wraps") = 0, py::arg("include_from") = false, py::arg("channels") = py::none(),
-             "As AnimationClip.key_events on its clip.");
+             "As AnimationClip.key_events on its clip.")
+        .def("advance", &trackedAdvance, py::arg("playback"), py::arg("seconds"), py::kw_only(),
+             py::arg("first_move") = false, py::arg("channels") = py::none(),
+             "Advances playback (a ClipPlayback of its clip) by seconds and returns (step, events): "
+             "playback.advance's step and the keys that began in that move, from the playback's exact "
+             "positions (a position a hair before a key's frame has not passed it). first_move: True for the "
+             "first advance after the playback was made or restarted, so that the keys at its first frame "
+             "count. channels: None for all, or an array of channel indices.");
     py::class_<ClipChannelMap>(m, "ClipChannelMap",
                                "The channels two clips share by name, in name order, and those only one has.")
         .def(py::init<const AnimationClip&, const AnimationClip&>(), py::arg("first"), py::arg("second"))

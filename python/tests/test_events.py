@@ -51,13 +51,32 @@ def test_the_steps_of_a_playback_report_each_key_once():
     first = True
     while not playback.ended:
         before_phase, before_frame = playback.phase, playback.phase_frame
-        step = playback.advance(0.7 / c.fps)
+        step, events = tracker.advance(playback, 0.7 / c.fps, first_move=first)
         span = dict(from_phase=before_phase, to_phase=playback.phase, wraps=step.wraps, include_from=first)
-        events = c.key_events(before_frame, playback.phase_frame, **span)
-        assert tracker.collect(before_frame, playback.phase_frame, **span).tolist() == events.tolist()
+        assert events.tolist() == c.key_events(before_frame, playback.phase_frame, **span).tolist()
         first = False
         frames += events["frame"].tolist()
     assert frames == [0, 2, 5]
+
+
+def test_a_playback_a_hair_before_a_key_has_not_passed_it():
+    # At 1 frame per second, whole frame 1 and fraction 1 - 2**-53 (2.0 once added up in a double).
+    c = AnimationClip(Animation({}, {"a": keys((1, 2), (2, 3))}, {}, fps=1))
+    playback = ClipPlayback(c)
+    tracker = ClipEventTracker(c)
+    assert tracker.advance(playback, 1.0, first_move=True)[1]["frame"].tolist() == [0]
+    step, events = tracker.advance(playback, 1.0 - 2.0**-53, channels=[0])
+    assert (playback.phase_whole_frame, playback.phase_fraction) == (1, 1.0 - 2.0**-53)
+    assert events.size == 0 and step.wraps == 0
+    assert tracker.advance(playback, 0.25)[1]["frame"].tolist() == [2]
+    step, events = tracker.advance(playback, 8.0)
+    assert step.wraps == 2 and events["frame"].tolist() == [0, 2, 0] and events["loop"].tolist() == [1, 1, 2]
+    where = (playback.phase_whole_frame, playback.phase_fraction)
+    with pytest.raises(IndexError, match=r"channel 1 out of range"):
+        tracker.advance(playback, 1.0, channels=[1])
+    with pytest.raises(ValueError, match="the playback's phases are not the tracked clip's"):
+        tracker.advance(ClipPlayback(clip()), 1.0)
+    assert (playback.phase_whole_frame, playback.phase_fraction) == where
 
 
 def test_a_channel_map_pairs_names_and_a_blend_follows_its_rules():

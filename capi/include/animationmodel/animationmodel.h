@@ -258,21 +258,38 @@ typedef struct am_key_event {
     int phase;        /* its phase: 0 intro, 1 body, 2 outro */
 } am_key_event;
 
+/** An exact place on a clip's timeline: whole frames from the first frame of
+ * phase and a fraction of a frame past them, kept apart as a playback keeps
+ * its position, so that no rounding moves it across a whole frame. The whole
+ * frames may run past the phase's end: {0, f, 0} is frame f from the intro's
+ * first frame, a cursor's frame. */
+typedef struct am_position {
+    int phase;       /* 0 intro, 1 body, 2 outro */
+    uint64_t whole;  /* whole frames from the phase's first frame */
+    double fraction; /* in [0, 1) */
+} am_position;
+
 /** A stretch of the timeline that a cursor or a playback moved over: from
- * from_frame of phase from_phase (excluded, unless include_from) to to_frame
- * of phase to_phase (included), passing the body's end `wraps` times (from
- * there to the body's end, wraps - 1 whole loops, then from the body's start).
- * A frame counts from its phase's first frame and may run past its end: with
- * phase 0 it counts from the intro's first frame, as a cursor's does. Set
- * include_from on the first move of a cursor or a playback. */
+ * `from` (excluded, unless include_from) to `to` (included), passing the
+ * body's end `wraps` times (from there to the body's end, wraps - 1 whole
+ * loops, then from the body's start). Set include_from on the first move of
+ * a cursor or a playback. */
 typedef struct am_span {
-    int from_phase; /* 0 intro, 1 body, 2 outro */
-    double from_frame;
-    int to_phase;
-    double to_frame;
+    am_position from;
+    am_position to;
     uint64_t wraps;
     int include_from;
 } am_span;
+
+/** playback's exact position into *position (nothing written for a NULL
+ * playback or position): a playback's tick is the span from the position
+ * before am_playback_advance to the one after it, with its wraps. */
+ANIMATIONMODEL_C_EXPORT void am_playback_position(const am_playback* playback, am_position* position);
+/** The place frame frames (whole or fractional) from phase's first frame,
+ * split exactly into whole frames and a fraction, for a cursor's move: below
+ * 0 and NaN give 0, 2^64 and more the largest whole frame. The phase is kept
+ * as given (am_clip_key_events refuses one other than 0 to 2). */
+ANIMATIONMODEL_C_EXPORT am_position am_position_at(int phase, double frame);
 
 /** Writes into events[0..capacity) the keys of clip that began within span,
  * in time order (loop, frame, channel, key), and their number in all into
@@ -280,7 +297,8 @@ typedef struct am_span {
  * capacity of them were written. channels[0..channel_count) chooses the
  * channels (a repeated one repeats its events); NULL chooses all of them.
  * AM_INVALID_ARGUMENT for a NULL clip, span or total, NULL events with
- * capacity > 0, a phase other than 0 to 2, or a channel out of range. */
+ * capacity > 0, a phase other than 0 to 2, a fraction outside [0, 1), or a
+ * channel out of range. */
 ANIMATIONMODEL_C_EXPORT am_status am_clip_key_events(const am_clip* clip, const am_span* span, const uint32_t* channels,
                                                      size_t channel_count, am_key_event* events, size_t capacity,
                                                      size_t* total);

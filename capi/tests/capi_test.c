@@ -461,7 +461,7 @@ static void checkPipeKeptOpen(void)
     unlink(fifo);
 }
 
-#if ANIMATIONMODEL_VERSION < 10200 || ANIMATIONMODEL_VERSION >= 1000000
+#if ANIMATIONMODEL_VERSION < 20000 || ANIMATIONMODEL_VERSION >= 1000000
 #error "ANIMATIONMODEL_VERSION is not a number of #if"
 #endif
 

@@ -225,7 +225,7 @@ def test_dump_to_text_and_binary_files():
 def test_signatures_show_python_types():
     assert "std::" not in AnimationKey.split_at.__doc__
     assert AnimationKey.split_at.__doc__.startswith("split_at(self, position: SupportsIndex) -> KeyList\n")
-    assert am.__version__ == "1.2.0"
+    assert am.__version__ == "2.0.0"
 
 
 def test_an_endless_device_ends_every_load_at_once():

@@ -45,7 +45,7 @@ endif()
 # Only the public API is exported: every dynamic symbol belongs to namespace
 # Korva, and none is a private member; the C interface's library exports its
 # am_* functions and nothing else.
-file(GLOB libraries ${prefix}/lib*/libanimationmodel*.so.1 ${prefix}/lib*/*/libanimationmodel*.so.1)
+file(GLOB libraries ${prefix}/lib*/libanimationmodel*.so.2 ${prefix}/lib*/*/libanimationmodel*.so.2)
 if(NOT libraries)
     message(FATAL_ERROR "no installed shared library")
 endif()

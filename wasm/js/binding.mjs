@@ -16,8 +16,8 @@ export const Status = Object.freeze({
     NOT_FOUND: 5,
 });
 
-/** Phases of a clip, as the C interface numbers them. */
-export const Phase = Object.freeze({ INTRO: 0, BODY: 1, OUTRO: 2, ENDED: 3 });
+/** Phases of a clip, as the C interface numbers them (am_phase). */
+export const Phase = Object.freeze({ INTRO: 0, BODY: 1, OUTRO: 2 });
 
 /** Flags of Playback.advance. */
 export const Step = Object.freeze({ CROSSED_PHASE: 1, WRAPPED: 2, FINISHED: 4 });
@@ -73,16 +73,27 @@ class ClipLife {
     }
 }
 
-// The module's memory and functions, with the layout of the C structs.
+// The module's memory and functions, with the layout of am_error.
 class Native {
     constructor(wasm) {
         this.wasm = wasm;
-        const out = wasm._malloc(4 * 16);
-        const count = wasm._am_wasm_layout(out);
+        const out = wasm._malloc(4 * 8);
+        const count = wasm._am_wasm_error_layout(out);
         const layout = Array.from(wasm.HEAPU32.subarray(out >> 2, (out >> 2) + count));
         wasm._free(out);
-        [this.errorSize, this.errorStatus, this.errorLine, this.errorColumn, this.errorPointer, this.errorMessage,
-            this.playbackSize, this.playbackFrame, this.playbackSpeed, this.playbackLoop, this.playbackFinish] = layout;
+        [this.errorSize, this.errorStatus, this.errorLine, this.errorColumn, this.errorPointer, this.errorMessage] =
+            layout;
+        // Room for one 64-bit answer of a call (a count, a fraction).
+        this.scratch = this.malloc(8);
+    }
+
+    // The 64-bit word at the scratch room, as a number.
+    scratchU64() {
+        return Number(new DataView(this.wasm.HEAPU8.buffer).getBigUint64(this.scratch, true));
+    }
+
+    scratchF64() {
+        return new DataView(this.wasm.HEAPU8.buffer).getFloat64(this.scratch, true);
     }
 
     malloc(size) {
@@ -398,87 +409,125 @@ export class Cursor {
         return this.#collect(count, out);
     }
 
+    /** Every channel at `playback`'s exact position (a playback of this
+     * cursor's clip), into `into` if given. */
+    samplePlayback(playback, into) {
+        const handle = playback.handle();
+        return this.#sampleAll((cursor, _, values, effects, keyed, count) =>
+            this.#clip.native().wasm._am_cursor_sample_playback(cursor, handle, values, effects, keyed, count),
+        0, into);
+    }
+
     // Key events and blending come here, as methods over their C functions,
     // when the C interface has them.
 }
 
 /** A playing position over a clip's phases: the intro once, the body
- * repeated while loopBody is set and no finish is requested, then the outro. */
+ * repeated while loopBody is set and no finish is requested, then the outro.
+ * The position is exact (whole frames and a fraction); it keeps no
+ * reference to the clip's memory. */
 export class Playback {
-    #clip;
-    #state;
+    #native;
+    #handle;
+    #memory;
+    #wraps = 0;
 
     constructor(clip) {
         const native = clip.native();
-        this.#clip = clip;
-        this.#state = native.malloc(native.playbackSize);
-        native.wasm._am_playback_start(this.#state);
-        const state = this.#state;
-        leftovers.register(this, Playback.#release, native, state);
+        this.#native = native;
+        this.#handle = native.made((error, out) => native.wasm._am_playback_create(clip.handle(), out, error));
+        const memory = { handle: this.#handle };
+        this.#memory = memory;
+        leftovers.register(this, Playback.#release, native, memory);
     }
 
-    static #release(native, state) {
-        native.free(state);
+    static #release(native, memory) {
+        native.wasm._am_playback_free(memory.handle);
     }
 
-    /** Frees the playback's state; using it later throws. */
+    /** Frees the playback; using it later throws. */
     free() {
-        if (this.#state !== 0) {
+        if (this.#handle !== 0) {
             leftovers.unregister(this);
-            this.#clip.native().free(this.#state);
-            this.#state = 0;
+            Playback.#release(this.#native, this.#memory);
+            this.#handle = 0;
         }
     }
 
-    #field(offset) {
-        if (this.#state === 0) {
+    /** @internal The am_playback* of a live playback. */
+    handle() {
+        if (this.#handle === 0) {
             throw new Error('the playback was freed');
         }
-        return this.#state + offset;
+        return this.#handle;
     }
 
-    #view() {
-        return new DataView(this.#clip.native().wasm.HEAPU8.buffer);
-    }
-
-    /** The position from the clip's frame 0. */
+    /** The position from the intro's first frame (rounded down to a double). */
     get frame() {
-        return this.#view().getFloat64(this.#field(this.#clip.native().playbackFrame), true);
+        return this.#native.wasm._am_playback_frame(this.handle());
     }
 
     get speed() {
-        return this.#view().getFloat64(this.#field(this.#clip.native().playbackSpeed), true);
+        return this.#native.wasm._am_playback_speed(this.handle());
     }
 
+    /** Finite and not negative, else a RangeError (and no change). */
     set speed(value) {
-        this.#view().setFloat64(this.#field(this.#clip.native().playbackSpeed), value, true);
+        if (this.#native.wasm._am_playback_set_speed(this.handle(), Number(value)) !== Status.OK) {
+            throw new RangeError(`speed ${value}: must be finite and not negative`);
+        }
     }
 
     get loopBody() {
-        return this.#view().getInt32(this.#field(this.#clip.native().playbackLoop), true) !== 0;
+        return this.#native.wasm._am_playback_loop(this.handle()) !== 0;
     }
 
     set loopBody(value) {
-        this.#view().setInt32(this.#field(this.#clip.native().playbackLoop), value ? 1 : 0, true);
+        this.#native.wasm._am_playback_set_loop(this.handle(), value ? 1 : 0);
     }
 
     get finishRequested() {
-        return this.#view().getInt32(this.#field(this.#clip.native().playbackFinish), true) !== 0;
+        return this.#native.wasm._am_playback_finish(this.handle()) !== 0;
     }
 
     set finishRequested(value) {
-        this.#view().setInt32(this.#field(this.#clip.native().playbackFinish), value ? 1 : 0, true);
+        this.#native.wasm._am_playback_set_finish(this.handle(), value ? 1 : 0);
     }
 
-    /** Moves by seconds * fps * speed; the Step flags of what happened. */
-    advance(seconds) {
-        const state = this.#field(0);
-        return this.#clip.native().wasm._am_playback_advance(state, this.#clip.handle(), seconds);
-    }
-
-    /** The Phase of the position (Phase.ENDED at the end). */
+    /** The Phase of the position (Phase.OUTRO at the end). */
     get phase() {
-        return this.#clip.native().wasm._am_playback_phase(this.#field(0), this.#clip.handle());
+        return this.#native.wasm._am_playback_phase(this.handle());
+    }
+
+    /** True at the end. */
+    get ended() {
+        return this.#native.wasm._am_playback_ended(this.handle()) !== 0;
+    }
+
+    /** Whole frames from the first frame of the phase, and the fraction past them. */
+    get phaseFrame() {
+        const native = this.#native;
+        const frames = Number(native.wasm._am_playback_phase_frame(this.handle(), native.scratch));
+        return { frames, fraction: native.scratchF64() };
+    }
+
+    /** Back to frame 0 (the switches and the speed stay). */
+    restart() {
+        this.#native.wasm._am_playback_restart(this.handle());
+    }
+
+    /** Moves by seconds * fps * speed frames; the Step flags of what
+     * happened. The body's wraps of this step are in `wraps`. */
+    advance(seconds) {
+        const native = this.#native;
+        const flags = native.wasm._am_playback_advance(this.handle(), seconds, native.scratch);
+        this.#wraps = native.scratchU64();
+        return flags;
+    }
+
+    /** How many times the last advance wrapped the body. */
+    get wraps() {
+        return this.#wraps;
     }
 }
 
@@ -521,9 +570,21 @@ export class AnimationModel {
         }
     }
 
-    /** A string as a JSON document, bytes as a binary clip file. */
+    /** A string as a JSON document; bytes of either format, a binary clip
+     * file or a JSON document, told apart by the loader as it tells files. */
     loadClip(data) {
-        return typeof data === 'string' ? this.clipFromJson(data) : this.clipFromBinary(data);
+        if (typeof data === 'string') {
+            return this.clipFromJson(data);
+        }
+        const native = this.#native;
+        const bytes = asBytes(data);
+        const copy = native.copyIn(bytes);
+        try {
+            return new Clip(native, native.made((error, out) =>
+                native.wasm._am_wasm_clip_load_bytes(copy, bytes.length, out, error)));
+        } finally {
+            native.free(copy);
+        }
     }
 }
 

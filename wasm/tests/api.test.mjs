@@ -103,15 +103,34 @@ test('the playback moves, loops, finishes and reports its steps', () => {
     assert.equal(playback.frame, 52);
     playback.finishRequested = true;
     assert.equal(playback.advance(100), Step.CROSSED_PHASE | Step.FINISHED);
-    assert.deepEqual([playback.frame, playback.phase], [96, Phase.ENDED]);
+    assert.deepEqual([playback.frame, playback.phase, playback.ended], [96, Phase.OUTRO, true]);
     const once = clip.playback();
     once.loopBody = false;
     assert.equal(once.loopBody, false);
     once.advance(3);
-    assert.deepEqual([once.frame, once.phase], [75, Phase.OUTRO]);
+    assert.deepEqual([once.frame, once.phase, once.ended], [75, Phase.OUTRO, false]);
+    assert.throws(() => { once.speed = -1; }, /speed -1: must be finite and not negative/);
+    assert.equal(once.speed, 1);
+    // A fraction: the exact position samples as the frame it rounds to.
+    once.restart();
+    once.advance(1.3 / clip.fps);
+    assert.deepEqual(once.phaseFrame, { frames: 1, fraction: once.phaseFrame.fraction });
+    assert.ok(once.phaseFrame.fraction > 0.29 && once.phaseFrame.fraction < 0.31);
+    const cursor = clip.cursor();
+    assert.deepEqual(cursor.samplePlayback(once), cursor.sampleFrame(once.frame));
+    // Wrapping: the body's wraps of the last step.
+    const looping = clip.playback();
+    looping.advance(1 + 50 * (clip.phaseFrameCount(Phase.BODY) / clip.fps));
+    assert.equal(looping.wraps, 50);
     playback.free();
     assert.throws(() => playback.frame, /freed/);
     clip.free();
+});
+
+test('bytes of either format load as the loader tells them apart', () => {
+    const fromBytes = am.loadClip(new TextEncoder().encode(show));
+    assert.deepEqual(fromBytes.channelNames(), am.loadClip(show).channelNames());
+    assert.throws(() => am.loadClip(new Uint8Array([0x7b, 0x20])), error => error.line === 1 && error.column > 0);
 });
 
 test('freeing a clip frees its cursors; a freed object refuses to be used', () => {

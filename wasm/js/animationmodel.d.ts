@@ -56,6 +56,16 @@ export declare class Clip {
     findChannel(name: string): number;
     phaseStart(phase: 0 | 1 | 2): number;
     phaseFrameCount(phase: 0 | 1 | 2): number;
+    /** True when the clip was compiled from a timeline (as its body). */
+    readonly fromTimeline: boolean;
+    /** The phase playing at the whole frame `frame`, or -1 past the end. */
+    phaseAt(frame: number): PhaseNumber | -1;
+    /** The key of `channel` playing at the whole frame `frame`: its index in
+     * its phase and the frames since it started; null where none plays. */
+    keyAt(channel: number, frame: number): { key: number; offset: number } | null;
+    /** The nearest frame past `frame` (direction > 0) or before it where a
+     * phase or any channel's key starts, or the clip ends; `frame` if none. */
+    keyBoundary(frame: number, direction: number): number;
     cursor(): Cursor;
     playback(): Playback;
     /** Frees the clip and its cursors now (else when collected). */
@@ -109,6 +119,11 @@ export declare class AnimationModel {
     private constructor();
     /** "MAJOR.MINOR.PATCH". */
     readonly version: string;
+    /** A float's text as every format writes it (the shortest that reads
+     * back to the same float32; NaN, Infinity, -Infinity). */
+    floatText(value: number): string;
+    /** An effect's text: "Linear", "Held1", "Held2", "Held3", or its number. */
+    effectText(effect: number): string;
     /** The clip of a JSON document: its text, or its UTF-8 bytes. */
     clipFromJson(json: string | ArrayBuffer | ArrayBufferView): Clip;
     /** The clip of a binary clip file's bytes (copied). */

@@ -83,8 +83,8 @@ class Native {
         wasm._free(out);
         [this.errorSize, this.errorStatus, this.errorLine, this.errorColumn, this.errorPointer, this.errorMessage] =
             layout;
-        // Room for one 64-bit answer of a call (a count, a fraction).
-        this.scratch = this.malloc(8);
+        // Room for the small answers of a call: a count, two positions, a text.
+        this.scratch = this.malloc(64);
     }
 
     // The 64-bit word at the scratch room, as a number.
@@ -92,8 +92,14 @@ class Native {
         return Number(new DataView(this.wasm.HEAPU8.buffer).getBigUint64(this.scratch, true));
     }
 
-    scratchF64() {
-        return new DataView(this.wasm.HEAPU8.buffer).getFloat64(this.scratch, true);
+    scratchF64(index = 0) {
+        return new DataView(this.wasm.HEAPU8.buffer).getFloat64(this.scratch + 8 * index, true);
+    }
+
+    // The text a call of `write(out, capacity)` wrote into the scratch room.
+    scratchText(write) {
+        const length = write(this.scratch, 64);
+        return decoder.decode(this.wasm.HEAPU8.subarray(this.scratch, this.scratch + length));
     }
 
     malloc(size) {
@@ -257,6 +263,35 @@ export class Clip {
     /** The length in frames of `phase`. */
     phaseFrameCount(phase) {
         return Number(this.#native.wasm._am_clip_phase_frame_count(this.handle(), phase));
+    }
+
+    /** True when the clip was compiled from a timeline (as its body). */
+    get fromTimeline() {
+        return this.#native.wasm._am_wasm_clip_from_timeline(this.handle()) !== 0;
+    }
+
+    /** The phase playing at the whole frame `frame`, or -1 past the end. */
+    phaseAt(frame) {
+        const phase = this.#native.wasm._am_wasm_phase_at(this.handle(), frame);
+        return phase === 3 ? -1 : phase;
+    }
+
+    /** The key of channel `channel` playing at the whole frame `frame`:
+     * { key, offset }, its index in its phase and the frames since it
+     * started; null when none plays there. */
+    keyAt(channel, frame) {
+        const native = this.#native;
+        if (native.wasm._am_wasm_key_at(this.handle(), channel >>> 0, frame, native.scratch) === 0) {
+            return null;
+        }
+        return { key: native.scratchF64(0), offset: native.scratchF64(1) };
+    }
+
+    /** The nearest frame past `frame` (direction > 0) or before it where a
+     * phase or a key of any channel starts, or the clip ends; `frame` when
+     * there is none. */
+    keyBoundary(frame, direction) {
+        return this.#native.wasm._am_wasm_key_boundary(this.handle(), frame, direction > 0 ? 1 : -1);
     }
 
     /** A new cursor over the clip. */
@@ -542,6 +577,19 @@ export class AnimationModel {
     /** "MAJOR.MINOR.PATCH" of the library. */
     get version() {
         return this.#native.text(this.#native.wasm._am_version(), 64);
+    }
+
+    /** The text of a float as every format writes it: the shortest that
+     * reads back to the same float32, or NaN, Infinity, -Infinity. */
+    floatText(value) {
+        const native = this.#native;
+        return native.scratchText((out, capacity) => native.wasm._am_wasm_float_text(value, out, capacity));
+    }
+
+    /** The text of an effect: "Linear", "Held1", "Held2", "Held3", or its number. */
+    effectText(effect) {
+        const native = this.#native;
+        return native.scratchText((out, capacity) => native.wasm._am_wasm_effect_text(effect | 0, out, capacity));
     }
 
     /** The clip of a JSON document (text, or its UTF-8 bytes). */

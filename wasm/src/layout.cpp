@@ -15,9 +15,8 @@ extern "C" {
 /// pointer and message, in this order. Returns the number of entries (6).
 EMSCRIPTEN_KEEPALIVE std::uint32_t am_wasm_error_layout(std::uint32_t* out)
 {
-    const std::size_t layout[] = {sizeof(am_error),           offsetof(am_error, status),
-                                  offsetof(am_error, line),   offsetof(am_error, column),
-                                  offsetof(am_error, pointer), offsetof(am_error, message)};
+    const std::size_t layout[] = {sizeof(am_error),           offsetof(am_error, status),  offsetof(am_error, line),
+                                  offsetof(am_error, column), offsetof(am_error, pointer), offsetof(am_error, message)};
     std::uint32_t count = 0;
     for (const std::size_t entry : layout) {
         out[count++] = static_cast<std::uint32_t>(entry);

@@ -18,8 +18,7 @@ extern "C" {
 
 /// The clip of data[0..size), a binary clip file or a JSON document, as
 /// am_clip_load_file reads a file's content.
-EMSCRIPTEN_KEEPALIVE am_status am_wasm_clip_load_bytes(const void* data, size_t size, am_clip** clip,
-                                                       am_error* error)
+EMSCRIPTEN_KEEPALIVE am_status am_wasm_clip_load_bytes(const void* data, size_t size, am_clip** clip, am_error* error)
 {
     if (data == nullptr || clip == nullptr) {
         return report(error, AM_INVALID_ARGUMENT, data == nullptr ? "data is NULL" : "clip is NULL");

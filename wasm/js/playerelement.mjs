@@ -39,6 +39,10 @@ kbd { font: inherit; font-size: 13px; border: 1px solid var(--am-line); border-r
 #readout th:first-child, #readout td:first-child { border-left-width: 1px; }
 #readout tr.spacer td { padding: 0; border: 0; }
 :focus-visible { outline: 2px solid var(--am-focus); outline-offset: 1px; }
+@media (max-width: 480px) {
+  #readout th, #readout td { padding: 2px 4px; }
+  .controls label { margin-left: 2px; }
+}
 `;
 
 const icons = {

@@ -1,5 +1,5 @@
-// The player page: one <animation-player> over the document embedded in the
-// page (#animation-document, the format's JSON text), a frame in the address
+// The player page: one <animation-player> over the clip embedded in the page
+// (#animation-clip, the format's binary clip file in base64), a frame in the address
 // (#frame=N), and a bridge to a parent page of any origin by postMessage.
 // Runs after the module's factory, binding and element (joined before it).
 // Scripting hook: window.animationPlayer (see docs/player.md).
@@ -95,7 +95,13 @@ window.animationPlayer = {
 
 const match = /^#frame=(\d+)$/.exec(location.hash);
 player.seek(match ? Number(match[1]) : 0);
-player.load(document.getElementById("animation-document").textContent).then(() => {
+const base64 = document.getElementById("animation-clip").textContent;
+const clip = new Uint8Array(base64.length / 4 * 3 - (base64.match(/=*$/)[0].length));
+const bytes = atob(base64);
+for (let i = 0; i < clip.length; i++) {
+  clip[i] = bytes.charCodeAt(i);
+}
+player.load(clip).then(() => {
   window.animationPlayer.readyAt = performance.now();
   document.documentElement.dataset.ready = "true";
   tellParent({ kind: "event", fields: stateOf("ready") });

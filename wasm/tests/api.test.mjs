@@ -127,6 +127,24 @@ test('the playback moves, loops, finishes and reports its steps', () => {
     clip.free();
 });
 
+test('the page\'s queries: phases, keys, boundaries and texts', () => {
+    const clip = am.loadClip(show);
+    const glow = clip.findChannel('glow');
+    assert.deepEqual([clip.fromTimeline, clip.phaseAt(23), clip.phaseAt(24), clip.phaseAt(95), clip.phaseAt(96)],
+        [false, 0, 1, 2, -1]);
+    assert.deepEqual([clip.keyAt(glow, 7), clip.keyAt(glow, 8), clip.keyAt(glow, 23)],
+        [{ key: 0, offset: 7 }, { key: 1, offset: 0 }, { key: 1, offset: 15 }]);
+    assert.equal(clip.keyAt(glow, 96), null);
+    assert.equal(clip.keyAt(99, 3), null);
+    assert.deepEqual([clip.keyBoundary(10, 1), clip.keyBoundary(10, -1), clip.keyBoundary(8, -1)], [12, 8, 0]);
+    assert.deepEqual([clip.keyBoundary(95, 1), clip.keyBoundary(96, 1), clip.keyBoundary(0, -1)], [96, 96, 0]);
+    assert.deepEqual([am.floatText(Math.fround(0.1)), am.floatText(1e-45), am.floatText(-Infinity), am.floatText(NaN)],
+        ['0.1', '1e-45', '-Infinity', 'NaN']);
+    assert.deepEqual([0, 2, 4, -1].map(effect => am.effectText(effect)), ['Linear', 'Held2', '4', '-1']);
+    const timeline = am.loadClip(readFileSync(join(root, 'examples/data/show.timeline.json'), 'utf8'));
+    assert.deepEqual([timeline.fromTimeline, timeline.phaseAt(0)], [true, 1]);
+});
+
 test('bytes of either format load as the loader tells them apart', () => {
     const fromBytes = am.loadClip(new TextEncoder().encode(show));
     assert.deepEqual(fromBytes.channelNames(), am.loadClip(show).channelNames());

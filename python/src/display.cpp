@@ -29,6 +29,9 @@ unsigned int checkedWidth(unsigned int width)
 // Past this size, a notebook's rich output gives way to a smaller one: the
 // picture instead of the player, then a summary instead of the picture.
 constexpr std::size_t richOutputLimit = 500000;
+// The player's frame carries the library itself (its WebAssembly module and
+// script, about 420 KB escaped) on top of what it shows.
+constexpr std::size_t playerFrameLimit = richOutputLimit + 500000;
 
 // The height the frame starts with: the picture at the default width, the
 // controls and a readout row per layer, at most that of a screen. The page
@@ -135,7 +138,7 @@ std::string richHtml(const T& value, const std::string& title)
 {
     const AnimationDocument document(value);
     std::string frame = playerFrame(document, title, layerCount(value));
-    if (frame.size() <= richOutputLimit) {
+    if (frame.size() <= playerFrameLimit) {
         return frame;
     }
     const std::string svg = renderSvg(document, title, defaultWidth);

@@ -5,7 +5,9 @@ events and height; two <animation-player> elements on one page play on their
 own, leave a host <input>'s typing alone and take the focus in Tab order.
 Then the player page at 390x844 and 1000x700, light and dark: no sideways
 scrolling, every frame of the picture in view, text contrast of at least
-4.5:1, every scrollable region reachable by the keyboard; and --title.
+4.5:1, every scrollable region reachable by the keyboard, and axe-core's
+rules (tests/player/a11y, installed by scripts/install-prerequisites) on
+these pages and on the two elements' page; and --title.
 
     python3 embed_test.py TOOL EXAMPLE.animation.json WORK_FOLDER WASM_PACKAGE_FOLDER
 """
@@ -24,7 +26,20 @@ from chromium import Browser
 from harness import EXAMPLE, WORK, check, finish, run
 
 PACKAGE = sys.argv[4]
-DOCS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "web.md")
+HERE = os.path.dirname(os.path.abspath(__file__))
+DOCS = os.path.join(HERE, "..", "..", "docs", "web.md")
+AXE = os.path.join(HERE, "a11y", "node_modules", "axe-core", "axe.min.js")
+
+
+def check_axe(browser, where):
+    """axe-core's rules on the page shown (its shadow roots included), when it is installed."""
+    if not os.path.exists(AXE):
+        print(f"{where}: axe-core is not installed (scripts/install-prerequisites), its rules are not run")
+        return
+    browser.evaluate(open(AXE, encoding="utf-8").read() + ";0")
+    found = browser.evaluate("axe.run(document).then((r) => r.violations.map((v) => `${v.id}: `"
+                             " + v.nodes.map((n) => n.target.join(' ')).slice(0, 3).join(', ')))")
+    check(found == [], f"{where}: axe-core finds nothing: {found}")
 
 
 def doc_example(heading):
@@ -106,6 +121,7 @@ def test_two_elements(browser, origin):
           == [False, 50, "frame 50 of 96 \u00b7 2 s at 25 fps"], "the second seeks on its own")
     check(browser.evaluate("document.getElementById('status').textContent") == "first: intro",
           "the page's listener heard the first's phase")
+    check_axe(browser, "two elements")
     check(browser.evaluate("[document.querySelectorAll('#counter, #play').length,"
                            " first.shadowRoot.querySelectorAll('#play').length]") == [0, 1],
           "the ids stay inside each player")
@@ -162,6 +178,7 @@ def test_sizes_and_schemes(page):
                 texts, low = browser.evaluate(CONTRAST)
                 check(texts > 30 and low == [], f"{where}: every text of {texts} at 4.5:1 or more ({low[:5]})")
                 check(browser.evaluate(SCROLLABLE) == [], f"{where}: every scrolling box takes the focus")
+                check_axe(browser, where)
                 image = Image.open(io.BytesIO(browser.screenshot())).convert("RGB")
                 image.save(os.path.join(WORK, f"player-{width}x{height}-{scheme}.png"))
                 check(image.size[0] == width, f"{where}: the screenshot is {width} wide")

@@ -91,8 +91,10 @@ ${timeline ? '' : '<tr><th scope="row"><kbd>1</kbd> <kbd>2</kbd> <kbd>3</kbd></t
 </section>`;
 }
 
-const readoutHtml = `<p id="counter"></p>
-<div id="readout-box" tabindex="0" role="region" aria-label="Layers at the current frame">
+// The readout's box is a region named after the player (its aria-label,
+// else its title), so that several on one page have names of their own.
+const readoutHtml = name => `<p id="counter"></p>
+<div id="readout-box" tabindex="0" role="region" aria-label="Layers at the current frame${name}">
 <table id="readout"><caption>Layers at the current frame</caption>
 <thead><tr><th scope="col">phase</th><th scope="col">layer</th><th scope="col">key</th><th scope="col">offset</th><th scope="col">effect</th><th scope="col">value</th></tr></thead>
 <tbody></tbody></table></div>`;
@@ -300,11 +302,18 @@ class PlayerState {
         this.clip.free();
     }
 
+    // " of NAME" for the player's aria-label or title, escaped for an attribute; else nothing.
+    playerName() {
+        const name = this.host.getAttribute('aria-label') ?? this.host.getAttribute('title');
+        const escaped = name?.replace(/&/g, '&amp;').replace(/"/g, '&quot;').replace(/</g, '&lt;');
+        return escaped ? ` of ${escaped}` : '';
+    }
+
     build(root, timeline) {
         root.innerHTML = `<style>${playerStyle}</style><slot name="picture"></slot>
 <input type="range" class="scrubber" id="scrubber" min="0" max="${Math.max(this.frameCount - 1, 0)}" value="0" aria-label="Frame">
 ${controlsHtml(timeline)}
-${readoutHtml}`;
+${readoutHtml(this.playerName())}`;
         this.root = root;
         const part = id => root.getElementById(id);
         this.counter = part('counter');

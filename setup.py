@@ -57,7 +57,8 @@ def player_scripts():
     wasm = GENERATED.parent / "wasm"
     if shutil.which("emcc"):
         subprocess.run([str(ROOT / "wasm" / "build")], check=True, env={**os.environ, "ANIMATIONMODEL_WASM_DIR": str(wasm)})
-        module = [wasm / "animationmodel-wasm-inline.mjs", ROOT / "wasm/js/binding.mjs", ROOT / "wasm/js/playerelement.mjs"]
+        module = [wasm / "animationmodel-wasm-inline.mjs", ROOT / "wasm/js/binding.mjs", ROOT / "wasm/js/playerview.mjs",
+                  ROOT / "wasm/js/playerelement.mjs"]
     else:
         module = [ROOT / "player/web/nomodule.js"]
     return module + [ROOT / "player/web/player.js"]

@@ -57,7 +57,8 @@ def player_scripts():
     wasm = GENERATED.parent / "wasm"
     if shutil.which("emcc"):
         subprocess.run([str(ROOT / "wasm" / "build")], check=True, env={**os.environ, "ANIMATIONMODEL_WASM_DIR": str(wasm)})
-        module = [wasm / "animationmodel-wasm-inline.mjs", ROOT / "wasm/js/binding.mjs", ROOT / "wasm/js/playerview.mjs",
+        module = [wasm / "animationmodel-wasm-inline.mjs", ROOT / "wasm/js/native.mjs", ROOT / "wasm/js/playback.mjs",
+                  ROOT / "wasm/js/binding.mjs", ROOT / "wasm/js/playerview.mjs",
                   ROOT / "wasm/js/playerelement.mjs"]
     else:
         module = [ROOT / "player/web/nomodule.js"]
@@ -71,6 +72,7 @@ def player_assets():
 
     def joined(path):
         text = re.sub(r"(^|\n)import [^\n]*", r"\1", path.read_text())
+        text = re.sub(r"(^|\n)export \{[^\n]*\} from [^\n]*", r"\1", text)
         text = re.sub(r"(^|\n)export default [^\n]*", r"\1", text)
         return re.sub(r"(^|\n)export (async |class |const |function |let )", r"\1\2", text) + "\n"
     path = GENERATED.parent / "playerassets.cpp"

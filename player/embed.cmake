@@ -1,7 +1,8 @@
 # Runs as `cmake -P`: writes OUTPUT, a C++ source defining the player's
 # script and style as string constants. The script is the ES modules
-# SCRIPTS joined into the one inline module of the page: their import lines
-# dropped and their exports made plain declarations (they share one scope).
+# SCRIPTS joined into the one inline module of the page: their import and
+# re-export lines dropped and their exports made plain declarations (they
+# share one scope).
 function(raw_literal variable text name)
     if(text MATCHES "\\)amAsset\"")
         message(FATAL_ERROR "${name} holds the raw string delimiter")
@@ -24,6 +25,7 @@ set(script "")
 foreach(file IN LISTS SCRIPTS)
     file(READ ${file} text)
     string(REGEX REPLACE "(^|\n)import [^\n]*" "\\1" text "${text}")
+    string(REGEX REPLACE "(^|\n)export {[^\n]*} from [^\n]*" "\\1" text "${text}")
     string(REGEX REPLACE "(^|\n)export default [^\n]*" "\\1" text "${text}")
     string(REGEX REPLACE "(^|\n)export (async |class |const |function |let )" "\\1\\2" text "${text}")
     raw_literal(script "${text}\n" ${file})

@@ -94,7 +94,7 @@ def unity(folder):
     return str(path.relative_to(ROOT))
 
 
-SOURCES = [unity(folder) for folder in ("src", "files/src", "json/src", "clipfile/src", "loader/src", "render/src", "player/src", "python/src")] + [
+SOURCES = [unity(folder) for folder in ("src", "src/runtime", "files/src", "json/src", "clipfile/src", "loader/src", "render/src", "player/src", "python/src")] + [
     player_assets()
 ]
 

@@ -9,9 +9,12 @@ a folder at a time (a unity build) into the one module, static, so the package d
 installed library. The export headers that CMake generates are written, for
 a static build, into build/python-package/.
 """
+import os
 import pathlib
 import platform
 import re
+import shutil
+import subprocess
 
 from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext
 from setuptools import setup
@@ -63,18 +66,38 @@ def version_header():
 
 version_header()
 
+def player_scripts():
+    """The page's scripts, as player/CMakeLists.txt picks them: the WebAssembly module (built by wasm/build when
+    Emscripten is there), its binding and element, then the page's own; else a stand-in that says it cannot play."""
+    wasm = GENERATED.parent / "wasm"
+    if shutil.which("emcc"):
+        subprocess.run([str(ROOT / "wasm" / "build")], check=True, env={**os.environ, "ANIMATIONMODEL_WASM_DIR": str(wasm)})
+        module = [wasm / "animationmodel-wasm-inline.mjs", ROOT / "wasm/js/native.mjs", ROOT / "wasm/js/playback.mjs",
+                  ROOT / "wasm/js/binding.mjs", ROOT / "wasm/js/playerview.mjs",
+                  ROOT / "wasm/js/playerelement.mjs"]
+    else:
+        module = [ROOT / "player/web/nomodule.js"]
+    return module + [ROOT / "player/web/player.js"]
+
 
 def player_assets():
     """The player's script and style as C++ constants, as player/embed.cmake writes them."""
-    def literal(files):
-        return "".join(f'R"amAsset({(ROOT / f).read_text()})amAsset"\n' for f in files)
+    def literal(text):
+        return "".join(f'R"amAsset({text[start:start + 60000]})amAsset"\n' for start in range(0, len(text) + 1, 60000))
+
+    def joined(path):
+        text = re.sub(r"(^|\n)import [^\n]*", r"\1", path.read_text())
+        text = re.sub(r"(^|\n)export \{[^\n]*\} from [^\n]*", r"\1", text)
+        text = re.sub(r"(^|\n)export default [^\n]*", r"\1", text)
+        return re.sub(r"(^|\n)export (async |class |const |function |let )", r"\1\2", text) + "\n"
     path = GENERATED.parent / "playerassets.cpp"
     text = ('#include "playerassets.h"\n\nnamespace Korva::player {\n\nconst char* const script =\n'
-            + literal(["player/web/numbers.js", "player/web/player.js"]) + ';\n\nconst char* const style =\n'
-            + literal(["player/web/player.css"]) + ';\n\n} // namespace Korva::player\n')
+            + "".join(literal(joined(f)) for f in player_scripts()) + ';\n\nconst char* const style =\n'
+            + literal((ROOT / "player/web/player.css").read_text()) + ';\n\n} // namespace Korva::player\n')
     if not path.exists() or path.read_text() != text:
         path.write_text(text)
     return str(path.relative_to(ROOT))
+
 
 def unity(folder):
     """One source that includes every source of `folder`: a unity build, as CMake's presets make."""

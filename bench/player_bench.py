@@ -60,7 +60,7 @@ def layer_pages(tool, folder):
                 browser.open(f"file://{page}")
                 readies.append(browser.evaluate("animationPlayer.readyAt"))
             seeks = browser.evaluate(SEEKS + "(100)")
-            shown = browser.evaluate("document.querySelectorAll('#readout tbody tr:not(.spacer)').length")
+            shown = browser.evaluate("player.shadowRoot.querySelectorAll('#readout tbody tr:not(.spacer)').length")
         ready, seek = statistics.median(readies), statistics.median(seeks)
         print(f"player page of {count:,} layers of one key ({os.path.getsize(page):,} bytes, {shown} table rows built):")
         print(f"  ready after {ready:.0f} ms, median of 3 loads; seek {seek:.2f} ms, median of 100 random seeks")
@@ -92,7 +92,7 @@ def main(tool, layers_only):
                 browser.open(f"file://{page}")
                 readies.append(browser.evaluate("animationPlayer.readyAt"))
             seeks = browser.evaluate(SEEKS + "(1000)")
-            layers = browser.evaluate("document.querySelectorAll('#readout tbody tr:not(.spacer)').length")
+            layers = browser.evaluate("player.shadowRoot.querySelectorAll('#readout tbody tr:not(.spacer)').length")
         missed_layers = layer_pages(tool, folder)
     ready, seek = statistics.median(readies), statistics.median(seeks)
     results = {"size": size, "ready": ready, "seek": seek}

@@ -3,8 +3,9 @@
 #include "playerassets.h"
 
 #include <animationmodel/animationjson.h>
+#include <animationmodel/clipbuilder.h>
+#include <animationmodel/clipfile.h>
 #include <animationmodel/files/utf8.h>
-#include <animationmodel/files/valuetext.h>
 #include <animationmodel/animationsvg.h>
 
 #include <algorithm>
@@ -24,14 +25,19 @@ namespace {
 // to open. Its geometry in the page's data is that of the same picture.
 constexpr unsigned int pageMergeWidth = 8;
 
-// Inside a script element, "</" would end it: JSON may spell '<' as \u003c.
-void appendScriptSafe(std::string& out, std::string_view json)
+// `bytes` in base64 (RFC 4648, with padding), which a script element holds as it is.
+void appendBase64(std::string& out, std::string_view bytes)
 {
-    for (const char c : json) {
-        if (c == '<') {
-            out += "\\u003c";
-        } else {
-            out += c;
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    out.reserve(out.size() + (bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t count = std::min<std::size_t>(bytes.size() - i, 3);
+        std::uint32_t group = 0;
+        for (std::size_t j = 0; j < 3; ++j) {
+            group = group << 8 | (j < count ? static_cast<unsigned char>(bytes[i + j]) : 0u);
+        }
+        for (std::size_t j = 0; j < 4; ++j) {
+            out += j <= count ? digits[(group >> (18 - 6 * j)) & 63] : '=';
         }
     }
 }
@@ -41,53 +47,6 @@ void appendNumber(std::string& out, double value)
     char digits[32];
     const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
     out.append(digits, written.ptr);
-}
-
-// A float as its file-format text, quoted: the page reads it back exactly.
-void appendFloat(std::string& out, float value)
-{
-    out += '"';
-    out += floatText(value);
-    out += '"';
-}
-
-// The keys of a layer, flat: effect and duration, then for Linear its start
-// and end values.
-void appendKeys(std::string& out, const std::vector<AnimationKey>& keys)
-{
-    out += '[';
-    const char* separator = "";
-    for (const AnimationKey& key : keys) {
-        const AnimationKeyCommand& command = key.command();
-        out += separator;
-        out += std::to_string(static_cast<std::int32_t>(command.effect())) + ',' + std::to_string(key.duration());
-        if (command.effect() == Linear) {
-            out += ',';
-            appendFloat(out, command.args()[0]);
-            out += ',';
-            appendFloat(out, command.args()[1]);
-        }
-        separator = ",";
-    }
-    out += ']';
-}
-
-void appendPhase(std::string& out, std::string_view name, const LayerMap& layers)
-{
-    out += "{\"name\":\"";
-    out += name;
-    out += "\",\"layers\":[";
-    const char* separator = "";
-    for (const auto& [layer, keys] : layers) {
-        out += separator;
-        out += "{\"name\":";
-        appendScriptSafe(out, jsonString(layer));
-        out += ",\"keys\":";
-        appendKeys(out, keys);
-        out += '}';
-        separator = ",";
-    }
-    out += "]}";
 }
 
 // The picture draws at most this many layers (and each phase's longest one):
@@ -170,96 +129,21 @@ PicturedLayers picturedLayers(const AnimationDocument& document)
     return result;
 }
 
-// The data the script plays: rate, phases and the picture's geometry.
-std::string pageData(const AnimationDocument& document, const AnimationDocument& pictured, const std::string& title,
-                     unsigned int width)
+// The picture's opening tag with the geometry of its plot, which the
+// player's playhead and scrubbing read.
+std::string pictureTag(const AnimationDocument& pictured, unsigned int width)
 {
-    std::string out = "{\"title\":";
-    // A title from a file name need not be UTF-8: shown as the picture shows it.
-    appendScriptSafe(out, jsonString(utf8Repaired(title)));
-    out += ",\"fps\":";
-    const auto* animation = std::get_if<Animation>(&document);
-    appendFloat(out, animation != nullptr ? animation->fps() : 25.0f);
-    out += ",\"phases\":[";
-    if (animation != nullptr) {
-        const char* separator = "";
-        for (const AnimationPhase phase : animationPhases) {
-            out += separator;
-            appendPhase(out, animationPhaseName(phase), animation->phase(phase));
-            separator = ",\n";
-        }
-    } else {
-        appendPhase(out, "timeline", std::get<LayerMap>(document));
-    }
     const SvgPlot plot = svgPlot(pictured, width, pageMergeWidth);
-    out += "],\"plot\":{\"left\":";
+    std::string out = "<svg role=\"img\" aria-label=\"Keys of every layer over time\" data-plot-left=\"";
     appendNumber(out, plot.plotLeft);
-    out += ",\"right\":";
+    out += "\" data-plot-right=\"";
     appendNumber(out, plot.plotRight);
-    out += ",\"top\":";
+    out += "\" data-plot-top=\"";
     appendNumber(out, plot.top);
-    out += ",\"bottom\":";
+    out += "\" data-plot-bottom=\"";
     appendNumber(out, plot.bottom);
-    out += ",\"frames\":" + std::to_string(plot.frames) + "}}";
+    out += "\" data-plot-frames=\"" + std::to_string(plot.frames) + '"';
     return out;
-}
-
-// The controls. Each one's accessible name is its visible text; what it does
-// and its key are its description (title) and aria-keyshortcuts. Symbols are
-// drawn (inline SVG) or taken from characters every default font has.
-const char* const controls = R"html(<div class="controls" role="toolbar" aria-label="Playback">
-<button type="button" id="start" title="Start (Home)" aria-keyshortcuts="Home"><svg class="icon" viewBox="0 0 10 10" aria-hidden="true"><path d="M1 1h2v8H1zM9 1v8L3.5 5z"/></svg>start</button>
-<button type="button" id="back-second" title="Back one second (Shift+Left)" aria-keyshortcuts="Shift+ArrowLeft">&#x2212;1 s</button>
-<button type="button" id="back-frame" title="Back one frame (Left)" aria-keyshortcuts="ArrowLeft">&#x2212;1</button>
-<button type="button" id="play" title="Play or pause (Space)" aria-keyshortcuts="Space">play</button>
-<button type="button" id="forward-frame" title="Forward one frame (Right)" aria-keyshortcuts="ArrowRight">+1</button>
-<button type="button" id="forward-second" title="Forward one second (Shift+Right)" aria-keyshortcuts="Shift+ArrowRight">+1 s</button>
-<button type="button" id="end" title="End (End)" aria-keyshortcuts="End">end<svg class="icon" viewBox="0 0 10 10" aria-hidden="true"><path d="M1 1v8L6.5 5zM7 1h2v8H7z"/></svg></button>
-<button type="button" id="previous-key" title="Previous key boundary of any layer (,)" aria-keyshortcuts=","><span aria-hidden="true">&#x25C0; </span>previous key</button>
-<button type="button" id="next-key" title="Next key boundary of any layer (.)" aria-keyshortcuts=".">next key<span aria-hidden="true"> &#x25B6;</span></button>
-PHASES<label for="speed">speed</label>
-<select id="speed"><option value="0.25">0.25&#xD7;</option><option value="0.5">0.5&#xD7;</option><option value="1" selected>1&#xD7;</option><option value="2">2&#xD7;</option><option value="4">4&#xD7;</option></select>
-<label for="loop">loop (L)</label>
-<select id="loop" aria-keyshortcuts="L"><option value="none" selected>none</option><option value="all">whole animation</option>LOOPBODY</select>
-<button type="button" id="shortcuts-button" title="Keyboard shortcuts (?)" aria-keyshortcuts="?" aria-expanded="false" aria-controls="shortcuts">shortcuts (?)</button>
-</div>
-<section id="shortcuts" hidden aria-labelledby="shortcuts-heading">
-<h2 id="shortcuts-heading">Keyboard shortcuts</h2>
-<table><tbody>
-<tr><th scope="row"><kbd>Space</kbd></th><td>play or pause</td></tr>
-<tr><th scope="row"><kbd>&#x2190;</kbd> <kbd>&#x2192;</kbd></th><td>one frame back or forward</td></tr>
-<tr><th scope="row"><kbd>Shift</kbd>+<kbd>&#x2190;</kbd> <kbd>Shift</kbd>+<kbd>&#x2192;</kbd></th><td>one second back or forward</td></tr>
-<tr><th scope="row"><kbd>,</kbd> <kbd>.</kbd></th><td>the previous or next key boundary of any layer</td></tr>
-<tr><th scope="row"><kbd>Enter</kbd></th><td>stop, and return to the frame where play started</td></tr>
-<tr><th scope="row"><kbd>Home</kbd> <kbd>End</kbd></th><td>the first or the last frame</td></tr>
-PHASEKEYS<tr><th scope="row"><kbd>L</kbd></th><td>the next loop choice</td></tr>
-<tr><th scope="row"><kbd>?</kbd> <kbd>Esc</kbd></th><td>show or hide this list; hide it</td></tr>
-</tbody></table>
-<p>A focused button takes Space and Enter; a focused list takes every key.</p>
-</section>
-)html";
-
-std::string controlsOf(const AnimationDocument& document)
-{
-    const bool animation = std::holds_alternative<Animation>(document);
-    std::string phases;
-    if (animation) {
-        int number = 0;
-        for (const AnimationPhase phase : animationPhases) {
-            const std::string name(animationPhaseName(phase));
-            const std::string key = std::to_string(++number);
-            phases += "<button type=\"button\" id=\"phase-" + std::to_string(number - 1) + "\" title=\"Start of the "
-                + name + " (" + key + ")\" aria-keyshortcuts=\"" + key + "\">" + name + "</button>\n";
-        }
-    }
-    std::string text = controls;
-    text.replace(text.find("PHASES"), 6, phases);
-    text.replace(text.find("LOOPBODY"), 8, animation ? "<option value=\"body\">body</option>" : "");
-    text.replace(text.find("PHASEKEYS"), 9,
-                 animation ? "<tr><th scope=\"row\"><kbd>1</kbd> <kbd>2</kbd> <kbd>3</kbd></th>"
-                             "<td>the start of the intro, the body, the outro</td></tr>\n"
-                           : "");
-    return text;
 }
 
 } // namespace
@@ -268,37 +152,38 @@ std::string playerPage(const AnimationDocument& document, const std::string& tit
 {
     const PicturedLayers layers = picturedLayers(document);
     const AnimationDocument& pictured = layers.document ? *layers.document : document;
-    const std::string data = pageData(document, pictured, title, width);
+    // A title from a file name need not be UTF-8: shown as the picture shows it.
+    const std::string shownTitle = xmlEscaped(utf8Repaired(title));
     const std::string svg = renderSvg(pictured, title, width, pageMergeWidth);
+    // The document as the format's binary clip file: a third of its JSON text, and read without parsing.
+    const std::string clip = clipFileBytes(compileClip(document).arrays());
     std::string page;
-    page.reserve(data.size() + svg.size() + 32768);
+    page.reserve(clip.size() / 3 * 4 + svg.size() + std::string_view(player::script).size() + 32768);
     page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; script-src 'unsafe-inline'; "
-            "style-src 'unsafe-inline'; img-src data:; base-uri 'none'; form-action 'none'\">\n"
-            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
-    page += xmlEscaped(title) + " \xE2\x80\x94 animationmodel player</title>\n<style>\n";
+            "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; script-src 'unsafe-inline' "
+            "'wasm-unsafe-eval'; connect-src data:; style-src 'unsafe-inline'; img-src data:; base-uri 'none'; "
+            "form-action 'none'\">\n"
+            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+            "<meta name=\"color-scheme\" content=\"light dark\">\n<title>";
+    page += shownTitle + " \xE2\x80\x94 animationmodel player</title>\n<style>\n";
     page += player::style;
-    page += "</style>\n</head>\n<body>\n<main>\n<h1 class=\"visually-hidden\">" + xmlEscaped(title) + "</h1>\n";
+    // The picture shows the title; the heading is for assistive technology.
+    page += "</style>\n</head>\n<body>\n<main>\n<h1 class=\"visually-hidden\">" + shownTitle + "</h1>\n";
     if (layers.document) {
         page += "<p id=\"picture-note\">The picture shows " + std::to_string(layers.shown) + " of the "
             + std::to_string(layers.total)
             + " layers: the first by name, and the longest of each phase. The table lists every layer.</p>\n";
     }
-    // The picture shows the title; the heading above is for assistive
-    // technology, to which the picture is one image (the readout below gives
-    // its content as text).
-    page += "<div id=\"picture\">\n<svg role=\"img\" aria-label=\"Keys of every layer over time\"";
+    // The picture is one image to assistive technology: the player's
+    // readout gives its content as text.
+    page += "<animation-player id=\"player\">\n<div slot=\"picture\" id=\"picture\" tabindex=\"0\" role=\"region\" "
+            "aria-label=\"Picture of the keys\">\n";
+    page += pictureTag(pictured, width);
     page.append(svg, std::string_view("<svg").size());
-    page += "</div>\n";
-    page += controlsOf(document);
-    page += "<p id=\"counter\"></p>\n<div id=\"readout-box\" tabindex=\"0\" role=\"region\" aria-label=\"Layers at the "
-            "current frame\">\n<table id=\"readout\">\n"
-            "<caption>Layers at the current frame</caption>\n"
-            "<thead><tr><th scope=\"col\">phase</th><th scope=\"col\">layer</th><th scope=\"col\">key</th>"
-            "<th scope=\"col\">offset</th><th scope=\"col\">effect</th><th scope=\"col\">value</th></tr></thead>\n"
-            "<tbody></tbody>\n</table>\n</div>\n</main>\n<script type=\"application/json\" id=\"animation-data\">";
-    page += data;
-    page += "</script>\n<script>\n";
+    page += "</div>\n</animation-player>\n</main>\n<script type=\"application/octet-stream\" "
+            "id=\"animation-clip\">";
+    appendBase64(page, clip);
+    page += "</script>\n<script type=\"module\">\n";
     page += player::script;
     page += "</script>\n</body>\n</html>\n";
     return page;

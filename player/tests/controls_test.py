@@ -27,7 +27,7 @@ VISIBLE = """((element) => element.innerText.replace(/[\\u25C0\\u25B6]/g, "").tr
 def control_box(browser, label):
     """The centre of the one button whose visible text is `label`, scrolled into view."""
     return browser.evaluate(f"""(() => {{
-        const found = [...document.querySelectorAll("button")].filter((b) => {VISIBLE}(b) === {json.dumps(label)});
+        const found = [...player.shadowRoot.querySelectorAll("button")].filter((b) => {VISIBLE}(b) === {json.dumps(label)});
         if (found.length !== 1) return null;
         found[0].scrollIntoView({{block: "center"}});
         const r = found[0].getBoundingClientRect();
@@ -81,15 +81,15 @@ def test_controls_by_visible_label(browser, page):
     for name in ("speed", "loop (L)"):
         check(named_in_tree(browser, name, "combobox") == 1, f"the list labelled {name!r} is named so")
     # Every control's accessible name holds its visible text.
-    controls = browser.evaluate(f"""[...document.querySelectorAll(".controls button")].map((b) =>
+    controls = browser.evaluate(f"""[...player.shadowRoot.querySelectorAll(".controls button")].map((b) =>
         [b.id, {VISIBLE}(b)])""")
     for identifier, text in controls:
-        node = browser.call("DOM.querySelector", nodeId=browser.call("DOM.getDocument", depth=0)["root"]["nodeId"],
-                            selector="#" + identifier)["nodeId"]
+        found = browser.call("Runtime.evaluate", expression=f"player.shadowRoot.getElementById('{identifier}')")
+        node = browser.call("DOM.requestNode", objectId=found["result"]["objectId"])["nodeId"]
         name = browser.call("Accessibility.getPartialAXTree", nodeId=node, fetchRelatives=False)["nodes"][0]
         name = name.get("name", {}).get("value", "")
         check(text != "" and text.lower() in name.lower(), f"#{identifier}: name {name!r} holds its text {text!r}")
-    text = browser.evaluate("document.body.innerText")
+    text = browser.evaluate("document.body.innerText + player.shadowRoot.textContent")
     check(not any(0x23E9 <= ord(c) <= 0x23FA for c in text), "no media symbol that the default fonts lack")
 
 
@@ -98,7 +98,7 @@ def test_keys_with_focus(browser, page):
     browser.evaluate("animationPlayer.seek(40)")
     box = control_box(browser, "+1")
     click(browser, *box)
-    check(frame(browser) == 41 and browser.evaluate("document.activeElement.id") == "forward-frame",
+    check(frame(browser) == 41 and browser.evaluate("player.shadowRoot.activeElement?.id") == "forward-frame",
           "a click on '+1' moves one frame and focuses it")
     browser.key("Enter", text="\r")
     check(frame(browser) == 42, f"Enter on the focused '+1' presses it once (frame {frame(browser)}, expected 42)")
@@ -116,7 +116,7 @@ def test_keys_with_focus(browser, page):
     check(frame(browser) == 95, "Shift+Right at the last frame stays there")
     browser.key("ArrowLeft")
     check(frame(browser) == 94, "Left from the last frame")
-    check(browser.evaluate("document.getElementById('counter').textContent").startswith("frame 94 of 96 "),
+    check(browser.evaluate("player.shadowRoot.getElementById('counter').textContent").startswith("frame 94 of 96 "),
           "the counter shows the frame reached")
     browser.evaluate("animationPlayer.seek(50)")
     for modifiers, held in ((1, "Alt"), (2, "Ctrl"), (4, "Meta")):
@@ -125,24 +125,25 @@ def test_keys_with_focus(browser, page):
     browser.key(".", code="Period", text=".")
     check(frame(browser) == 56, f". goes to the next key, at 56 (frame {frame(browser)})")
     browser.evaluate("animationPlayer.seek(94)")
-    browser.evaluate("document.getElementById('speed').focus()")
+    browser.evaluate("player.shadowRoot.getElementById('speed').focus()")
     browser.key("ArrowDown")
     check(frame(browser) == 94, "a focused list keeps the arrows")
-    check(browser.evaluate("document.getElementById('speed').value") == "2", "ArrowDown picks the next speed")
+    check(browser.evaluate("player.shadowRoot.getElementById('speed').value") == "2", "ArrowDown picks the next speed")
     browser.key("l", code="KeyL", text="l")
     browser.key("1", code="Digit1", text="1")
-    check(browser.evaluate("[document.getElementById('loop').value, animationPlayer.frame]") == ["none", 94],
+    check(browser.evaluate("[player.shadowRoot.getElementById('loop').value, animationPlayer.frame]") == ["none", 94],
           "a focused list keeps L and 1")
 
 
 def test_shortcuts_list(browser, page):
     browser.open(f"file://{page}")
-    visible = "document.getElementById('shortcuts').checkVisibility()"
-    expanded = "document.getElementById('shortcuts-button').getAttribute('aria-expanded')"
+    browser.evaluate("player.focus()")
+    visible = "player.shadowRoot.getElementById('shortcuts').checkVisibility()"
+    expanded = "player.shadowRoot.getElementById('shortcuts-button').getAttribute('aria-expanded')"
     check(browser.evaluate(visible) is False, "the shortcuts list starts hidden")
     browser.key("?", code="Slash", text="?", shift=True)
     check(browser.evaluate(visible) is True and browser.evaluate(expanded) == "true", "? shows the shortcuts list")
-    shown = browser.evaluate("document.getElementById('shortcuts').innerText")
+    shown = browser.evaluate("player.shadowRoot.getElementById('shortcuts').innerText")
     for line in ("Space\tplay or pause", "Enter\tstop, and return", "1 2 3\tthe start of the intro", "L\tthe next loop"):
         check(line in shown, f"the list says {line!r}")
     browser.key("?", code="Slash", text="?", shift=True)
@@ -163,7 +164,7 @@ def test_odd_seeks(browser, page):
                                ("2 ** 32", 95), ("-1", 0), ("'7'", 7), ("94.5", 95), ("0.49", 0), ("undefined", 0)):
         browser.evaluate(f"animationPlayer.seek(50); animationPlayer.seek({argument})")
         check(frame(browser) == expected, f"seek({argument}) shows frame {expected}, not {frame(browser)}")
-        counter = browser.evaluate("document.getElementById('counter').textContent")
+        counter = browser.evaluate("player.shadowRoot.getElementById('counter').textContent")
         check(counter.startswith(f"frame {expected} of 96 "), f"seek({argument}): the counter says {counter!r}")
     hash_after = browser.evaluate("animationPlayer.seek(NaN); new Promise((done) => setTimeout(() => "
                                   "done(location.hash), 400))")
@@ -176,7 +177,7 @@ def test_odd_seeks(browser, page):
 def test_loop_body_from_the_outro(browser, page):
     """Looping the body, play started in the outro plays on to the end: it never goes back into the body."""
     browser.open(f"file://{page}")
-    browser.evaluate("document.getElementById('loop').value = 'body'; animationPlayer.seek(80); animationPlayer.play()")
+    browser.evaluate("player.loop = 'body'; animationPlayer.seek(80); animationPlayer.play()")
     seen = browser.evaluate("new Promise((done) => { const seen = [];"
                             " const timer = setInterval(() => seen.push(animationPlayer.frame), 20);"
                             " setTimeout(() => { clearInterval(timer); done(seen); }, 1500); })")
@@ -211,7 +212,7 @@ def test_huge_rates():
             for loop, low, high in (("all", 0, 96), ("body", 24, 72)):
                 started = time.monotonic()
                 try:
-                    browser.evaluate(f"document.getElementById('loop').value = '{loop}'; animationPlayer.seek(30);"
+                    browser.evaluate(f"player.loop = '{loop}'; animationPlayer.seek(30);"
                                      " animationPlayer.play()")
                     seen = set(browser.evaluate("new Promise((done) => { const seen = [];"
                                                 " const timer = setInterval(() => seen.push(animationPlayer.frame), 20);"
@@ -254,7 +255,7 @@ def test_hostile_names(browser):
     check(browser.evaluate("[window.injected, document.scripts.length, document.images.length]") == [None, 2, 0],
           "no name ends a script or a comment, or makes an element")
     check(browser.evaluate("document.querySelector('h1').textContent") == name, "the title is the file name, as text")
-    rows = browser.evaluate("animationPlayer.seek(2); [...document.querySelectorAll('#readout tbody tr:not(.spacer)')]"
+    rows = browser.evaluate("animationPlayer.seek(2); [...player.shadowRoot.querySelectorAll('#readout tbody tr:not(.spacer)')]"
                             ".map((r) => [...r.cells].map((c) => c.textContent))")
     shown = sorted(",".join(csv_field(f) for f in ["2"] + row) for row in rows)
     check(shown == sorted(sample_lines(name, 2)), f"the table shows each name as sample writes it: {shown}")
@@ -274,39 +275,39 @@ def test_many_layers(browser):
     browser.open(f"file://{page}#frame=20")
     check(browser.evaluate("document.getElementById('picture-note').textContent").startswith(
         "The picture shows 1001 of the 3000 layers"), "the picture says which layers it shows")
-    check(browser.evaluate("JSON.parse(document.getElementById('animation-data').textContent).plot.frames") == 60,
+    check(browser.evaluate("document.querySelector('#picture svg').dataset.plotFrames") == "60",
           "the picture keeps every frame")
     check(browser.evaluate("[...document.querySelectorAll('#picture .layer')].length") == 1001,
           "the picture draws the first 1000 layers and the longest")
     expected = sample_lines(path, 20)
-    check(browser.evaluate("document.getElementById('readout').getAttribute('aria-rowcount')") == str(len(expected) + 1),
+    check(browser.evaluate("player.shadowRoot.getElementById('readout').getAttribute('aria-rowcount')") == str(len(expected) + 1),
           "the table counts every row")
-    made = browser.evaluate("document.querySelectorAll('#readout tbody tr:not(.spacer)').length")
+    made = browser.evaluate("player.shadowRoot.querySelectorAll('#readout tbody tr:not(.spacer)').length")
     check(0 < made < 200, f"only the rows in view are made ({made})")
-    browser.evaluate("document.getElementById('readout-box').focus()")
+    browser.evaluate("player.shadowRoot.getElementById('readout-box').focus()")
     for kind in ("rawKeyDown", "keyUp"):
         browser.call("Input.dispatchKeyEvent", type=kind, key="PageDown", code="PageDown", windowsVirtualKeyCode=34)
     check(browser.evaluate("new Promise((done) => setTimeout(() => done([animationPlayer.frame,"
-                           " document.getElementById('readout-box').scrollTop > 100]), 300))") == [20, True],
+                           " player.shadowRoot.getElementById('readout-box').scrollTop > 100]), 300))") == [20, True],
           "Page Down scrolls the focused table and leaves the frame")
     for scroll in (0, 20000, 10 ** 7):
         rows = browser.evaluate(f"""new Promise((done) => {{
-            document.getElementById('readout-box').scrollTop = {scroll};
-            requestAnimationFrame(() => setTimeout(() => done([...document.querySelectorAll(
+            player.shadowRoot.getElementById('readout-box').scrollTop = {scroll};
+            requestAnimationFrame(() => setTimeout(() => done([...player.shadowRoot.querySelectorAll(
                 '#readout tbody tr:not(.spacer)')].map((r) => [Number(r.getAttribute('aria-rowindex')),
                 [...r.cells].map((c) => c.textContent)])), 50));
         }})""")
         wrong = [index for index, cells in rows if ",".join(csv_field(f) for f in ["20"] + cells) != expected[index - 2]]
         check(rows and not wrong, f"scrolled to {scroll}: rows in view as sample gives them ({wrong[:5]})")
         filled = browser.evaluate("""(() => {
-            const box = document.getElementById('readout-box').getBoundingClientRect();
-            const head = document.querySelector('#readout thead').getBoundingClientRect().height;
-            const made = [...document.querySelectorAll('#readout tbody tr:not(.spacer)')]
+            const box = player.shadowRoot.getElementById('readout-box').getBoundingClientRect();
+            const head = player.shadowRoot.querySelector('#readout thead').getBoundingClientRect().height;
+            const made = [...player.shadowRoot.querySelectorAll('#readout tbody tr:not(.spacer)')]
                 .map((r) => r.getBoundingClientRect());
-            const first = document.querySelector('#readout tbody tr.spacer').hidden;
+            const first = player.shadowRoot.querySelector('#readout tbody tr.spacer').hidden;
             return [first || made[0].top <= box.top + head + 1, made[made.length - 1].bottom >= box.bottom - 1]; })()""")
         check(filled == [True, True], f"scrolled to {scroll}: the rows made fill the box ({filled})")
-    check(browser.evaluate("document.getElementById('readout-box').scrollTop") > 0, "the table scrolls")
+    check(browser.evaluate("player.shadowRoot.getElementById('readout-box').scrollTop") > 0, "the table scrolls")
     last = rows[-1][0] if rows else 0
     check(last == len(expected) + 1, f"at the bottom the last row is made ({last})")
     browser.call("Emulation.clearDeviceMetricsOverride")
@@ -316,8 +317,11 @@ def test_narrow_window(page):
     with Browser(width=700, height=900) as browser:
         browser.call("Emulation.setDeviceMetricsOverride", width=700, height=900, deviceScaleFactor=1, mobile=False)
         browser.open(f"file://{page}")
-        size = browser.evaluate("document.querySelector('#picture svg text').getBoundingClientRect().height")
-        check(size >= 12, f"the picture's text keeps its size at 700 px ({size} px high)")
+        sizes = browser.evaluate("[document.querySelector('#picture svg').getBoundingClientRect().right,"
+                                 " document.getElementById('picture').getBoundingClientRect().right,"
+                                 " document.documentElement.scrollWidth]")
+        check(sizes[0] <= sizes[1] + 0.5 and sizes[2] <= 700, f"the picture scales to its box at 700 px ({sizes})")
+        browser.evaluate("player.focus()")
         browser.key("End")
         cut = browser.evaluate("""(() => { const box = document.getElementById('picture').getBoundingClientRect();
             const labels = [...document.querySelectorAll('#picture .axis text')];
@@ -332,7 +336,7 @@ def test_narrow_window(page):
         check(title == [1, 1], f"the title is shown once ({title})")
         image = Image.open(io.BytesIO(browser.screenshot())).convert("L")
         for label in ("start", "end"):
-            box = browser.evaluate(f"(() => {{ const r = document.querySelector('#{label} svg').getBoundingClientRect();"
+            box = browser.evaluate(f"(() => {{ const r = player.shadowRoot.querySelector('#{label} svg').getBoundingClientRect();"
                                    " return [r.left, r.top, r.right, r.bottom]; })()")
             dark = sum(1 for x in range(int(box[0]), int(box[2]) + 1) for y in range(int(box[1]), int(box[3]) + 1)
                        if image.getpixel((x, y)) < 100)

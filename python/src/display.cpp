@@ -32,6 +32,9 @@ unsigned int checkedWidth(unsigned int width)
 // asked for with player(), up to the second size (then the picture, then a summary).
 constexpr std::size_t pictureLimit = 20000;
 constexpr std::size_t richOutputLimit = 500000;
+// The player's frame carries the library itself (its WebAssembly module and
+// script, about 420 KB escaped) on top of what it shows.
+constexpr std::size_t playerFrameLimit = richOutputLimit + 500000;
 
 // The height the frame starts with: the picture at the default width, the
 // controls and a readout row per layer, at most that of a screen. The page
@@ -138,7 +141,7 @@ std::string richHtml(const T& value, const std::string& title)
 {
     const AnimationDocument document(value);
     std::string frame = playerFrame(document, title, layerCount(value));
-    if (frame.size() <= richOutputLimit) {
+    if (frame.size() <= playerFrameLimit) {
         return frame;
     }
     const std::string svg = renderSvg(document, title, defaultWidth);

@@ -23,7 +23,7 @@ def test_picture_and_page_of_an_animation_and_a_timeline():
     assert frame.startswith('<iframe title="player of animation" sandbox="allow-scripts"') and "&quot;" in frame
     timeline = am.load(os.path.join(EXAMPLES, "data", "show.timeline.json"))
     assert "timeline, 5 layers" in timeline.to_svg()
-    assert '"name":"timeline"' in timeline.to_html()
+    assert "timeline, 5 layers" in timeline.to_html() and 'id="animation-clip"' in timeline.to_html()
     with pytest.raises(ValueError, match="^width must be from 300 to 100000 pixels, not 299$"):
         animation.to_svg(width=299)
 

@@ -12,6 +12,7 @@
 #include <charconv>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,8 @@ struct Options {
     std::string from = "0";
     std::string to;
     std::string width = "1200";
+    /// play --title: the page's title (default: the file name as given).
+    std::optional<std::string> title;
 };
 
 /// Declares -o,--output FILE on `command`, into `out`.

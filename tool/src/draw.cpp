@@ -219,7 +219,7 @@ int render(const Options& o, unsigned int width)
 int play(const Options& o, unsigned int width)
 {
     try {
-        writeOutput(playerPage(loadDocument(o, o.file), inputName(o.file), width), o.out);
+        writeOutput(playerPage(loadDocument(o, o.file), o.title.value_or(inputName(o.file)), width), o.out);
     } catch (const std::invalid_argument& refusal) {
         throw InputError(shownName(o.file) + ": " + refusal.what());
     }
@@ -274,6 +274,8 @@ void declarePlay(CLI::App& app, Options& o, int& status)
     addOutputOption(*command, o.out, "the HTML file to write (default: standard output)");
     command->add_option("--width", o.width, "width of the picture in pixels, 300 to 100000 (default 1200)")
         ->type_name("UINT");
+    command->add_option("--title", o.title, "the page's title and the picture's heading (default: FILE as given)")
+        ->type_name("TEXT");
     command->callback([&] { status = play(o, pictureWidth(o)); });
 }
 

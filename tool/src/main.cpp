@@ -48,7 +48,7 @@ const Subcommand subcommands[] = {
     {"sample", "usage: animationmodel sample FILE [--layer NAME]... [--from F] [--to T] [--wide] [-o OUT.csv]",
      declareSample},
     {"render", "usage: animationmodel render FILE [-o OUT.svg] [--width PX]", declareRender},
-    {"play", "usage: animationmodel play FILE [-o PAGE.html] [--width PX]", declarePlay},
+    {"play", "usage: animationmodel play FILE [-o PAGE.html] [--width PX] [--title TEXT]", declarePlay},
     {"compile", "usage: animationmodel compile FILE [-o OUT.clip]", declareCompile},
 };
 

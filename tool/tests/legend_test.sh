@@ -22,7 +22,7 @@ legend=$(grep -o '<text x="[0-9.]*" y="[0-9]*">[^<]*</text>' picture.svg | sed '
 "$tool" play legend.json --width 300 -o page.html || fail "play"
 grep -q '>merged keys of several effects</text>' page.html || fail "the page's legend lacks its merged keys"
 # The page's data places the plot where its picture draws it, below that legend.
-top=$(grep -o '"top":[0-9.]*' page.html | cut -d: -f2)
+top=$(grep -o 'data-plot-top="[0-9.]*"' page.html | cut -d'"' -f2)
 band=$(grep -o '<rect x="[0-9.]*" y="[0-9.]*" width="[0-9.]*" height="[0-9.]*" class="band"' page.html | head -1 \
     | sed 's/.* y="\([0-9.]*\)".*/\1/')
 [[ -n $top && $top == "$band" ]] || fail "the page's plot top $top, its picture's bands at $band"

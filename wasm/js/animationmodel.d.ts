@@ -10,9 +10,9 @@ export declare const Status: {
     readonly NOT_FOUND: 5;
 };
 
-/** The phases of a clip; ENDED is the position past the outro. */
-export declare const Phase: { readonly INTRO: 0; readonly BODY: 1; readonly OUTRO: 2; readonly ENDED: 3 };
-export type PhaseNumber = 0 | 1 | 2 | 3;
+/** The phases of a clip; the end is OUTRO with Playback.ended true. */
+export declare const Phase: { readonly INTRO: 0; readonly BODY: 1; readonly OUTRO: 2 };
+export type PhaseNumber = 0 | 1 | 2;
 
 /** Flags of Playback.advance, or-ed together. */
 export declare const Step: { readonly CROSSED_PHASE: 1; readonly WRAPPED: 2; readonly FINISHED: 4 };
@@ -56,6 +56,16 @@ export declare class Clip {
     findChannel(name: string): number;
     phaseStart(phase: 0 | 1 | 2): number;
     phaseFrameCount(phase: 0 | 1 | 2): number;
+    /** True when the clip was compiled from a timeline (as its body). */
+    readonly fromTimeline: boolean;
+    /** The phase playing at the whole frame `frame`, or -1 past the end. */
+    phaseAt(frame: number): PhaseNumber | -1;
+    /** The key of `channel` playing at the whole frame `frame`: its index in
+     * its phase and the frames since it started; null where none plays. */
+    keyAt(channel: number, frame: number): { key: number; offset: number } | null;
+    /** The nearest frame past `frame` (direction > 0) or before it where a
+     * phase or any channel's key starts, or the clip ends; `frame` if none. */
+    keyBoundary(frame: number, direction: number): number;
     cursor(): Cursor;
     playback(): Playback;
     /** Frees the clip and its cursors now (else when collected). */
@@ -72,6 +82,8 @@ export declare class Cursor {
     sampleSeconds(seconds: number, into?: Sample): Sample;
     /** Entry i is channel channels[i]; an index out of range gives NaN, 0, 0. */
     sampleChannels(frame: number, channels: ArrayLike<number>, into?: Sample): Sample;
+    /** Every channel at the exact position of `playback`, a playback of this cursor's clip. */
+    samplePlayback(playback: Playback, into?: Sample): Sample;
     free(): void;
 }
 
@@ -79,16 +91,26 @@ export declare class Cursor {
  * repeated while loopBody is set and no finish is requested, then the outro. */
 export declare class Playback {
     private constructor();
-    /** The position from the clip's frame 0. */
+    /** The position from the clip's frame 0, rounded down to a double (for
+     * display; Cursor.samplePlayback samples the exact position). */
     readonly frame: number;
-    /** Finite and >= 0; 1 at the start. */
+    /** Finite and >= 0 (else a RangeError, and no change); 1 at the start. */
     speed: number;
     /** True at the start. */
     loopBody: boolean;
     finishRequested: boolean;
     /** Moves by seconds * fps * speed; the Step flags of what happened. */
     advance(seconds: number): number;
+    /** How many times the last advance wrapped the body. */
+    readonly wraps: number;
+    /** Back to frame 0; the speed and the switches stay. */
+    restart(): void;
+    /** The phase of the position (OUTRO at the end). */
     readonly phase: PhaseNumber;
+    /** True at the end. */
+    readonly ended: boolean;
+    /** Whole frames from the phase's first frame and the fraction past them. */
+    readonly phaseFrame: { frames: number; fraction: number };
     free(): void;
 }
 
@@ -97,11 +119,17 @@ export declare class AnimationModel {
     private constructor();
     /** "MAJOR.MINOR.PATCH". */
     readonly version: string;
+    /** A float's text as every format writes it (the shortest that reads
+     * back to the same float32; NaN, Infinity, -Infinity). */
+    floatText(value: number): string;
+    /** An effect's text: "Linear", "Held1", "Held2", "Held3", or its number. */
+    effectText(effect: number): string;
     /** The clip of a JSON document: its text, or its UTF-8 bytes. */
     clipFromJson(json: string | ArrayBuffer | ArrayBufferView): Clip;
     /** The clip of a binary clip file's bytes (copied). */
     clipFromBinary(data: ArrayBuffer | ArrayBufferView): Clip;
-    /** A string as a JSON document, bytes as a binary clip file. */
+    /** A string as a JSON document; bytes of either format (a binary clip
+     * file or a JSON document), told apart by their content. */
     loadClip(data: string | ArrayBuffer | ArrayBufferView): Clip;
 }
 

@@ -2,149 +2,11 @@
 // interface's am_* functions, which hold every rule. This file only moves
 // bytes in and out of the module's memory and turns a failed status into an
 // exception.
+import { AnimationModelError, ClipLife, Native, Status, asBytes, decoder, encoder, leftovers } from './native.mjs';
+import { Playback } from './playback.mjs';
 
-const encoder = new TextEncoder();
-const decoder = new TextDecoder();
-
-/** Status codes of the C interface (am_status). */
-export const Status = Object.freeze({
-    OK: 0,
-    INVALID_ARGUMENT: 1,
-    FORMAT_ERROR: 2,
-    IO_ERROR: 3,
-    NO_MEMORY: 4,
-    NOT_FOUND: 5,
-});
-
-/** Phases of a clip, as the C interface numbers them. */
-export const Phase = Object.freeze({ INTRO: 0, BODY: 1, OUTRO: 2, ENDED: 3 });
-
-/** Flags of Playback.advance. */
-export const Step = Object.freeze({ CROSSED_PHASE: 1, WRAPPED: 2, FINISHED: 4 });
-
-/** A document or binary clip that the library refused, or a bad argument. */
-export class AnimationModelError extends Error {
-    constructor(status, line, column, pointer, reason) {
-        const where = line > 0 ? `${line}:${column}: ` : '';
-        super(where + (pointer ? `${pointer}: ` : '') + reason);
-        this.name = 'AnimationModelError';
-        this.status = status;
-        this.line = line;
-        this.column = column;
-        this.pointer = pointer;
-        this.reason = reason;
-    }
-}
-
-// Frees what the program forgot to free, once its object is collected:
-// register(object, release, ...args) calls release(...args). The arguments
-// are held apart from any closure, which could keep the object alive.
-const registry = new FinalizationRegistry(([release, args]) => release(...args));
-const leftovers = {
-    register: (object, release, ...args) => registry.register(object, [release, args], object),
-    unregister: object => registry.unregister(object),
-};
-
-// What a clip's memory waits for: the clip given up, and its cursors freed
-// (a cursor must not outlive its clip, even when both are collected at once).
-class ClipLife {
-    constructor(native, handle) {
-        this.native = native;
-        this.handle = handle;
-        this.cursors = 0;
-        this.dropped = false;
-    }
-
-    static drop(life) {
-        life.dropped = true;
-        life.#freeWhenDone();
-    }
-
-    cursorFreed() {
-        this.cursors -= 1;
-        this.#freeWhenDone();
-    }
-
-    #freeWhenDone() {
-        if (this.dropped && this.cursors === 0 && this.handle !== 0) {
-            this.native.wasm._am_clip_free(this.handle);
-            this.handle = 0;
-        }
-    }
-}
-
-// The module's memory and functions, with the layout of the C structs.
-class Native {
-    constructor(wasm) {
-        this.wasm = wasm;
-        const out = wasm._malloc(4 * 16);
-        const count = wasm._am_wasm_layout(out);
-        const layout = Array.from(wasm.HEAPU32.subarray(out >> 2, (out >> 2) + count));
-        wasm._free(out);
-        [this.errorSize, this.errorStatus, this.errorLine, this.errorColumn, this.errorPointer, this.errorMessage,
-            this.playbackSize, this.playbackFrame, this.playbackSpeed, this.playbackLoop, this.playbackFinish] = layout;
-    }
-
-    malloc(size) {
-        const pointer = this.wasm._malloc(Math.max(size, 1));
-        if (pointer === 0) {
-            throw new AnimationModelError(Status.NO_MEMORY, 0, 0, '', 'out of memory');
-        }
-        return pointer;
-    }
-
-    free(pointer) {
-        this.wasm._free(pointer);
-    }
-
-    // A copy of `bytes` in the module's memory; free it with free().
-    copyIn(bytes) {
-        const pointer = this.malloc(bytes.length);
-        this.wasm.HEAPU8.set(bytes, pointer);
-        return pointer;
-    }
-
-    // The NUL-terminated text at `pointer`, at most `capacity` bytes.
-    text(pointer, capacity) {
-        const bytes = this.wasm.HEAPU8.subarray(pointer, pointer + capacity);
-        const end = bytes.indexOf(0);
-        return decoder.decode(bytes.subarray(0, end < 0 ? capacity : end));
-    }
-
-    // Runs call(errorPointer, outPointer) and gives the pointer it stored,
-    // or throws the error it reported.
-    made(call) {
-        const error = this.malloc(this.errorSize + 4);
-        const out = error + this.errorSize;
-        try {
-            const status = call(error, out);
-            if (status !== Status.OK) {
-                const view = new DataView(this.wasm.HEAPU8.buffer);
-                throw new AnimationModelError(status,
-                    Number(view.getBigUint64(error + this.errorLine, true)),
-                    Number(view.getBigUint64(error + this.errorColumn, true)),
-                    this.text(error + this.errorPointer, this.errorMessage - this.errorPointer),
-                    this.text(error + this.errorMessage, this.errorSize - this.errorMessage));
-            }
-            return this.wasm.HEAPU32[out >> 2];
-        } finally {
-            this.free(error);
-        }
-    }
-}
-
-function asBytes(data) {
-    if (data instanceof Uint8Array) {
-        return data;
-    }
-    if (ArrayBuffer.isView(data)) {
-        return new Uint8Array(data.buffer, data.byteOffset, data.byteLength);
-    }
-    if (data instanceof ArrayBuffer) {
-        return new Uint8Array(data);
-    }
-    throw new TypeError('expected a Uint8Array, an ArrayBuffer or a view of one');
-}
+export { AnimationModelError, Phase, Status, Step } from './native.mjs';
+export { Playback } from './playback.mjs';
 
 /** A compiled animation; immutable, shared by any number of cursors. */
 export class Clip {
@@ -246,6 +108,35 @@ export class Clip {
     /** The length in frames of `phase`. */
     phaseFrameCount(phase) {
         return Number(this.#native.wasm._am_clip_phase_frame_count(this.handle(), phase));
+    }
+
+    /** True when the clip was compiled from a timeline (as its body). */
+    get fromTimeline() {
+        return this.#native.wasm._am_wasm_clip_from_timeline(this.handle()) !== 0;
+    }
+
+    /** The phase playing at the whole frame `frame`, or -1 past the end. */
+    phaseAt(frame) {
+        const phase = this.#native.wasm._am_wasm_phase_at(this.handle(), frame);
+        return phase === 3 ? -1 : phase;
+    }
+
+    /** The key of channel `channel` playing at the whole frame `frame`:
+     * { key, offset }, its index in its phase and the frames since it
+     * started; null when none plays there. */
+    keyAt(channel, frame) {
+        const native = this.#native;
+        if (native.wasm._am_wasm_key_at(this.handle(), channel >>> 0, frame, native.scratch) === 0) {
+            return null;
+        }
+        return { key: native.scratchF64(0), offset: native.scratchF64(1) };
+    }
+
+    /** The nearest frame past `frame` (direction > 0) or before it where a
+     * phase or a key of any channel starts, or the clip ends; `frame` when
+     * there is none. */
+    keyBoundary(frame, direction) {
+        return this.#native.wasm._am_wasm_key_boundary(this.handle(), frame, direction > 0 ? 1 : -1);
     }
 
     /** A new cursor over the clip. */
@@ -398,88 +289,17 @@ export class Cursor {
         return this.#collect(count, out);
     }
 
+    /** Every channel at `playback`'s exact position (a playback of this
+     * cursor's clip), into `into` if given. */
+    samplePlayback(playback, into) {
+        const handle = playback.handle();
+        return this.#sampleAll((cursor, _, values, effects, keyed, count) =>
+            this.#clip.native().wasm._am_cursor_sample_playback(cursor, handle, values, effects, keyed, count),
+        0, into);
+    }
+
     // Key events and blending come here, as methods over their C functions,
     // when the C interface has them.
-}
-
-/** A playing position over a clip's phases: the intro once, the body
- * repeated while loopBody is set and no finish is requested, then the outro. */
-export class Playback {
-    #clip;
-    #state;
-
-    constructor(clip) {
-        const native = clip.native();
-        this.#clip = clip;
-        this.#state = native.malloc(native.playbackSize);
-        native.wasm._am_playback_start(this.#state);
-        const state = this.#state;
-        leftovers.register(this, Playback.#release, native, state);
-    }
-
-    static #release(native, state) {
-        native.free(state);
-    }
-
-    /** Frees the playback's state; using it later throws. */
-    free() {
-        if (this.#state !== 0) {
-            leftovers.unregister(this);
-            this.#clip.native().free(this.#state);
-            this.#state = 0;
-        }
-    }
-
-    #field(offset) {
-        if (this.#state === 0) {
-            throw new Error('the playback was freed');
-        }
-        return this.#state + offset;
-    }
-
-    #view() {
-        return new DataView(this.#clip.native().wasm.HEAPU8.buffer);
-    }
-
-    /** The position from the clip's frame 0. */
-    get frame() {
-        return this.#view().getFloat64(this.#field(this.#clip.native().playbackFrame), true);
-    }
-
-    get speed() {
-        return this.#view().getFloat64(this.#field(this.#clip.native().playbackSpeed), true);
-    }
-
-    set speed(value) {
-        this.#view().setFloat64(this.#field(this.#clip.native().playbackSpeed), value, true);
-    }
-
-    get loopBody() {
-        return this.#view().getInt32(this.#field(this.#clip.native().playbackLoop), true) !== 0;
-    }
-
-    set loopBody(value) {
-        this.#view().setInt32(this.#field(this.#clip.native().playbackLoop), value ? 1 : 0, true);
-    }
-
-    get finishRequested() {
-        return this.#view().getInt32(this.#field(this.#clip.native().playbackFinish), true) !== 0;
-    }
-
-    set finishRequested(value) {
-        this.#view().setInt32(this.#field(this.#clip.native().playbackFinish), value ? 1 : 0, true);
-    }
-
-    /** Moves by seconds * fps * speed; the Step flags of what happened. */
-    advance(seconds) {
-        const state = this.#field(0);
-        return this.#clip.native().wasm._am_playback_advance(state, this.#clip.handle(), seconds);
-    }
-
-    /** The Phase of the position (Phase.ENDED at the end). */
-    get phase() {
-        return this.#clip.native().wasm._am_playback_phase(this.#field(0), this.#clip.handle());
-    }
 }
 
 /** The library over an instantiated WebAssembly module. */
@@ -493,6 +313,19 @@ export class AnimationModel {
     /** "MAJOR.MINOR.PATCH" of the library. */
     get version() {
         return this.#native.text(this.#native.wasm._am_version(), 64);
+    }
+
+    /** The text of a float as every format writes it: the shortest that
+     * reads back to the same float32, or NaN, Infinity, -Infinity. */
+    floatText(value) {
+        const native = this.#native;
+        return native.scratchText((out, capacity) => native.wasm._am_wasm_float_text(value, out, capacity));
+    }
+
+    /** The text of an effect: "Linear", "Held1", "Held2", "Held3", or its number. */
+    effectText(effect) {
+        const native = this.#native;
+        return native.scratchText((out, capacity) => native.wasm._am_wasm_effect_text(effect | 0, out, capacity));
     }
 
     /** The clip of a JSON document (text, or its UTF-8 bytes). */
@@ -521,9 +354,21 @@ export class AnimationModel {
         }
     }
 
-    /** A string as a JSON document, bytes as a binary clip file. */
+    /** A string as a JSON document; bytes of either format, a binary clip
+     * file or a JSON document, told apart by the loader as it tells files. */
     loadClip(data) {
-        return typeof data === 'string' ? this.clipFromJson(data) : this.clipFromBinary(data);
+        if (typeof data === 'string') {
+            return this.clipFromJson(data);
+        }
+        const native = this.#native;
+        const bytes = asBytes(data);
+        const copy = native.copyIn(bytes);
+        try {
+            return new Clip(native, native.made((error, out) =>
+                native.wasm._am_wasm_clip_load_bytes(copy, bytes.length, out, error)));
+        } finally {
+            native.free(copy);
+        }
     }
 }
 

@@ -103,15 +103,52 @@ test('the playback moves, loops, finishes and reports its steps', () => {
     assert.equal(playback.frame, 52);
     playback.finishRequested = true;
     assert.equal(playback.advance(100), Step.CROSSED_PHASE | Step.FINISHED);
-    assert.deepEqual([playback.frame, playback.phase], [96, Phase.ENDED]);
+    assert.deepEqual([playback.frame, playback.phase, playback.ended], [96, Phase.OUTRO, true]);
     const once = clip.playback();
     once.loopBody = false;
     assert.equal(once.loopBody, false);
     once.advance(3);
-    assert.deepEqual([once.frame, once.phase], [75, Phase.OUTRO]);
+    assert.deepEqual([once.frame, once.phase, once.ended], [75, Phase.OUTRO, false]);
+    assert.throws(() => { once.speed = -1; }, /speed -1: must be finite and not negative/);
+    assert.equal(once.speed, 1);
+    // A fraction: the exact position samples as the frame it rounds to.
+    once.restart();
+    once.advance(1.3 / clip.fps);
+    assert.deepEqual(once.phaseFrame, { frames: 1, fraction: once.phaseFrame.fraction });
+    assert.ok(once.phaseFrame.fraction > 0.29 && once.phaseFrame.fraction < 0.31);
+    const cursor = clip.cursor();
+    assert.deepEqual(cursor.samplePlayback(once), cursor.sampleFrame(once.frame));
+    // Wrapping: the body's wraps of the last step.
+    const looping = clip.playback();
+    looping.advance(1 + 50 * (clip.phaseFrameCount(Phase.BODY) / clip.fps));
+    assert.equal(looping.wraps, 50);
     playback.free();
     assert.throws(() => playback.frame, /freed/);
     clip.free();
+});
+
+test('the page\'s queries: phases, keys, boundaries and texts', () => {
+    const clip = am.loadClip(show);
+    const glow = clip.findChannel('glow');
+    assert.deepEqual([clip.fromTimeline, clip.phaseAt(23), clip.phaseAt(24), clip.phaseAt(95), clip.phaseAt(96)],
+        [false, 0, 1, 2, -1]);
+    assert.deepEqual([clip.keyAt(glow, 7), clip.keyAt(glow, 8), clip.keyAt(glow, 23)],
+        [{ key: 0, offset: 7 }, { key: 1, offset: 0 }, { key: 1, offset: 15 }]);
+    assert.equal(clip.keyAt(glow, 96), null);
+    assert.equal(clip.keyAt(99, 3), null);
+    assert.deepEqual([clip.keyBoundary(10, 1), clip.keyBoundary(10, -1), clip.keyBoundary(8, -1)], [12, 8, 0]);
+    assert.deepEqual([clip.keyBoundary(95, 1), clip.keyBoundary(96, 1), clip.keyBoundary(0, -1)], [96, 96, 0]);
+    assert.deepEqual([am.floatText(Math.fround(0.1)), am.floatText(1e-45), am.floatText(-Infinity), am.floatText(NaN)],
+        ['0.1', '1e-45', '-Infinity', 'NaN']);
+    assert.deepEqual([0, 2, 4, -1].map(effect => am.effectText(effect)), ['Linear', 'Held2', '4', '-1']);
+    const timeline = am.loadClip(readFileSync(join(root, 'examples/data/show.timeline.json'), 'utf8'));
+    assert.deepEqual([timeline.fromTimeline, timeline.phaseAt(0)], [true, 1]);
+});
+
+test('bytes of either format load as the loader tells them apart', () => {
+    const fromBytes = am.loadClip(new TextEncoder().encode(show));
+    assert.deepEqual(fromBytes.channelNames(), am.loadClip(show).channelNames());
+    assert.throws(() => am.loadClip(new Uint8Array([0x7b, 0x20])), error => error.line === 1 && error.column > 0);
 });
 
 test('freeing a clip frees its cursors; a freed object refuses to be used', () => {

@@ -17,6 +17,6 @@ test('the example of docs/web.md runs and prints what it says', () => {
         + example.replace("from 'animationmodel'", `from ${JSON.stringify(join(wasmDir, 'animationmodel.mjs'))}`);
     const run = spawnSync(process.execPath, [scratchFile('example.mjs', program)], { encoding: 'utf8' });
     assert.equal(run.stderr, '');
-    assert.equal(run.stdout, 'opacity at frame 12: 0.5\nplayed in 230 steps of 1/60 s; phase ended\n');
+    assert.equal(run.stdout, 'opacity at frame 12: 0.5\nplayed in 230 steps of 1/60 s; ended in phase 2\n');
     assert.ok(example.includes('// 0.5'));
 });

@@ -36,6 +36,30 @@ export function scratchFile(name, text) {
 
 // The rows of `animationmodel sample`'s CSV (CRLF, quoted fields), as
 // {frame, layer, effect, value} with the layer's name decoded from UTF-8.
+// A name as the tool quotes one holding a control character for a shell
+// ('a'$'\t''b', a quote as \'), back to its text.
+export function unquotedName(quoted) {
+    const bytes = [];
+    const escapes = { a: 7, b: 8, t: 9, n: 10, v: 11, f: 12, r: 13 };
+    for (let at = 0; at < quoted.length;) {
+        if (quoted.startsWith("\\'", at)) {
+            bytes.push(0x27);
+            at += 2;
+        } else if (quoted.startsWith("$'", at)) {
+            for (at += 2; quoted[at] !== "'"; at += quoted[at + 1] in escapes ? 2 : 4) {
+                const letter = quoted[at + 1];
+                bytes.push(letter in escapes ? escapes[letter] : parseInt(quoted.slice(at + 1, at + 4), 8));
+            }
+            ++at;
+        } else {
+            const end = quoted.indexOf("'", at + 1);
+            bytes.push(...Buffer.from(quoted.slice(at + 1, end), 'utf8'));
+            at = end + 1;
+        }
+    }
+    return Buffer.from(bytes).toString('utf8');
+}
+
 export function sampleRows(path) {
     const csv = Buffer.from(run(tool, ['sample', path]), 'latin1').toString('utf8');
     const rows = [];

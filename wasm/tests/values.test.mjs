@@ -10,7 +10,7 @@ import { join } from 'node:path';
 import { test } from 'node:test';
 
 import {
-    loadModule, random, randomDocument, referenceSamples, root, run, sampleRows, scratchFile, tool,
+    loadModule, random, randomDocument, referenceSamples, root, run, sampleRows, scratchFile, tool, unquotedName,
 } from './helpers.mjs';
 
 const am = await loadModule();
@@ -34,7 +34,9 @@ function compareWithTool(clip, rows, label) {
         const sample = cursor.sampleFrame(frame);
         const keyed = new Uint8Array(clip.channelCount);
         for (const row of byFrame.get(frame) ?? []) {
-            const channel = clip.findChannel(row.layer);
+            // A name with a control character comes quoted for a shell.
+            const found = clip.findChannel(row.layer);
+            const channel = found === -1 ? clip.findChannel(unquotedName(row.layer)) : found;
             const where = `${label}: frame ${frame}, layer ${JSON.stringify(row.layer)}`;
             assert.notEqual(channel, -1, where);
             keyed[channel] = 1;

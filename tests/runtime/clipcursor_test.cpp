@@ -135,6 +135,70 @@ TEST(ClipCursor, EveryWholeFrameOfRandomAnimationsAgreesWithTheSamplerAndANaiveW
     }
 }
 
+// Checks that `sought` holds the same samples as `inOrder`, bit for bit.
+void expectSame(const Samples& inOrder, const Samples& sought, double position)
+{
+    for (std::size_t c = 0; c < inOrder.values.size(); ++c) {
+        ASSERT_TRUE(sameBits(sought.values[c], inOrder.values[c])) << "position " << position << " channel " << c;
+        ASSERT_EQ(sought.effects[c], inOrder.effects[c]) << "position " << position << " channel " << c;
+        ASSERT_EQ(sought.keyed[c], inOrder.keyed[c]) << "position " << position << " channel " << c;
+    }
+}
+
+TEST(ClipCursor, ASeekToEveryPositionGivesTheSequentialValuesBitForBit)
+{
+    // Tracks of up to 300 keys: several blocks of the seek index each.
+    std::mt19937_64 random(31);
+    for (int i = 0; i < 60; ++i) {
+        const Animation animation = randomAnimation(random, 4, i % 2 == 0 ? 300 : 70, i % 3 == 0 ? 1 : 4);
+        const AnimationClip clip = compileClip(animation);
+        ClipCursor sequential(clip);
+        ClipCursor seeking(clip);
+        const auto end = static_cast<double>(clip.frameCount());
+        for (double position = 0.0; position <= end; position += 0.25) {
+            const Samples inOrder = sampleAt(sequential, position);
+            // From the end, every earlier position is a seek.
+            (void)sampleAt(seeking, end + 1.0);
+            expectSame(inOrder, sampleAt(seeking, position), position);
+            if (HasFatalFailure()) {
+                return;
+            }
+        }
+    }
+}
+
+TEST(ClipCursor, SeeksInBlocksOfKeysSummingPastTwoTo32Frames)
+{
+    // 150 keys of more than 2^31 frames: each block of 64 spans over 2^37.
+    std::mt19937_64 random(32);
+    std::vector<AnimationKey> keys;
+    for (int k = 0; k < 150; ++k) {
+        const auto duration = static_cast<unsigned int>(0x80000000u + random() % 0x7FFFFFFFu);
+        keys.push_back(k % 3 == 2 ? held(Held1, duration)
+                                  : ramp(static_cast<float>(k), static_cast<float>(-k), duration));
+    }
+    const Animation animation(LayerMap{{"a", keys}});
+    const AnimationClip clip = compileClip(animation);
+    ClipCursor sequential(clip);
+    ClipCursor seeking(clip);
+    const auto end = static_cast<double>(clip.frameCount());
+    std::uint64_t start = 0;
+    for (const AnimationKey& key : keys) {
+        for (const std::uint64_t frame : {start, start + key.duration() / 2, start + key.duration() - 1}) {
+            for (const double position : {static_cast<double>(frame), static_cast<double>(frame) + 0.5}) {
+                const Samples inOrder = sampleAt(sequential, position);
+                (void)sampleAt(seeking, end + 1.0);
+                const Samples sought = sampleAt(seeking, position);
+                expectSame(inOrder, sought, position);
+                if (position == static_cast<double>(frame)) {
+                    expectNaive(animation, clip, frame, sought);
+                }
+            }
+        }
+        start += key.duration();
+    }
+}
+
 TEST(ClipCursor, AListOfChannelsSamplesThoseChannelsInItsOrder)
 {
     std::mt19937_64 random(8);

@@ -1,5 +1,6 @@
 // Key events and crossfades: the keys a move passed as one NumPy structured
 // array, the channels two clips share, and the blend of two samples.
+#include "arguments.h"
 #include "bindings.h"
 
 #include <animationmodel/clipblend.h>
@@ -95,6 +96,14 @@ py::array eventsOf(const AnimationClip& clip, double fromFrame, double toFrame, 
     std::vector<ClipKeyEvent> events(64);
     std::size_t total = collect(span, list, chosen.size(), events.data(), events.size());
     if (total > events.size()) {
+        if (total > events.max_size()) {
+            // Past any vector (2**64 - 1 stands for that many or more): MemoryError, as std::bad_alloc below.
+            PyErr_SetString(PyExc_MemoryError,
+                            ("the span holds " + std::to_string(total)
+                             + (total == SIZE_MAX ? " key events or more" : " key events") + ", more than memory holds")
+                                .c_str());
+            throw py::error_already_set();
+        }
         events.resize(total); // std::bad_alloc (MemoryError) for more than memory holds
         total = collectKeyEvents(clip, span, list, chosen.size(), events.data(), events.size());
     }
@@ -198,6 +207,10 @@ void bindEvents(py::module_& m)
                                "channel's next key, so a move that goes on from where the last one ended costs no "
                                "search. Its calls hold the interpreter lock: give each thread its own.")
         .def(py::init([](const py::object& clip) {
+                 if (!py::isinstance<AnimationClip>(clip)) {
+                     throw py::type_error("ClipEventTracker(): clip must be an AnimationClip, not " + shownValue(clip)
+                                          + " (" + typeName(clip) + ")");
+                 }
                  return PyEventTracker{clip, ClipEventTracker(clip.cast<const AnimationClip&>())};
              }),
              py::arg("clip"))

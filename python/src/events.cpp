@@ -36,7 +36,6 @@ namespace Korva::python {
 
 namespace eventsbinding {
 
-using Indices = py::array_t<std::uint32_t, py::array::c_style | py::array::forcecast>;
 using Values = py::array_t<float, py::array::c_style | py::array::forcecast>;
 using Effects = py::array_t<std::int32_t, py::array::c_style | py::array::forcecast>;
 using Keyed = py::array_t<bool, py::array::c_style | py::array::forcecast>;
@@ -64,16 +63,25 @@ void put(char* record, const py::dtype& type, const char* name, T value)
 // The channel list `channels` (None for all): each index checked against the clip.
 std::vector<std::uint32_t> chosenChannels(const AnimationClip& clip, const py::object& channels)
 {
-    const auto indices = channels.cast<Indices>();
-    if (indices.ndim() != 1) {
+    // Read as NumPy reads them, then refused unless ints: a float or a text is no index (a cast would
+    // make 0.9 channel 0), and a negative one is out of range rather than wrapped.
+    const auto indices = py::array::ensure(channels);
+    if (!indices || indices.ndim() != 1) {
         throw py::value_error("channels must be one-dimensional");
     }
-    std::vector<std::uint32_t> chosen(indices.data(), indices.data() + indices.size());
-    for (const std::uint32_t channel : chosen) {
-        if (channel >= clip.channelCount()) {
-            throw py::index_error("channel " + std::to_string(channel) + " out of range (the clip has "
+    const char kind = indices.dtype().kind();
+    if (indices.size() != 0 && kind != 'i' && kind != 'u') {
+        throw py::type_error("channels must be channel indices (ints), not " + std::string(py::str(indices.dtype())));
+    }
+    std::vector<std::uint32_t> chosen;
+    for (const py::handle index : indices.attr("tolist")()) {
+        int overflow = 0;
+        const long long channel = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+        if (overflow != 0 || channel < 0 || channel >= static_cast<long long>(clip.channelCount())) {
+            throw py::index_error("channel " + std::string(py::str(index)) + " out of range (the clip has "
                                   + std::to_string(clip.channelCount()) + " channels)");
         }
+        chosen.push_back(static_cast<std::uint32_t>(channel));
     }
     return chosen;
 }

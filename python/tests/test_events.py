@@ -105,3 +105,14 @@ def test_a_tracker_of_no_clip_and_a_span_of_too_many_events_raise():
     for collect in [body.key_events, ClipEventTracker(body).collect]:
         with pytest.raises(MemoryError, match=r"^the span holds 18446744073709551615 key events or more, more than"):
             collect(0.0, 0.0, **span)
+
+
+def test_channels_are_ints_within_the_clip():
+    c = clip()
+    for channels in [[0.9], ["0"], [True]]:
+        with pytest.raises(TypeError, match=r"^channels must be channel indices \(ints\), not "):
+            c.key_events(0.0, 9.0, channels=channels)
+    for channels in [[-1], np.array([-1], np.int8), [2**32]]:
+        with pytest.raises(IndexError, match=r"^channel (-1|4294967296) out of range \(the clip has 1 channels\)"):
+            ClipEventTracker(c).collect(0.0, 9.0, channels=channels)
+    assert c.key_events(0.0, 4.0, channels=np.array([0, 0], np.uint64))["frame"].tolist() == [2, 2]

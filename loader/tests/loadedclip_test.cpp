@@ -213,6 +213,40 @@ TEST(LoadedClip, TheLoadOptionsRefuseABinaryClipAsTheyRefuseItsJson)
     }
 }
 
+// The options' edges, for a binary clip as for its JSON: an infinity is refused as a NaN is, a rate
+// equal to the minimum passes (a minimum just above it refuses it), and a timeline, which has no rate of its
+// own, is never asked for one.
+TEST(LoadedClip, TheLoadOptionsRefuseInfinitiesPassTheMinimumItselfAndAnyTimeline)
+{
+    JsonLoadOptions options;
+    options.refuseNonFiniteArguments = true;
+    const auto animation = [](const char* arguments) {
+        return std::string(R"({"format": "animationmodel", "version": 1, "fps": 25, "body": {"a": [)"
+                           R"({"effect": "Linear", "args": )")
+            + arguments + R"(, "duration": 4}]}})";
+    };
+    const std::string timeline = R"({"format": "animationmodel-timeline", "version": 1, "layers": {"a": [)"
+                                 R"({"effect": "Held1", "duration": 4}]}})";
+    const struct {
+        std::string json;
+        float minimumFps;
+        JsonLoadStatus status;
+    } cases[] = {{animation(R"(["-Infinity", 0])"), 25.0f, JsonLoadStatus::Refused},
+                 {animation(R"([0, "Infinity"])"), 25.0f, JsonLoadStatus::Refused},
+                 {animation("[0, 1]"), 25.0f, JsonLoadStatus::Ok},
+                 {animation("[0, 1]"), 25.000002f, JsonLoadStatus::Refused},
+                 {timeline, 1e30f, JsonLoadStatus::Ok}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.json);
+        options.minimumFps = c.minimumFps;
+        for (const std::string& bytes : {c.json, binaryOf(c.json)}) {
+            LoadedClip clip;
+            JsonLoadError error;
+            EXPECT_EQ(tryClipFromBytes(bytes, options, clip, error), c.status) << error.message;
+        }
+    }
+}
+
 TEST(LoadedClip, EveryExceptionIsRecordedByOneMapping)
 {
     const auto recorded = [](auto thrown) {

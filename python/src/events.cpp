@@ -1,5 +1,6 @@
 // Key events and crossfades: the keys a move passed as one NumPy structured
 // array, the channels two clips share, and the blend of two samples.
+#include "arguments.h"
 #include "bindings.h"
 
 #include <animationmodel/clipblend.h>
@@ -38,7 +39,6 @@ namespace Korva::python {
 
 namespace eventsbinding {
 
-using Indices = py::array_t<std::uint32_t, py::array::c_style | py::array::forcecast>;
 using Values = py::array_t<float, py::array::c_style | py::array::forcecast>;
 using Effects = py::array_t<std::int32_t, py::array::c_style | py::array::forcecast>;
 using Keyed = py::array_t<bool, py::array::c_style | py::array::forcecast>;
@@ -69,16 +69,25 @@ std::optional<std::vector<std::uint32_t>> chosenChannels(const AnimationClip& cl
     if (channels.is_none()) {
         return std::nullopt;
     }
-    const auto indices = channels.cast<Indices>();
-    if (indices.ndim() != 1) {
+    // Read as NumPy reads them, then refused unless ints: a float or a text is no index (a cast would
+    // make 0.9 channel 0), and a negative one is out of range rather than wrapped.
+    const auto indices = py::array::ensure(channels);
+    if (!indices || indices.ndim() != 1) {
         throw py::value_error("channels must be one-dimensional");
     }
-    std::vector<std::uint32_t> chosen(indices.data(), indices.data() + indices.size());
-    for (const std::uint32_t channel : chosen) {
-        if (channel >= clip.channelCount()) {
-            throw py::index_error("channel " + std::to_string(channel) + " out of range (the clip has "
+    const char kind = indices.dtype().kind();
+    if (indices.size() != 0 && kind != 'i' && kind != 'u') {
+        throw py::type_error("channels must be channel indices (ints), not " + std::string(py::str(indices.dtype())));
+    }
+    std::vector<std::uint32_t> chosen;
+    for (const py::handle index : indices.attr("tolist")()) {
+        int overflow = 0;
+        const long long channel = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+        if (overflow != 0 || channel < 0 || channel >= static_cast<long long>(clip.channelCount())) {
+            throw py::index_error("channel " + std::string(py::str(index)) + " out of range (the clip has "
                                   + std::to_string(clip.channelCount()) + " channels)");
         }
+        chosen.push_back(static_cast<std::uint32_t>(channel));
     }
     return chosen;
 }
@@ -96,6 +105,14 @@ py::array eventsOf(const AnimationClip& clip, const ClipSpan& span,
     std::vector<ClipKeyEvent> events(64);
     std::size_t total = collect(span, list, count, events.data(), events.size());
     if (total > events.size()) {
+        if (total > events.max_size()) {
+            // Past any vector (2**64 - 1 stands for that many or more): MemoryError, as std::bad_alloc below.
+            PyErr_SetString(PyExc_MemoryError,
+                            ("the span holds " + std::to_string(total)
+                             + (total == SIZE_MAX ? " key events or more" : " key events") + ", more than memory holds")
+                                .c_str());
+            throw py::error_already_set();
+        }
         events.resize(total); // std::bad_alloc (MemoryError) for more than memory holds
         total = collectKeyEvents(clip, span, list, count, events.data(), events.size());
     }
@@ -230,6 +247,10 @@ void bindEvents(py::module_& m)
                                "channel's next key, so a move that goes on from where the last one ended costs no "
                                "search. Its calls hold the interpreter lock: give each thread its own.")
         .def(py::init([](const py::object& clip) {
+                 if (!py::isinstance<AnimationClip>(clip)) {
+                     throw py::type_error("ClipEventTracker(): clip must be an AnimationClip, not " + shownValue(clip)
+                                          + " (" + typeName(clip) + ")");
+                 }
                  return PyEventTracker{clip, ClipEventTracker(clip.cast<const AnimationClip&>())};
              }),
              py::arg("clip"))

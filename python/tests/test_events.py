@@ -96,3 +96,42 @@ def test_a_channel_map_pairs_names_and_a_blend_follows_its_rules():
         blend_samples(a, b, 1.5)
     with pytest.raises(ValueError, match="the samples differ in size: 3 and 2"):
         blend_samples(a, tuple(x[:2] for x in b), 0.5)
+
+
+def test_a_blend_takes_its_ends_and_an_empty_body_counts_no_loops():
+    a = (np.array([1.0, math.nan], np.float32), np.array([1, 2], np.int32), np.array([1, 0], bool))
+    b = (np.array([3.0, 5.0], np.float32), np.array([7, 8], np.int32), np.array([0, 1], bool))
+    for weight, expected, effects in [(0.0, [1.0, 5.0], [1, 2]), (-0.0, [1.0, 5.0], [1, 2]), (1.0, [3.0, 5.0], [7, 8])]:
+        values, got, _ = blend_samples(a, b, weight)
+        assert values.tolist() == expected and got.tolist() == effects
+    for weight in [math.nan, -1e-45, 1.0000001, math.inf]:
+        with pytest.raises(ValueError, match=r"weight must be in \[0, 1\]"):
+            blend_samples(a, b, weight)
+    # Without a body there is nothing to wrap: the outro's key is of loop 0 whatever the span says.
+    c = AnimationClip(Animation({"a": keys((1, 2))}, {}, {"a": keys((3, 1))}))
+    span = dict(from_phase=AnimationPhase.Intro, to_phase=AnimationPhase.Outro, include_from=True)
+    for wraps in [0, 3, 2**64 - 1]:
+        events = c.key_events(0.0, 0.0, wraps=wraps, **span)
+        assert events["frame"].tolist() == [0, 2] and events["loop"].tolist() == [0, 0]
+
+
+def test_a_tracker_of_no_clip_and_a_span_of_too_many_events_raise():
+    for value in [None, "x", 1.5, Animation({}, {}, {})]:
+        with pytest.raises(TypeError, match=r"^ClipEventTracker\(\): clip must be an AnimationClip, not "):
+            ClipEventTracker(value)
+    body = AnimationClip(Animation({}, {"a": keys((1, 1))}, {}))
+    span = dict(from_phase=AnimationPhase.Body, to_phase=AnimationPhase.Body, wraps=2**64 - 1)
+    for collect in [body.key_events, ClipEventTracker(body).collect]:
+        with pytest.raises(MemoryError, match=r"^the span holds 18446744073709551615 key events or more, more than"):
+            collect(0.0, 0.0, **span)
+
+
+def test_channels_are_ints_within_the_clip():
+    c = clip()
+    for channels in [[0.9], ["0"], [True]]:
+        with pytest.raises(TypeError, match=r"^channels must be channel indices \(ints\), not "):
+            c.key_events(0.0, 9.0, channels=channels)
+    for channels in [[-1], np.array([-1], np.int8), [2**32]]:
+        with pytest.raises(IndexError, match=r"^channel (-1|4294967296) out of range \(the clip has 1 channels\)"):
+            ClipEventTracker(c).collect(0.0, 9.0, channels=channels)
+    assert c.key_events(0.0, 4.0, channels=np.array([0, 0], np.uint64))["frame"].tolist() == [2, 2]

@@ -38,6 +38,7 @@ def ramp(start, end, duration):
     lambda a: a.phase("body")["a"].append(held(1)),
     lambda a: a.body_layer("a").extend([held(1)]),
     lambda a: a.body["a"].pop(),
+    lambda a: a.body["a"].__iadd__([held(1)]),  # keys += [...]
     lambda a: a.body.values()[0].clear(),
     lambda a: setattr(a, "intro", LayerMap()),
     lambda a: setattr(a, "outro", {}),
@@ -124,6 +125,7 @@ COMMAND = AnimationKeyCommand(am.Held1)
     (lambda: AnimationKey(COMMAND, -1), OverflowError, "duration must be from 0 to 4294967295, not -1"),
     (lambda: AnimationKey(COMMAND, 2**32), OverflowError, "duration must be from 0 to 4294967295, not 4294967296"),
     (lambda: AnimationKey(COMMAND, 10.0), TypeError, "duration must be an int, not 10.0 (float)"),
+    (lambda: AnimationKey(COMMAND, "x" * 99), TypeError, "duration must be an int, not '" + "x" * 56 + "... (str)"),
     (lambda: held(3).value_at(-1), OverflowError, "frame must be from 0 to 4294967295, not -1"),
     (lambda: AnimationKeyCommand("linear"), ValueError,
      "effect must be named 'Linear', 'Held1', 'Held2' or 'Held3', not 'linear'"),

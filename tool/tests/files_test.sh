@@ -198,6 +198,12 @@ rename_fails)
         [ "$(cat out.json)" = old ] || fail "target changed"
         [ "$(entries)" = "err.txt out.json " ] || fail "left: $(entries)"
     done
+    # Through a dangling link the file it names is made first: a failure removes it too.
+    ln -s new.json link.json
+    if LD_PRELOAD=$faults FAULT_RENAME=1 "$tool" format "$timeline" -o link.json 2> err.txt; then
+        fail "through a link: exit status 0"
+    fi
+    [ "$(entries)" = "err.txt link.json out.json " ] || fail "left through a link: $(entries)"
     ;;
 sticky_folder)
     # Another user cannot replace root's file in a sticky folder: exit 1, the

@@ -23,5 +23,11 @@ if command -v script >/dev/null; then
     status=0; script -qec "'$tool' info" /dev/null </dev/null >info.txt || status=$?
     [[ $status -eq 2 ]] && grep -q '^animationmodel: info: no FILE given, and standard input is a terminal' info.txt \
         || fail "info on a terminal: $status $(cat info.txt)"
+    # Binary bytes go to a terminal neither by default nor by -o -.
+    for out in "" "-o -"; do
+        status=0; script -qec "'$tool' compile '$fixtures/control_names.json' $out" /dev/null </dev/null >clip.txt || status=$?
+        [[ $status -eq 2 ]] && grep -q '^animationmodel: compile: standard output is a terminal' clip.txt \
+            || fail "compile $out onto a terminal: $status $(cat -A clip.txt)"
+    done
 fi
 ((failures == 0)) || exit 1

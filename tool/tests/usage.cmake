@@ -41,6 +41,11 @@ tool_case(mistyped_after_max_bytes 2 ARGS --max-bytes|9|smaple STDERR "animation
 usage: animationmodel {info,check,format,cut,fit,split,sample,render,play,compile} ... (animationmodel --help for more)")
 tool_case(far_from_every_subcommand 2 ARGS xyzzy STDERR "animationmodel: unknown subcommand \"xyzzy\"
 usage: animationmodel {info,check,format,cut,fit,split,sample,render,play,compile} ... (animationmodel --help for more)")
+# Three edits away is too far; of two as near, the first in the usage line.
+tool_case(three_edits_from_a_subcommand 2 ARGS xinfoxx STDERR "animationmodel: unknown subcommand \"xinfoxx\"
+usage: animationmodel {info,check,format,cut,fit,split,sample,render,play,compile} ... (animationmodel --help for more)")
+tool_case(as_near_two_subcommands 2 ARGS cit STDERR "animationmodel: unknown subcommand \"cit\" (did you mean cut?)
+usage: animationmodel {info,check,format,cut,fit,split,sample,render,play,compile} ... (animationmodel --help for more)")
 # compile's help names FILE once; --max-bytes is in every subcommand's help.
 tool_case(help_compile 0 ARGS compile|--help STDOUT ${expected}/help_compile.txt)
 add_test(NAME tool_help_max_bytes_everywhere

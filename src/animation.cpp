@@ -1,6 +1,6 @@
 #include <animationmodel/animation.h>
 
-#include "messagestream.h"
+#include "messagetext.h"
 
 #include <algorithm>
 #include <array>
@@ -46,10 +46,9 @@ Keys cutKey(const std::string& layer, const AnimationKey& key, unsigned int fram
 {
     Keys pieces = key.splitAt(static_cast<unsigned int>(frame - keyStart));
     if (pieces.size() != 2) {
-        std::ostringstream message = messageStream();
-        message << "Could not split key of layer \"" << layer << "\" at frame " << frame << ": command "
-                << static_cast<std::int32_t>(key.command().effect()) << " cannot be split";
-        throw std::invalid_argument(message.str());
+        throw std::invalid_argument("Could not split key of layer \"" + layer + "\" at frame " + std::to_string(frame)
+                                    + ": command " + std::to_string(static_cast<std::int32_t>(key.command().effect()))
+                                    + " cannot be split");
     }
     return pieces;
 }
@@ -333,14 +332,11 @@ void Animation::setFPS(float fps)
 {
     // Written so that NaN fails the first test.
     if (!(fps > 0.0f)) {
-        std::ostringstream message = messageStream();
-        message << "FPS should be strictly higher than 0 but given argument (" << fps << ") is not.";
-        throw std::invalid_argument(message.str());
+        throw std::invalid_argument("FPS should be strictly higher than 0 but given argument (" + messageNumber(fps)
+                                    + ") is not.");
     }
     if (std::isinf(fps)) {
-        std::ostringstream message = messageStream();
-        message << "FPS should be finite but given argument (" << fps << ") is not.";
-        throw std::invalid_argument(message.str());
+        throw std::invalid_argument("FPS should be finite but given argument (" + messageNumber(fps) + ") is not.");
     }
     _fps = fps;
 }

@@ -1,9 +1,8 @@
 #include <animationmodel/animationalgorithms.h>
 
-#include "messagestream.h"
-
 #include <algorithm>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -17,10 +16,10 @@ using Keys = std::vector<AnimationKey>;
 [[noreturn]] void refuseUnsplittable(const std::string& name, std::size_t index, const AnimationKey& key,
                                      std::string_view where)
 {
-    std::ostringstream message = messageStream();
-    message << "key " << index << " of layer \"" << name << "\" in " << where << " cannot be split: command "
-            << static_cast<std::int32_t>(key.command().effect()) << " has no splitting rule";
-    throw std::invalid_argument(message.str());
+    throw std::invalid_argument("key " + std::to_string(index) + " of layer \"" + name + "\" in " + std::string(where)
+                                + " cannot be split: command "
+                                + std::to_string(static_cast<std::int32_t>(key.command().effect()))
+                                + " has no splitting rule");
 }
 
 // The number of pieces of `key` in pieces of at most `length` (> 0) frames;
@@ -191,9 +190,7 @@ void sampleRange(AnimationSampler& sampler, std::uint64_t first, std::uint64_t l
         std::sort(wanted.begin(), wanted.end());
         for (const std::string_view name : wanted) {
             if (!sampler.hasLayer(name)) {
-                std::ostringstream message = messageStream();
-                message << "no layer named \"" << name << "\"";
-                throw std::invalid_argument(message.str());
+                throw std::invalid_argument("no layer named \"" + std::string(name) + "\"");
             }
         }
     }

@@ -1,8 +1,7 @@
 #include <animationmodel/animationkeycommand.h>
 
-#include "messagestream.h"
-
 #include <stdexcept>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -65,12 +64,10 @@ void AnimationKeyCommand::_checkRightNumberOfArgs(AnimationKeyCommandEffect effe
     if (count == expected) {
         return;
     }
-    std::ostringstream message = messageStream();
-    message << "Could not set attributes of AnimationKeyCommand: the number of arguments "
-               "does not correspond to the command ("
-            << count << " arguments given but " << expected << " expected for command "
-            << static_cast<std::int32_t>(effect) << ")";
-    throw std::invalid_argument(message.str());
+    throw std::invalid_argument("Could not set attributes of AnimationKeyCommand: the number of arguments "
+                                "does not correspond to the command ("
+                                + std::to_string(count) + " arguments given but " + std::to_string(expected)
+                                + " expected for command " + std::to_string(static_cast<std::int32_t>(effect)) + ")");
 }
 
 } // namespace Korva

@@ -11,7 +11,7 @@ import sys
 import tempfile
 import threading
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "player"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "player", "tests"))
 from chromium import Browser  # noqa: E402
 
 SCRIPT = """(async () => {

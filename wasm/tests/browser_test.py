@@ -15,7 +15,7 @@ import shutil
 import sys
 import threading
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tests", "player"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "player", "tests"))
 from chromium import Browser  # noqa: E402
 
 # A page that allows its own origin and WebAssembly, nothing else.

@@ -4,6 +4,10 @@
 # usage: terminal_test.sh TOOL FIXTURES
 set -u
 tool=$1 fixtures=$2
+# Its own folder for what it writes: other tests run beside it in the same one.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 

@@ -61,7 +61,7 @@ inline std::uint64_t elementCountOf(ClipArrayCount count, const ClipSizes& sizes
 template <class Place>
 void forEachArray(ClipArrays& arrays, const ClipSizes& sizes, Place&& place)
 {
-    for (const std::size_t size : {8, 4, 1}) {
+    for (const std::size_t size : {std::size_t{8}, std::size_t{4}, std::size_t{1}}) {
         forEachClipArrayField([&](std::uint32_t, const auto& field) {
             if (sizeof(typename std::decay_t<decltype(field)>::Element) == size) {
                 place(arrays.*field.member, elementCountOf(field.count, sizes));

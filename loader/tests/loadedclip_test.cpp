@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -110,7 +112,7 @@ TEST(LoadedClip, ABinaryClipIsReadInPlaceWhereItIsKeptOrViewed)
     const std::string binary = binaryOf(contentOf(examples + "show.animation.json"));
     std::unique_ptr<std::uint64_t[]> words(new std::uint64_t[binary.size() / 8 + 2]);
     auto* aligned = reinterpret_cast<char*>(words.get());
-    std::memcpy(aligned, binary.data(), binary.size());
+    std::copy(binary.begin(), binary.end(), aligned);
 
     LoadedClip viewed = LoadedClip::viewingBinary(aligned, binary.size());
     const auto* names = reinterpret_cast<const char*>(viewed.clip().arrays().names.data);
@@ -202,9 +204,9 @@ TEST(LoadedClip, TheLoadOptionsRefuseABinaryClipAsTheyRefuseItsJson)
         EXPECT_EQ(tryClipFromBytes(binary, options, clip, error), JsonLoadStatus::Refused);
         // The NaN is the second of the linear arguments, the section of id 10, whose offset the table gives.
         std::uint64_t arguments = 0;
-        std::memcpy(&arguments, binary.data() + 72 + 9 * 24 + 8, sizeof arguments);
+        std::memcpy(&arguments, binary.data() + std::ptrdiff_t{72 + 9 * 24 + 8}, sizeof arguments);
         char expected[128];
-        std::snprintf(expected, sizeof expected, c.binaryMessage, static_cast<unsigned long long>(arguments + 4));
+        std::snprintf(expected, sizeof expected, c.binaryMessage, static_cast<unsigned long long>(arguments) + 4);
         EXPECT_STREQ(error.message, expected);
         EXPECT_EQ(clip.clip().channelCount(), 0u);
         EXPECT_THROW(LoadedClip::copyingBinary(binary.data(), binary.size(), options), LoadRefusal);

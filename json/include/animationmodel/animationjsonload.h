@@ -68,7 +68,9 @@ ANIMATIONMODEL_JSON_EXPORT JsonLoadStatus recordCurrentException(JsonLoadError& 
 /// document's (""), without the place when there is none.
 ANIMATIONMODEL_JSON_EXPORT std::string loadErrorText(const JsonLoadError& error);
 
-/// Runs `load`, which throws on failure, and reports how it ended in `error` (reset first).
+#if defined(__cpp_exceptions) || defined(__EXCEPTIONS)
+/// Runs `load`, which throws on failure, and reports how it ended in `error` (reset first). Only where exceptions
+/// are on: a program built with -fno-exceptions includes this header for the loaders above and below.
 template <class Load>
 JsonLoadStatus guardedLoad(JsonLoadError& error, Load&& load) noexcept
 {
@@ -80,6 +82,7 @@ JsonLoadStatus guardedLoad(JsonLoadError& error, Load&& load) noexcept
         return recordCurrentException(error);
     }
 }
+#endif
 
 /// Loads an animation or timeline document from `text` into `document`.
 /// Returns the status, also stored in `error`, filled on failure;

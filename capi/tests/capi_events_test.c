@@ -156,6 +156,31 @@ static void exact(const am_clip* clip)
     CHECK(span.from.phase == 7 && span.from.whole == 0 && span.from.fraction == 0.0);
 }
 
+/* Every NULL that a call names is refused with the message of its argument, and changes nothing. */
+static void nulls(const am_clip* clip)
+{
+    am_error error;
+    am_event_tracker* tracker = NULL;
+    am_channel_map* map = NULL;
+    size_t total = 7;
+    const uint32_t* from = NULL;
+    am_span span;
+    memset(&span, 0, sizeof span);
+    CHECK(am_clip_key_events(NULL, &span, NULL, 0, NULL, 0, &total) == AM_INVALID_ARGUMENT && total == 7);
+    CHECK(am_event_tracker_create(NULL, &tracker, &error) == AM_INVALID_ARGUMENT && tracker == NULL);
+    CHECK(strcmp(error.message, "clip is NULL") == 0);
+    CHECK(am_event_tracker_create(clip, NULL, &error) == AM_INVALID_ARGUMENT);
+    CHECK(strcmp(error.message, "tracker is NULL") == 0);
+    CHECK(am_channel_map_create(NULL, clip, &map, &error) == AM_INVALID_ARGUMENT && map == NULL);
+    CHECK(strcmp(error.message, "first is NULL") == 0);
+    CHECK(am_channel_map_create(clip, NULL, &map, &error) == AM_INVALID_ARGUMENT && map == NULL);
+    CHECK(strcmp(error.message, "second is NULL") == 0);
+    CHECK(am_channel_map_create(clip, clip, NULL, &error) == AM_INVALID_ARGUMENT);
+    CHECK(strcmp(error.message, "map is NULL") == 0);
+    CHECK(am_channel_map_pairs(NULL, &from, NULL) == 0 && from == NULL);
+    CHECK(am_channel_map_missing(NULL, 0, &from) == 0 && from == NULL);
+}
+
 int main(void)
 {
     am_clip* first = load("{\"format\": \"animationmodel\", \"version\": 1, \"fps\": 25, \"body\": {\"a\": ["
@@ -169,6 +194,7 @@ int main(void)
         events(first);
         tracked(first);
         crossfade(first, second);
+        nulls(first);
     }
     am_clip* paced = load("{\"format\": \"animationmodel\", \"version\": 1, \"fps\": 1, \"body\": {\"a\": ["
                           "{\"effect\": \"Held1\", \"duration\": 3}, {\"effect\": \"Held2\", \"duration\": 2}]}}");

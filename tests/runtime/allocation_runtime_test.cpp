@@ -1,6 +1,8 @@
 // The runtime's allocations: counted, and made to fail.
 #include <animationmodel/clipbuilder.h>
+#include <animationmodel/clipchannelmap.h>
 #include <animationmodel/clipcursor.h>
+#include <animationmodel/clipeventtracker.h>
 #include <animationmodel/clipplayback.h>
 
 #include "../allocation_sweep.h"
@@ -67,6 +69,14 @@ TEST(RuntimeAllocations, TheNonThrowingFactoriesReportLackOfMemory)
     EXPECT_FALSE(ClipCursor::tryCreate(clip).has_value());
     disarm();
     EXPECT_TRUE(ClipCursor::tryCreate(clip).has_value());
+    arm(1, false);
+    EXPECT_FALSE(ClipEventTracker::tryCreate(clip).has_value());
+    disarm();
+    arm(1, false);
+    EXPECT_FALSE(ClipChannelMap::tryCreate(clip, clip).has_value());
+    disarm();
+    EXPECT_TRUE(ClipEventTracker::tryCreate(clip).has_value());
+    EXPECT_TRUE(ClipChannelMap::tryCreate(clip, clip).has_value());
     // NaN arguments compare unequal: the sweep takes an animation without them.
     const AnimationKey ramp(AnimationKeyCommand(Linear, {0.0f, 1.0f}), 3);
     const Animation plain(LayerMap{{"a", {ramp}}}, LayerMap{{"a", {ramp, ramp}}, {"b", {}}}, LayerMap{});

@@ -260,3 +260,35 @@ TEST(ClipEvents, PlayingOnceAtAnySpeedReportsEveryKeyOnce)
         EXPECT_TRUE(std::adjacent_find(seen.begin(), seen.end()) == seen.end());
     }
 }
+
+TEST(ClipEvents, ALongTrackIsSearchedByBlockAndAMovedTrackerCollectsAsItsSource)
+{
+    // 300 keys of 2 frames: several blocks of keys, found by the search over their first frames.
+    std::vector<AnimationKey> keys;
+    for (int i = 0; i < 300; ++i) {
+        keys.push_back(key(i % 2 + 1, 2));
+    }
+    const AnimationClip clip = compileClip(Animation(LayerMap{{"a", keys}}));
+    ClipKeyEvent out[4];
+    ASSERT_EQ(collectKeyEvents(clip, ClipSpan::frames(401.0, 404.0), nullptr, 0, out, 4), 2u);
+    EXPECT_EQ(tupleOf(out[0]), (EventTuple{0, 402, 0, 201, 2, 1}));
+    EXPECT_EQ(tupleOf(out[1]), (EventTuple{0, 404, 0, 202, 1, 1}));
+
+    ClipEventTracker source(clip);
+    ClipEventTracker moved(std::move(source));
+    const AnimationClip other = compileClip(Animation(LayerMap{{"b", {key(1, 1)}}}));
+    ClipEventTracker assigned(other);
+    assigned = std::move(moved);
+    ASSERT_EQ(assigned.collect(ClipSpan::frames(401.0, 404.0), nullptr, 0, out, 4), 2u);
+    EXPECT_EQ(tupleOf(out[1]), (EventTuple{0, 404, 0, 202, 1, 1}));
+}
+
+TEST(ClipEvents, APositionPastTwoTo64FramesIsTheLastFrame)
+{
+    const ClipSpanPoint huge = ClipSpanPoint::at(AnimationPhase::Body, 1e20);
+    EXPECT_EQ(huge.whole, std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(huge.fraction, 0.0);
+    const ClipSpanPoint below = ClipSpanPoint::at(AnimationPhase::Body, -1.0);
+    EXPECT_EQ(below.whole, 0u);
+    EXPECT_EQ(below.fraction, 0.0);
+}

@@ -75,6 +75,13 @@ class Browser:
         self.events.clear()
         self.call("Page.navigate", url=url)
         self.wait_for("Page.loadEventFired")
+        # A player page starts once its WebAssembly module is compiled, which may
+        # end after the load event on a busy machine: wait for it (at most 60 s).
+        self.evaluate(
+            "new Promise((done) => { const start = Date.now(); const poll = () =>"
+            " (!document.getElementById('animation-clip') || document.documentElement.dataset.ready"
+            " || Date.now() - start > 60000) ? done(true) : setTimeout(poll, 20); poll(); })"
+        )
 
     def requests(self):
         return [e["params"]["request"]["url"] for e in self.events if e.get("method") == "Network.requestWillBeSent"]

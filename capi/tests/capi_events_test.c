@@ -167,6 +167,7 @@ static void nulls(const am_clip* clip)
     am_span span;
     memset(&span, 0, sizeof span);
     CHECK(am_clip_key_events(NULL, &span, NULL, 0, NULL, 0, &total) == AM_INVALID_ARGUMENT && total == 7);
+    CHECK(am_event_tracker_collect(NULL, &span, NULL, 0, NULL, 0, &total) == AM_INVALID_ARGUMENT && total == 7);
     CHECK(am_event_tracker_create(NULL, &tracker, &error) == AM_INVALID_ARGUMENT && tracker == NULL);
     CHECK(strcmp(error.message, "clip is NULL") == 0);
     CHECK(am_event_tracker_create(clip, NULL, &error) == AM_INVALID_ARGUMENT);

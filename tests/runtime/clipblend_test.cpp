@@ -119,6 +119,13 @@ TEST(ClipBlend, BuffersGiveWhatEachValueGivesWithOrWithoutSpecialValues)
         for (std::size_t i = 0; i < count; ++i) {
             ASSERT_EQ(bitsOf(out[i]), bitsOf(ClipBlend::value(a[i], b[i], w))) << a[i] << " " << b[i] << " " << w;
         }
+        // Into one of its inputs: the same values, the special ones read before they are overwritten.
+        std::vector<float>& into = trial % 4 < 2 ? a : b;
+        ASSERT_TRUE(ClipBlend::samples(ClipSampleBuffers{a.data()}, ClipSampleBuffers{b.data()}, w, count,
+                                       ClipSampleBuffers{into.data()}));
+        for (std::size_t i = 0; i < count; ++i) {
+            ASSERT_EQ(bitsOf(into[i]), bitsOf(out[i])) << "in place, " << i;
+        }
     }
 }
 
